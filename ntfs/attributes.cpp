@@ -1,0 +1,89 @@
+#include "ntfs/attributes.h"
+
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+
+namespace verandol {
+
+namespace at = layout::attr;
+namespace fn = layout::file_name;
+
+ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names) {
+    std::size_t position = 0;
+    if (HasFileSignature(record)) {
+        if (record.size() < layout::record::kHeaderSize) return {};
+        position = *read_le16(record, layout::record::kFirstAttribute);
+    }
+    const bool filter_names = skip_dos_names && type == at::kFileName;
+    while (fits(record.size(), position, at::kHeaderSize)) {
+        const std::uint32_t found_type = *read_le32(record, position + at::kType);
+        const std::uint32_t length = *read_le32(record, position + at::kLength);
+        if (found_type == at::kEnd) return {};
+        // Only the low 16 bits advance the walk: a record is at most 64 KiB,
+        // and a zero step would never end.
+        const std::size_t step = length & 0xFFFF;
+        if (step == 0) return {};
+        bool wanted = found_type == type;
+        if (wanted && filter_names) {
+            auto name_space = read_le8(record, position + fn::kNamespace);
+            if (!name_space) return {};
+            wanted = *name_space == fn::kNamespacePosix || *name_space == fn::kNamespaceWin32 ||
+                     *name_space == fn::kNamespaceWin32AndDos;
+        }
+        if (wanted) {
+            const std::size_t left = record.size() - position;
+            return record.subspan(position, std::min<std::size_t>(length, left));
+        }
+        position += step;
+    }
+    return {};
+}
+
+std::optional<StandardTimes> ReadStandardTimes(ByteSpan standard_information) {
+    auto created = read_le64(standard_information, layout::std_info::kCreationTime);
+    auto modified = read_le64(standard_information, layout::std_info::kModificationTime);
+    if (!created || !modified) return std::nullopt;
+    return StandardTimes{*created, *modified};
+}
+
+std::optional<std::u16string> ReadFileNameUnits(ByteSpan file_name) {
+    auto length = read_le8(file_name, fn::kNameLength);
+    if (!length) return std::nullopt;
+    std::u16string units;
+    units.reserve(*length);
+    for (std::size_t i = 0; i < *length; ++i) {
+        auto unit = read_le16(file_name, fn::kName + 2 * i);
+        if (!unit) break;
+        units.push_back(static_cast<char16_t>(*unit));
+    }
+    return units;
+}
+
+std::optional<std::int64_t> ReadListedDataSize(ByteSpan data) {
+    auto non_resident = read_le8(data, at::kNonResident);
+    if (!non_resident) return std::nullopt;
+    const std::size_t n = *non_resident;
+    return static_cast<std::int64_t>(read_le_clipped(data, 16 + 32 * n, 4 * (n + 1)));
+}
+
+std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data) {
+    auto flags = read_le16(data, at::kFlags);
+    auto first = read_sle64(data, at::kFirstVcn);
+    auto last = read_sle64(data, at::kLastVcn);
+    auto runs = read_le16(data, at::kRunListOffset);
+    auto real = read_sle64(data, at::kRealSize);
+    if (!flags || !first || !last || !runs || !real) return std::nullopt;
+    return NonResidentExtent{*flags, *first, *last, *runs, *real};
+}
+
+bool IsNonResident(ByteSpan data) { return read_le8(data, at::kNonResident) == std::uint8_t{1}; }
+
+std::optional<ByteSpan> ResidentValue(ByteSpan data) {
+    auto length = read_le32(data, at::kValueLength);
+    auto offset = read_le16(data, at::kValueOffset);
+    if (!length || !offset) return std::nullopt;
+    if (*offset >= data.size()) return ByteSpan{};
+    return data.subspan(*offset, std::min<std::size_t>(*length, data.size() - *offset));
+}
+
+}  // namespace verandol

@@ -1,0 +1,54 @@
+// Finding attributes in a file record and reading the values the tool uses.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ntfs/byte_reader.h"
+
+namespace verandol {
+
+// The first attribute of `type` in `record`, as a view of its bytes from its
+// header on, cut at the buffer's end; empty when there is none. With
+// `skip_dos_names`, file names kept only in the DOS namespace are passed over
+// so the long name is found. A buffer that does not begin with "FILE" is
+// taken to begin with an attribute. Attributes held in other records through
+// an attribute list are not followed.
+ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names);
+
+// $STANDARD_INFORMATION: creation and last-modification NTFS times; nullopt
+// when the copy is too short to hold them.
+struct StandardTimes {
+    std::uint64_t created = 0;
+    std::uint64_t modified = 0;
+};
+std::optional<StandardTimes> ReadStandardTimes(ByteSpan standard_information);
+
+// $FILE_NAME: the name's UTF-16 code units, as far as the copy reaches;
+// nullopt when the length byte itself lies outside the copy.
+std::optional<std::u16string> ReadFileNameUnits(ByteSpan file_name);
+
+// $DATA: the file's size as the list shows it. The non-resident flag n picks
+// the 4 x (n + 1) bytes at 16 + 32 x n: the resident value length for 0,
+// the real size for 1. Bytes past the copy's end count as missing.
+std::optional<std::int64_t> ReadListedDataSize(ByteSpan data);
+
+// The non-resident header fields of a $DATA copy, nullopt when too short.
+struct NonResidentExtent {
+    std::uint16_t flags = 0;
+    std::int64_t first_vcn = 0;
+    std::int64_t last_vcn = 0;
+    std::uint16_t run_list_offset = 0;
+    std::int64_t real_size = 0;
+};
+std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data);
+
+// True when the $DATA copy says its value lives in clusters (flag exactly 1).
+bool IsNonResident(ByteSpan data);
+
+// A resident $DATA value: the bytes at the value offset, value-length long,
+// as far as the copy reaches; nullopt when the header fields are missing.
+std::optional<ByteSpan> ResidentValue(ByteSpan data);
+
+}  // namespace verandol

@@ -1,0 +1,18 @@
+// Validation of an MFT file record and its update-sequence fixups.
+#pragma once
+
+#include "ntfs/byte_reader.h"
+
+namespace verandol {
+
+// Accepts the record only if it begins with "FILE" and every protected
+// 512-byte stride ends in the update sequence number; then puts the saved
+// bytes back in place. False means the record is not usable: a never-used or
+// bad record, a torn write, or a header whose array does not fit the buffer.
+// Nothing outside `record` is read or written.
+bool ApplyFixups(MutableByteSpan record);
+
+// True when the buffer begins with the four letters "FILE".
+bool HasFileSignature(ByteSpan record);
+
+}  // namespace verandol

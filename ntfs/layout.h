@@ -1,0 +1,131 @@
+// The on-disk layouts this program reads, in one place.
+//
+// Fields are named by their byte offsets rather than by overlaying packed
+// structs: every read goes through the bounds-checked readers of
+// byte_reader.h. Sizes are pinned so a mistyped offset fails to compile.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace verandol::layout {
+
+// --- Boot sector (always the first 512 bytes of the volume) ---------------
+namespace boot {
+inline constexpr std::size_t kSize = 512;
+inline constexpr std::size_t kOemId = 0x03;             // 8 bytes; only the first 4 are compared
+inline constexpr std::size_t kOemIdCompared = 4;
+inline constexpr std::size_t kBytesPerSector = 0x0B;    // u16
+inline constexpr std::size_t kSectorsPerCluster = 0x0D; // u8, above 0x80 a negative power of two
+inline constexpr std::size_t kTotalSectors = 0x28;      // s64
+inline constexpr std::size_t kMftCluster = 0x30;        // s64
+inline constexpr std::size_t kMftMirrorCluster = 0x38;  // s64 (not read)
+inline constexpr std::size_t kClustersPerRecord = 0x40; // s8 plus three reserved bytes, read as u32
+inline constexpr std::size_t kClustersPerIndex = 0x44;  // (not read)
+inline constexpr std::size_t kSerialNumber = 0x48;      // u64
+static_assert(kSerialNumber + 8 <= kSize);
+static_assert(kClustersPerRecord + 4 == kClustersPerIndex);
+}  // namespace boot
+
+// --- MFT file record header ------------------------------------------------
+namespace record {
+inline constexpr std::size_t kSignature = 0;        // "FILE"
+inline constexpr std::size_t kUsaOffset = 4;        // u16: update sequence array offset
+inline constexpr std::size_t kUsaCount = 6;         // u16: entries, the sequence number included
+inline constexpr std::size_t kLogSequence = 8;      // u64 (not read)
+inline constexpr std::size_t kSequenceNumber = 16;  // u16 (not read)
+inline constexpr std::size_t kLinkCount = 18;       // u16 (not read)
+inline constexpr std::size_t kFirstAttribute = 20;  // u16
+inline constexpr std::size_t kFlags = 22;           // u16: 0x0001 in use, 0x0002 directory
+inline constexpr std::size_t kBytesInUse = 24;      // u32 (not read)
+inline constexpr std::size_t kBytesAllocated = 28;  // u32 (not read)
+inline constexpr std::size_t kBaseRecord = 32;      // u64 (not read)
+inline constexpr std::size_t kNextAttributeId = 40; // u16 (not read)
+inline constexpr std::size_t kHeaderSize = 48;
+static_assert(kNextAttributeId + 2 + 6 == kHeaderSize);
+
+inline constexpr std::uint8_t kSignatureBytes[4] = {'F', 'I', 'L', 'E'};
+inline constexpr std::uint16_t kFlagInUse = 0x0001;
+inline constexpr std::uint16_t kFlagDirectory = 0x0002;
+
+// NTFS protects every 512 bytes of a record with the update sequence number,
+// whatever the volume's sector size.
+inline constexpr std::size_t kFixupStride = 512;
+
+// Records 0 to 15 are the file system's own metadata files.
+inline constexpr std::int64_t kFirstUserRecord = 16;
+}  // namespace record
+
+// --- Attribute headers -----------------------------------------------------
+namespace attr {
+inline constexpr std::uint32_t kStandardInformation = 0x10;
+inline constexpr std::uint32_t kAttributeList = 0x20;
+inline constexpr std::uint32_t kFileName = 0x30;
+inline constexpr std::uint32_t kData = 0x80;
+inline constexpr std::uint32_t kEnd = 0xFFFFFFFF;
+
+// Common header
+inline constexpr std::size_t kType = 0;          // u32
+inline constexpr std::size_t kLength = 4;        // u32: to the next attribute
+inline constexpr std::size_t kNonResident = 8;   // u8
+inline constexpr std::size_t kNameLength = 9;    // u8 (not read)
+inline constexpr std::size_t kNameOffset = 10;   // u16 (not read)
+inline constexpr std::size_t kFlags = 12;        // u16
+inline constexpr std::size_t kId = 14;           // u16 (not read)
+inline constexpr std::size_t kHeaderSize = 16;
+static_assert(kId + 2 == kHeaderSize);
+
+inline constexpr std::uint16_t kFlagCompressed = 0x0001;
+inline constexpr std::uint16_t kFlagEncrypted = 0x4000;
+inline constexpr std::uint16_t kFlagSparse = 0x8000;
+
+// Resident header
+inline constexpr std::size_t kValueLength = 16;  // u32
+inline constexpr std::size_t kValueOffset = 20;  // u16
+inline constexpr std::size_t kIndexedFlag = 22;  // u8 (not read)
+inline constexpr std::size_t kResidentHeaderSize = 24;
+static_assert(kIndexedFlag + 2 == kResidentHeaderSize);
+
+// Non-resident header
+inline constexpr std::size_t kFirstVcn = 16;        // s64
+inline constexpr std::size_t kLastVcn = 24;         // s64
+inline constexpr std::size_t kRunListOffset = 32;   // u16
+inline constexpr std::size_t kCompressionUnit = 34; // u16 (not read)
+inline constexpr std::size_t kAllocatedSize = 40;   // s64 (not read)
+inline constexpr std::size_t kRealSize = 48;        // s64
+inline constexpr std::size_t kInitializedSize = 56; // s64 (not read)
+inline constexpr std::size_t kCompressedSize = 64;  // s64, compressed attributes only (not read)
+inline constexpr std::size_t kNonResidentHeaderSize = 72;
+static_assert(kCompressedSize + 8 == kNonResidentHeaderSize);
+}  // namespace attr
+
+// --- $STANDARD_INFORMATION, offsets from the attribute's first byte --------
+namespace std_info {
+inline constexpr std::size_t kCreationTime = 24;      // NTFS time
+inline constexpr std::size_t kModificationTime = 32;  // NTFS time
+inline constexpr std::size_t kAttributeSize = 96;
+static_assert(kModificationTime + 8 <= 40);  // a 48-byte value still holds both times
+}  // namespace std_info
+
+// --- $FILE_NAME, offsets from the attribute's first byte -------------------
+namespace file_name {
+inline constexpr std::size_t kParentReference = 24;  // (not read)
+inline constexpr std::size_t kTimes = 32;            // four NTFS times (not read)
+inline constexpr std::size_t kAllocatedSize = 64;    // (not read)
+inline constexpr std::size_t kRealSize = 72;         // (not read)
+inline constexpr std::size_t kFileAttributes = 80;   // (not read)
+inline constexpr std::size_t kReparseValue = 84;     // (not read)
+inline constexpr std::size_t kNameLength = 88;       // u8, UTF-16 code units
+inline constexpr std::size_t kNamespace = 89;        // u8
+inline constexpr std::size_t kName = 90;             // UTF-16LE, no terminator
+inline constexpr std::size_t kAttributeSize = 92;    // the layout holds the first code unit
+static_assert(kTimes + 4 * 8 == kAllocatedSize);
+static_assert(kName + 2 == kAttributeSize);
+
+inline constexpr std::uint8_t kNamespacePosix = 0;
+inline constexpr std::uint8_t kNamespaceWin32 = 1;
+inline constexpr std::uint8_t kNamespaceDos = 2;
+inline constexpr std::uint8_t kNamespaceWin32AndDos = 3;
+}  // namespace file_name
+
+}  // namespace verandol::layout

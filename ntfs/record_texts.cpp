@@ -1,0 +1,77 @@
+#include "ntfs/record_texts.h"
+
+#include <cstdio>
+
+namespace verandol {
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view units) {
+    std::string out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t unit = units[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            AppendUtf8(out, kReplacement);
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+std::string FileExtension(std::string_view name) {
+    const auto stop = name.rfind('.');
+    if (stop == std::string_view::npos) return {};
+    if (name.find_first_of("\\:", stop) != std::string_view::npos) return {};
+    return std::string(name.substr(stop));
+}
+
+std::string PositionCaption(std::int64_t position) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%02llX", static_cast<unsigned long long>(position));
+    return text;
+}
+
+std::optional<std::int64_t> ParsePositionCaption(std::string_view caption) {
+    if (caption.size() <= 2) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : caption.substr(2)) {
+        unsigned digit;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        else return std::nullopt;
+        if (value > (static_cast<std::uint64_t>(INT64_MAX) >> 4)) return std::nullopt;
+        value = value << 4 | digit;
+    }
+    return static_cast<std::int64_t>(value);
+}
+
+}  // namespace verandol

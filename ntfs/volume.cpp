@@ -1,0 +1,66 @@
+#include "ntfs/volume.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace verandol {
+
+std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::string* error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        if (error) *error = "cannot examine " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::int64_t size = 0;
+    std::uint64_t device = 0;
+    if (S_ISBLK(st.st_mode)) {
+        std::uint64_t bytes = 0;
+        if (::ioctl(fd, BLKGETSIZE64, &bytes) == 0) size = static_cast<std::int64_t>(bytes);
+        device = st.st_rdev;
+    } else if (S_ISREG(st.st_mode)) {
+        size = st.st_size;
+        device = st.st_dev;
+    } else {
+        if (error) *error = path + " is neither a block device nor a file";
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device));
+}
+
+VolumeFile::~VolumeFile() { ::close(fd_); }
+
+std::size_t VolumeFile::ReadAt(std::int64_t position, MutableByteSpan out) {
+    if (position < 0) return 0;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        std::int64_t at = position + static_cast<std::int64_t>(done);
+        if (at < position) break;  // the position would wrap past 2^63
+        ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t MemoryVolume::ReadAt(std::int64_t position, MutableByteSpan out) {
+    if (position < 0 || static_cast<std::uint64_t>(position) >= bytes_.size()) return 0;
+    std::size_t start = static_cast<std::size_t>(position);
+    std::size_t n = std::min(out.size(), bytes_.size() - start);
+    std::memcpy(out.data(), bytes_.data() + start, n);
+    return n;
+}
+
+}  // namespace verandol

@@ -1,0 +1,65 @@
+// Read-only access to a volume: a block device such as /dev/sdb1, or an image file.
+//
+// Nothing here can write: the only open is O_RDONLY. Reads are positioned
+// (pread) so several readers can share nothing and still not disturb each other.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ntfs/byte_reader.h"
+
+namespace verandol {
+
+// Anything bytes can be read from at 64-bit positions. The scan and the
+// recovery read volumes only through this, so tests and fuzzers can hand them
+// an image held in memory.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Fills `out` from byte `position` on and returns how many bytes were
+    // delivered; fewer than asked at the end of the volume or on a read error.
+    // A negative position delivers nothing.
+    virtual std::size_t ReadAt(std::int64_t position, MutableByteSpan out) = 0;
+    // The volume's length in bytes as the device reports it.
+    virtual std::int64_t Size() const = 0;
+};
+
+class VolumeFile final : public ByteSource {
+public:
+    // Opens `path` read-only; on failure returns null and says why in `error`.
+    static std::unique_ptr<VolumeFile> Open(const std::string& path, std::string* error = nullptr);
+    ~VolumeFile() override;
+    VolumeFile(const VolumeFile&) = delete;
+    VolumeFile& operator=(const VolumeFile&) = delete;
+
+    std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
+    std::int64_t Size() const override { return size_; }
+    // Device number of the volume: st_rdev for a block device, or the
+    // device holding an image file. Lets callers tell whether an output folder
+    // lies on the volume being read.
+    std::uint64_t DeviceId() const { return device_id_; }
+
+private:
+    VolumeFile(int fd, std::int64_t size, std::uint64_t device_id)
+        : fd_(fd), size_(size), device_id_(device_id) {}
+    int fd_;
+    std::int64_t size_;
+    std::uint64_t device_id_;
+};
+
+// A volume image held in memory.
+class MemoryVolume final : public ByteSource {
+public:
+    explicit MemoryVolume(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::vector<std::uint8_t>& Bytes() { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace verandol

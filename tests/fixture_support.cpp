@@ -1,0 +1,146 @@
+#include "tests/fixture_support.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+namespace verandol::testing {
+
+namespace fs = std::filesystem;
+
+std::vector<ManifestFile> Manifest::Deleted() const {
+    std::vector<ManifestFile> out;
+    std::copy_if(files.begin(), files.end(), std::back_inserter(out), [](const ManifestFile& f) { return f.deleted; });
+    return out;
+}
+
+std::vector<std::string> FixtureNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(VERANDOL_FIXTURE_SOURCE_DIR)) {
+        const std::string file = entry.path().filename().string();
+        const std::string suffix = ".manifest.json";
+        if (file.size() > suffix.size() && file.ends_with(suffix)) names.push_back(file.substr(0, file.size() - suffix.size()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Manifest LoadManifest(const std::string& name) {
+    std::ifstream in(std::string(VERANDOL_FIXTURE_SOURCE_DIR) + "/" + name + ".manifest.json");
+    if (!in) throw std::runtime_error("no manifest for " + name);
+    const nlohmann::json j = nlohmann::json::parse(in);
+    Manifest m;
+    m.image = j.at("image");
+    const auto& g = j.at("geometry");
+    m.bytes_per_sector = g.at("bytes_per_sector");
+    m.sectors_per_cluster = g.at("sectors_per_cluster");
+    m.cluster_size = g.at("cluster_size");
+    m.record_size = g.at("record_size");
+    m.total_sectors = g.at("total_sectors");
+    m.volume_size = g.at("volume_size_bytes");
+    m.mft_offset = g.at("mft_offset");
+    m.label = j.value("label", "");
+    m.serial = j.value("serial", "");
+    for (const auto& e : j.value("mft_extents", nlohmann::json::array())) m.mft_extents.emplace_back(e.at(0), e.at(1));
+    for (const auto& f : j.at("files")) {
+        ManifestFile file;
+        file.name = f.at("name");
+        file.path = f.at("path");
+        file.deleted = f.at("deleted");
+        file.mft_record = f.value("mft_record", std::int64_t{-1});
+        file.resident = f.value("resident", false);
+        file.size = f.at("size");
+        file.sha256 = f.at("sha256");
+        m.files.push_back(std::move(file));
+    }
+    return m;
+}
+
+std::string FixtureImagePath(const std::string& name) { return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".img"; }
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+namespace {
+
+constexpr std::array<std::uint32_t, 64> kRoundConstants = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+}  // namespace
+
+std::string Sha256Hex(const std::vector<std::uint8_t>& bytes) {
+    std::array<std::uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                      0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    std::vector<std::uint8_t> msg(bytes);
+    const std::uint64_t bit_length = static_cast<std::uint64_t>(bytes.size()) * 8;
+    msg.push_back(0x80);
+    while (msg.size() % 64 != 56) msg.push_back(0);
+    for (int i = 7; i >= 0; --i) msg.push_back(static_cast<std::uint8_t>(bit_length >> (8 * i)));
+    for (std::size_t block = 0; block < msg.size(); block += 64) {
+        std::array<std::uint32_t, 64> w{};
+        for (int i = 0; i < 16; ++i)
+            w[i] = std::uint32_t{msg[block + 4 * i]} << 24 | std::uint32_t{msg[block + 4 * i + 1]} << 16 |
+                   std::uint32_t{msg[block + 4 * i + 2]} << 8 | msg[block + 4 * i + 3];
+        for (int i = 16; i < 64; ++i) {
+            const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        auto v = h;
+        for (int i = 0; i < 64; ++i) {
+            const std::uint32_t s1 = Rotr(v[4], 6) ^ Rotr(v[4], 11) ^ Rotr(v[4], 25);
+            const std::uint32_t ch = (v[4] & v[5]) ^ (~v[4] & v[6]);
+            const std::uint32_t t1 = v[7] + s1 + ch + kRoundConstants[i] + w[i];
+            const std::uint32_t s0 = Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22);
+            const std::uint32_t maj = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
+            const std::uint32_t t2 = s0 + maj;
+            v = {t1 + t2, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
+        }
+        for (int i = 0; i < 8; ++i) h[i] += v[i];
+    }
+    std::string hex;
+    char digits[9];
+    for (std::uint32_t word : h) {
+        std::snprintf(digits, sizeof digits, "%08x", word);
+        hex += digits;
+    }
+    return hex;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "verandol-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempDir::Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace verandol::testing

@@ -1,0 +1,64 @@
+// Access to the fixture volumes and the truth recorded about them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace verandol::testing {
+
+struct ManifestFile {
+    std::string name;
+    std::string path;
+    bool deleted = false;
+    std::int64_t mft_record = -1;
+    bool resident = false;
+    std::int64_t size = 0;
+    std::string sha256;
+};
+
+struct Manifest {
+    std::string image;
+    std::uint32_t bytes_per_sector = 0, sectors_per_cluster = 0, cluster_size = 0, record_size = 0;
+    std::int64_t total_sectors = 0, volume_size = 0, mft_offset = 0;
+    std::string label, serial;
+    std::vector<std::pair<std::int64_t, std::int64_t>> mft_extents;  // lcn, clusters
+    std::vector<ManifestFile> files;
+
+    std::vector<ManifestFile> Deleted() const;
+};
+
+// Every fixture image, by name ("sec512-clu4k", ...).
+std::vector<std::string> FixtureNames();
+Manifest LoadManifest(const std::string& name);
+// The decompressed image in the build tree.
+std::string FixtureImagePath(const std::string& name);
+
+// A fixture's name made fit for a test name ("sec512-clu4k" -> "sec512_clu4k").
+template <class ParamInfo>
+std::string FixtureTestName(const ParamInfo& param_info) {
+    std::string name = param_info.param;
+    for (char& c : name)
+        if (!(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9')) c = '_';
+    return name;
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);
+
+// A fresh empty folder, removed with everything in it when destroyed.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    // Names of the entries in the folder, sorted.
+    std::vector<std::string> Entries() const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace verandol::testing

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ntfs/drive_discovery.h"
+#include "tests/fixture_support.h"
+
+namespace verandol {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+void Write(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << text;
+}
+
+// A fake /sys/class/block and /dev: disks are folders with a removable flag,
+// partitions live inside their disk's folder and are linked from class/block.
+struct FakeSystem {
+    TempDir root;
+    fs::path sys = fs::path(root.path()) / "sys";
+    fs::path dev = fs::path(root.path()) / "dev";
+    fs::path work = fs::path(root.path()) / "work";
+    std::string ntfs_image = testing::FixtureImagePath("sec512-clu4k");
+
+    FakeSystem() { fs::create_directories(work); }
+
+    void Disk(const std::string& name, int removable, bool ntfs) {
+        Write(sys / "devices" / name / "removable", std::to_string(removable));
+        fs::create_directories(sys / "class/block");
+        fs::create_directory_symlink(sys / "devices" / name, sys / "class/block" / name);
+        Device(name, ntfs);
+    }
+    void Partition(const std::string& disk, const std::string& name, bool ntfs) {
+        Write(sys / "devices" / disk / name / "partition", "1");
+        fs::create_directory_symlink(sys / "devices" / disk / name, sys / "class/block" / name);
+        Device(name, ntfs);
+    }
+    void Device(const std::string& name, bool ntfs) {
+        fs::create_directories(dev);
+        if (ntfs) fs::copy_file(ntfs_image, dev / name);
+        else Write(dev / name, std::string(4096, 'z'));
+    }
+    DiscoveryResult Discover() { return DiscoverDrives({(sys / "class/block").string(), dev.string(), work.string()}); }
+};
+
+std::vector<std::string> Names(const DiscoveryResult& r) {
+    std::vector<std::string> names;
+    for (const auto& d : r.drives) names.push_back(d.name);
+    return names;
+}
+
+TEST(DriveDiscovery, FixedNtfsDevicesThenImagesInNameOrder) {
+    FakeSystem s;
+    s.Disk("sdb", 0, false);
+    s.Partition("sdb", "sdb1", true);
+    s.Disk("sdc", 1, true);        // removable disk: never listed
+    s.Partition("sdc", "sdc1", true);  // nor its partitions
+    s.Disk("loop0", 0, true);
+    s.Disk("ram0", 0, true);
+    s.Disk("zram0", 0, true);
+    fs::copy_file(s.ntfs_image, s.work / "b.img");
+    fs::copy_file(s.ntfs_image, s.work / "a.dd");
+    fs::copy_file(s.ntfs_image, s.work / "notes.txt");
+    Write(s.work / "c.raw", std::string(4096, 'q'));
+    fs::create_directory(s.work / "dir.img");
+
+    DiscoveryResult r = s.Discover();
+    const std::string dev = s.dev.string();
+    EXPECT_EQ(Names(r), (std::vector<std::string>{dev + "/loop0", dev + "/sdb1", "a.dd", "b.img"}));
+    EXPECT_EQ(r.drives.back().path, (s.work / "b.img").string());
+    // The labels describe the last candidate opened, even though it is not NTFS.
+    EXPECT_EQ(r.drive_name_text, "Drive Name: ");
+    EXPECT_EQ(r.drive_serial_text, "Drive Serial: 7171717171717171");
+}
+
+TEST(DriveDiscovery, NothingOpenableLeavesTheLabelsAlone) {
+    FakeSystem s;
+    s.Disk("sdb", 0, true);
+    fs::remove(s.dev / "sdb");
+    DiscoveryResult r = s.Discover();
+    EXPECT_TRUE(r.drives.empty());
+    EXPECT_FALSE(r.drive_name_text);
+    EXPECT_FALSE(r.drive_serial_text);
+}
+
+TEST(DriveDiscovery, LabelOfAnNtfsImage) {
+    FakeSystem s;
+    fs::copy_file(s.ntfs_image, s.work / "vol.img");
+    DiscoveryResult r = s.Discover();
+    auto manifest = testing::LoadManifest("sec512-clu4k");
+    EXPECT_EQ(r.drive_name_text, "Drive Name: " + manifest.label);
+    EXPECT_EQ(r.drive_serial_text, "Drive Serial: " + manifest.serial);
+}
+
+}  // namespace
+}  // namespace verandol
