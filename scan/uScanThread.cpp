@@ -1,0 +1,94 @@
+#include "scan/uScanThread.h"
+
+#include "ui/uMain.h"
+#include "ui/window_link.h"
+
+namespace {
+
+// Rows and progress cross to the window at most this often, or when a batch
+// is full, so 200,000 rows do not mean 200,000 waits on the window.
+constexpr auto kPublishInterval = std::chrono::milliseconds(50);
+constexpr std::size_t kMaxBatch = 1024;
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TScanThread::TScanThread(std::string drive_name, std::string path, TMainForm* form,
+                         std::shared_ptr<verandol::WindowLink> link)
+    : drive_name_(std::move(drive_name)), path_(std::move(path)), form_(form), link_(std::move(link)) {
+    qRegisterMetaType<verandol::PublishedGeometry>();
+}
+
+void TScanThread::Execute() {
+    Scanning = true;
+    try {
+        verandol::ScanVolumePath(drive_name_, path_, *this);
+    } catch (const std::exception&) {
+        // Nothing may escape a thread body; end as a failed scan does.
+        Publish();
+        emit ended(walk_started_);
+    }
+    Scanning = false;
+}
+
+void TScanThread::DiskLabels(const std::string& name_text, const std::string& serial_text) {
+    emit diskLabels(Text(name_text), Text(serial_text));
+}
+
+void TScanThread::DriveSize(const std::string& text) { emit driveSize(Text(text)); }
+
+void TScanThread::MftLocation(const std::string& text) { emit mftLocation(Text(text)); }
+
+void TScanThread::GeometryPublished(const verandol::PublishedGeometry& published) {
+    emit geometryPublished(published);
+}
+
+void TScanThread::MftFigures(const std::string& size_text, const std::string& count_text) {
+    emit mftFigures(Text(size_text), Text(count_text));
+}
+
+void TScanThread::WalkStarting(int progress_max) {
+    walk_started_ = true;
+    position_ = 0;
+    shown_position_ = 0;
+    last_publish_ = std::chrono::steady_clock::now();
+    emit walkStarting(progress_max);
+}
+
+void TScanThread::Progress(int position) {
+    position_ = position;
+    if (std::chrono::steady_clock::now() - last_publish_ >= kPublishInterval) Publish();
+}
+
+void TScanThread::Row(verandol::DeletedFileRow row) {
+    pending_.push_back(std::move(row));
+    if (pending_.size() >= kMaxBatch) Publish();
+}
+
+bool TScanThread::StopRequested() {
+    if (!StopScan && !window_gone_) return false;
+    // The rows found before the stop belong in the list.
+    Publish();
+    return true;
+}
+
+void TScanThread::Ended(verandol::ScanEnd end, const std::string&) {
+    Publish();
+    emit ended(end != verandol::ScanEnd::Failed || walk_started_);
+}
+
+void TScanThread::Publish() {
+    if (!pending_.empty() && !window_gone_) {
+        std::vector<verandol::DeletedFileRow> batch;
+        batch.swap(pending_);
+        // The worker waits for the append, so rows land in record order.
+        window_gone_ = !verandol::CallOnWindowThread(
+            link_, [this, &batch] { form_->AddDeletedFileRow(std::move(batch)); });
+    }
+    if (walk_started_ && position_ != shown_position_) {
+        shown_position_ = position_;
+        emit progress(position_);
+    }
+    last_publish_ = std::chrono::steady_clock::now();
+}

@@ -1,0 +1,72 @@
+// The scan worker: runs the engine's scan on its own thread and hands every
+// change to the window's thread.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QString>
+#include <QThread>
+
+#include "scan/deleted_file_row.h"
+#include "scan/scan_volume.h"
+
+class TMainForm;
+
+namespace verandol {
+class WindowLink;
+}
+
+Q_DECLARE_METATYPE(verandol::PublishedGeometry)
+
+class TScanThread : public QThread, private verandol::ScanEvents {
+    Q_OBJECT
+public:
+    TScanThread(std::string drive_name, std::string path, TMainForm* form,
+                std::shared_ptr<verandol::WindowLink> link);
+
+    void Execute();
+
+signals:
+    void diskLabels(const QString& name, const QString& serial);
+    void driveSize(const QString& text);
+    void mftLocation(const QString& text);
+    void geometryPublished(const verandol::PublishedGeometry& published);
+    void mftFigures(const QString& size_text, const QString& count_text);
+    void walkStarting(int progress_max);
+    void progress(int position);
+    // `restore_buttons`: the walk had begun, so "Scan Now" and btnRecover come back.
+    void ended(bool restore_buttons);
+
+protected:
+    void run() override { Execute(); }
+
+private:
+    void DiskLabels(const std::string& name_text, const std::string& serial_text) override;
+    void DriveSize(const std::string& text) override;
+    void MftLocation(const std::string& text) override;
+    void GeometryPublished(const verandol::PublishedGeometry& published) override;
+    void MftFigures(const std::string& size_text, const std::string& count_text) override;
+    void WalkStarting(int progress_max) override;
+    void Progress(int position) override;
+    void Row(verandol::DeletedFileRow row) override;
+    bool StopRequested() override;
+    void Ended(verandol::ScanEnd end, const std::string& reason) override;
+
+    // Appends the rows found so far and shows the latest progress.
+    void Publish();
+
+    std::string drive_name_;
+    std::string path_;
+    TMainForm* form_;  // touched only inside calls run on the window's thread
+    std::shared_ptr<verandol::WindowLink> link_;
+
+    std::vector<verandol::DeletedFileRow> pending_;
+    int position_ = 0;
+    int shown_position_ = -1;
+    bool walk_started_ = false;
+    bool window_gone_ = false;
+    std::chrono::steady_clock::time_point last_publish_{};
+};

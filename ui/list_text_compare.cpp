@@ -1,0 +1,25 @@
+#include "ui/list_text_compare.h"
+
+#include <algorithm>
+
+namespace verandol {
+
+namespace {
+
+int Folded(char c) {
+    const int byte = static_cast<unsigned char>(c);
+    return (byte >= 'a' && byte <= 'z') ? byte - 32 : byte;
+}
+
+}  // namespace
+
+int CompareListTexts(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const int difference = Folded(a[i]) - Folded(b[i]);
+        if (difference != 0) return difference;
+    }
+    return static_cast<int>(a.size()) - static_cast<int>(b.size());
+}
+
+}  // namespace verandol

@@ -1,0 +1,19 @@
+#include <clocale>
+
+#include <QApplication>
+
+#include "ntfs/display_settings.h"
+#include "ui/uMain.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Verandol"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Verandol"));
+    // nl_langinfo is not thread-safe: the date settings are read once, here.
+    std::setlocale(LC_TIME, "");
+    verandol::SetCurrentDisplaySettings(verandol::SettingsFromPosixLocale());
+
+    TMainForm MainForm;
+    MainForm.show();
+    return application.exec();
+}

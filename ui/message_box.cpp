@@ -1,0 +1,32 @@
+#include "ui/message_box.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace verandol {
+
+namespace {
+
+MessageInterceptor& Interceptor() {
+    static MessageInterceptor interceptor;
+    return interceptor;
+}
+
+}  // namespace
+
+void SetMessageInterceptor(MessageInterceptor interceptor) { Interceptor() = std::move(interceptor); }
+
+void ShowMessage(const QString& text, QMessageBox::Icon icon) {
+    if (Interceptor()) {
+        Interceptor()({text, icon});
+        return;
+    }
+    QMessageBox box(icon, QStringLiteral("Verandol"), text, QMessageBox::Ok);
+    box.adjustSize();
+    // Moving marks the box as placed, so showing it keeps this position.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    box.exec();
+}
+
+}  // namespace verandol

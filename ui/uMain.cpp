@@ -1,0 +1,421 @@
+#include "ui/uMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "ntfs/drive_discovery.h"
+#include "recover/uRecoverThread.h"
+#include "scan/uScanThread.h"
+#include "ui/deleted_files_model.h"
+#include "ui/directory_list_box.h"
+#include "ui/drive_combo_box.h"
+#include "ui/fixed_height_delegate.h"
+#include "ui/fonts.h"
+#include "ui/grid_line_delegate.h"
+#include "ui/list_text_compare.h"
+#include "ui/message_box.h"
+#include "ui/output_folder_check.h"
+#include "ui/window_link.h"
+
+std::atomic<bool> Scanning{false};
+std::atomic<bool> StopScan{false};
+std::atomic<bool> Recovering{false};
+std::atomic<bool> StopRecover{false};
+
+using verandol::TahomaFont;
+
+namespace {
+
+// A worker asked to stop finishes its current record, row or streamed piece
+// well within this; one that does not is left to end on its own.
+constexpr int kShutdownWaitMs = 2000;
+
+const char* const kOutputOnVolume =
+    "The output folder lies on the volume being recovered from. Choose a folder on another drive, "
+    "so the recovered files cannot overwrite the data still to be recovered.";
+
+// The design's labels grow with their text.
+void ShowText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QFont& font, int left, int top) {
+    auto* label = new QLabel(parent);
+    label->setFont(font);
+    label->move(left, top);
+    ShowText(label, text);
+    return label;
+}
+
+QFrame* MakeShape(QWidget* parent, const QRect& geometry, const char* outline) {
+    auto* shape = new QFrame(parent);
+    shape->setGeometry(geometry);
+    shape->setStyleSheet(QStringLiteral("background-color: white; border: 1px solid %1;").arg(outline));
+    return shape;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QWidget(parent), Model(new verandol::DeletedFilesModel(this)), Link(verandol::WindowLink::Create(this)) {
+    setWindowTitle(QStringLiteral("Verandol"));
+    setWindowIcon(QIcon(QStringLiteral(":/resources/application.svg")));
+    setFont(TahomaFont(11));
+    move(308, 106);
+    resize(880, 551);
+
+    Panel1 = new QFrame(this);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+    Panel1->setFixedHeight(kPanelHeight);
+    BuildList();
+    BuildPanel();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ListView1, 1);
+    layout->addWidget(Panel1);
+
+    SetTabOrder();
+    BindEvents();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() { StopWorkers(); }
+
+void TMainForm::BuildList() {
+    ListView1 = new QTreeView(this);
+    ListView1->setModel(Model);
+    ListView1->setItemDelegate(new verandol::GridLineDelegate(ListView1));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    ListView1->setSortingEnabled(false);
+    QPalette palette = ListView1->palette();
+    palette.setColor(QPalette::Base, QColor(192, 220, 192));
+    ListView1->setPalette(palette);
+    ListView1->header()->setSectionsClickable(true);
+    ListView1->header()->setSectionsMovable(false);
+    ListView1->header()->setStretchLastSection(false);
+    for (int column = 0; column < verandol::kListColumnCount; ++column)
+        ListView1->setColumnWidth(column, verandol::ListColumnWidth(static_cast<verandol::ListColumn>(column)));
+}
+
+void TMainForm::BuildPanel() {
+    const QFont bold = TahomaFont(11, true);
+
+    btnScan = new QPushButton(QStringLiteral("Scan Now"), Panel1);
+    btnScan->setGeometry(16, 165, 121, 35);
+    btnScan->setFont(bold);
+    btnScan->setIcon(QIcon(QStringLiteral(":/resources/magnifier.svg")));
+    btnScan->setIconSize(QSize(16, 16));
+    btnScan->setCursor(Qt::PointingHandCursor);
+
+    Drive_Background = MakeShape(Panel1, QRect(153, 4, 246, 196), "black");
+
+    DriveList = new QListWidget(Panel1);
+    DriveList->setGeometry(16, 24, 121, 135);
+    DriveList->setSelectionMode(QAbstractItemView::SingleSelection);
+    DriveList->setItemDelegate(new verandol::FixedHeightDelegate(13, DriveList));
+
+    Drive_BackgroundSeparator = MakeShape(Panel1, QRect(153, 48, 246, 6), "grey");
+
+    Drive_Icon = new QLabel(Panel1);
+    Drive_Icon->setGeometry(161, 10, 32, 32);
+    Drive_Icon->setAlignment(Qt::AlignCenter);
+    Drive_Icon->setPixmap(QIcon(QStringLiteral(":/resources/drive_question.svg")).pixmap(32, 32));
+
+    Drive_Title = new QLabel(QStringLiteral("Disk Information"), Panel1);
+    Drive_Title->setGeometry(191, 11, 186, 32);
+    Drive_Title->setFont(TahomaFont(17, true));
+    Drive_Title->setAlignment(Qt::AlignCenter);
+
+    DriveName = MakeLabel(Panel1, QStringLiteral("Disk Name: Unkown"), bold, 161, 60);
+    DriveSerial = MakeLabel(Panel1, QStringLiteral("Disk Serial: Unkown"), bold, 161, 79);
+    DriveSize = MakeLabel(Panel1, QStringLiteral("Disk Size: Unkown"), bold, 161, 98);
+    DriveMFTLocation = MakeLabel(Panel1, QStringLiteral("MFT Location: Unkown"), bold, 161, 117);
+    DriveMFTSize = MakeLabel(Panel1, QStringLiteral("MFT Size: Unkown"), bold, 161, 136);
+    DriveMFTRecordsCount = MakeLabel(Panel1, QStringLiteral("All Files: 0"), bold, 161, 155);
+
+    PB = new QProgressBar(Panel1);
+    PB->setGeometry(1, 206, 878, 16);
+    PB->setRange(0, 100);
+    PB->setValue(0);
+    PB->setTextVisible(false);
+    Panel1->installEventFilter(this);
+
+    DLB = new verandol::TDirectoryListBox(Panel1);
+    DLB->setGeometry(432, 57, 226, 97);
+    DLB->setItemDelegate(new verandol::FixedHeightDelegate(16, DLB));
+    DLB->SetDirectory(QDir::currentPath());
+
+    DCB = new verandol::TDriveComboBox(Panel1, DLB->Directory());
+    DCB->setGeometry(432, 32, 226, 19);
+
+    Label1 = MakeLabel(Panel1, QStringLiteral("NTFS Drive List:"), bold, 16, 8);
+    Label2 = MakeLabel(Panel1, QStringLiteral("Save Files to:"), bold, 432, 6);
+
+    RadioGroup1 = new QGroupBox(QStringLiteral("Save Options"), Panel1);
+    RadioGroup1->setGeometry(664, 32, 185, 99);
+    rb1 = new QRadioButton(QStringLiteral("Overwrite Original"), Panel1);
+    rb1->setGeometry(680, 64, 153, 17);
+    rb1->setChecked(true);
+    rb2 = new QRadioButton(QStringLiteral("Save as File_Number"), Panel1);
+    rb2->setGeometry(680, 95, 145, 17);
+
+    btnRecover = new QPushButton(QStringLiteral("Recover Now"), Panel1);
+    btnRecover->setGeometry(536, 160, 313, 40);
+    btnRecover->setFont(TahomaFont(13, true));
+
+    edPath = new QLineEdit(Panel1);
+    edPath->setGeometry(519, 5, 330, 21);
+    edPath->setReadOnly(true);
+
+    CheckBox1 = new QCheckBox(QStringLiteral("Check All Deleted Files"), Panel1);
+    CheckBox1->setGeometry(664, 137, 185, 17);
+
+    DeleteFileCount = MakeLabel(Panel1, QStringLiteral("Deleted Files: 0"), bold, 161, 174);
+
+    Bevel1 = new QFrame(Panel1);
+    Bevel1->setGeometry(416, 6, 4, 194);
+    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    Button1 = new QPushButton(QStringLiteral("Website"), Panel1);
+    Button1->setGeometry(432, 160, 97, 41);
+    Button1->setFont(TahomaFont(13));
+}
+
+void TMainForm::SetTabOrder() {
+    // The panel's controls in their design order, then the list.
+    const QWidget* const order[] = {btnScan, DriveList, PB,        DLB,        DCB,    RadioGroup1, rb1,
+                                    rb2,     btnRecover, edPath,   CheckBox1, Button1, ListView1};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+}
+
+template <class Handler>
+void TMainForm::Guarded(Handler handler) {
+    // Qt must not see an exception; the window stays open with its state.
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        verandol::ShowMessage(QString::fromUtf8(error.what()), QMessageBox::Critical);
+    }
+}
+
+void TMainForm::BindEvents() {
+    connect(btnScan, &QPushButton::clicked, this, [this] { Guarded([this] { btnScanClick(); }); });
+    connect(btnRecover, &QPushButton::clicked, this, [this] { Guarded([this] { btnRecoverClick(); }); });
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { Guarded([this] { CheckBox1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+    connect(DLB, &verandol::TDirectoryListBox::DirectoryChanged, this, [this] { Guarded([this] { DLBChange(); }); });
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { Guarded([this, column] { ListView1ColumnClick(column); }); });
+    // The drive selector's own link, not a handler of ours.
+    connect(DCB, &QComboBox::currentIndexChanged, DLB, [this](int index) {
+        if (index >= 0) DLB->SetDirectory(DCB->itemText(index));
+    });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // PB keeps to the panel's bottom edge and follows its width.
+    if (watched == Panel1 && event->type() == QEvent::Resize)
+        PB->setGeometry(1, Panel1->height() - 17, Panel1->width() - 2, 16);
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::FormCreate() {
+    ApplyDiscovery();
+    Scanning = false;
+    StopScan = false;
+    Recovering = false;
+    StopRecover = false;
+    edPath->setText(DLB->Directory());
+}
+
+void TMainForm::ApplyDiscovery() {
+    const verandol::DiscoveryResult found = verandol::DiscoverDrives();
+    DriveList->clear();
+    for (const verandol::DiscoveredDrive& drive : found.drives) {
+        auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);
+        item->setData(Qt::UserRole, QString::fromStdString(drive.path));
+    }
+    if (found.drive_name_text) ShowText(DriveName, QString::fromStdString(*found.drive_name_text));
+    if (found.drive_serial_text) ShowText(DriveSerial, QString::fromStdString(*found.drive_serial_text));
+}
+
+void TMainForm::btnScanClick() {
+    if (Scanning) {
+        StopScan = true;
+        return;
+    }
+    if (Recovering) return;  // btnScan is disabled then; never both kinds at once
+    const QList<QListWidgetItem*> selected = DriveList->selectedItems();
+    if (selected.isEmpty()) {
+        verandol::ShowMessage(QStringLiteral("Please select a drive!"));
+        return;
+    }
+    StopScan = false;
+    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
+    StartScan(selected.first()->text(), selected.first()->data(Qt::UserRole).toString());
+}
+
+void TMainForm::StartScan(const QString& drive_name, const QString& path) {
+    // Set before the thread runs, so a press in the meantime only stops it
+    // and no recovery slips in before the walk disables btnRecover.
+    Scanning = true;
+    auto* worker = new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link);
+    connect(worker, &TScanThread::diskLabels, this, &TMainForm::ShowDiskLabels);
+    connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
+    connect(worker, &TScanThread::mftLocation, this,
+            [this](const QString& text) { ShowText(DriveMFTLocation, text); });
+    connect(worker, &TScanThread::geometryPublished, this,
+            [this](const verandol::PublishedGeometry& published) { ScanGeometry = published; });
+    connect(worker, &TScanThread::mftFigures, this, [this](const QString& size, const QString& count) {
+        ShowText(DriveMFTSize, size);
+        ShowText(DriveMFTRecordsCount, count);
+    });
+    connect(worker, &TScanThread::walkStarting, this, &TMainForm::WalkStarting);
+    connect(worker, &TScanThread::progress, PB, &QProgressBar::setValue);
+    connect(worker, &TScanThread::ended, this, &TMainForm::ScanEnded);
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    ScanWorker = worker;
+    worker->start();
+}
+
+void TMainForm::ShowDiskLabels(const QString& name, const QString& serial) {
+    ShowText(DriveName, name);
+    ShowText(DriveSerial, serial);
+}
+
+void TMainForm::WalkStarting(int progress_max) {
+    Model->Clear();
+    PB->setRange(0, progress_max);
+    PB->setValue(0);
+    btnScan->setText(QStringLiteral("Stop Scanning"));
+    btnRecover->setEnabled(false);
+}
+
+void TMainForm::ScanEnded(bool restore_buttons) {
+    if (!restore_buttons) return;
+    btnScan->setText(QStringLiteral("Scan Now"));
+    btnRecover->setEnabled(true);
+}
+
+void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
+    Model->AppendRows(std::move(rows));
+    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->Count()));
+}
+
+void TMainForm::btnRecoverClick() {
+    if (Recovering) {
+        StopRecover = true;
+        return;
+    }
+    if (Scanning) return;  // the walk disables btnRecover; never both kinds at once
+    int ticked = 0;
+    for (int index = 0; index < Model->Count(); ++index)
+        if (Model->Row(index).ticked) ++ticked;
+    if (ticked == 0) {
+        verandol::ShowMessage(QStringLiteral("Please select a file to recover!"));
+        return;
+    }
+    if (verandol::OutputFolderOnVolume(ScanGeometry.path, DLB->Directory().toStdString())) {
+        verandol::ShowMessage(QString::fromUtf8(kOutputOnVolume));
+        return;
+    }
+    StopRecover = false;
+    StartRecovery(ticked);
+}
+
+void TMainForm::StartRecovery(int ticked) {
+    // Set before the thread runs, as for the scan.
+    Recovering = true;
+    auto* worker = new TRecoverThread(ScanGeometry, ticked, this, Link);
+    connect(worker, &TRecoverThread::starting, this, &TMainForm::RecoveryStarting);
+    connect(worker, &TRecoverThread::progress, PB, &QProgressBar::setValue);
+    connect(worker, &TRecoverThread::ended, this, &TMainForm::RecoveryEnded);
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    RecoverWorker = worker;
+    worker->start();
+}
+
+void TMainForm::RecoveryStarting(int ticked) {
+    PB->setRange(0, ticked);
+    PB->setValue(0);
+    btnRecover->setText(QStringLiteral("停止恢复"));
+    btnScan->setEnabled(false);
+}
+
+void TMainForm::RecoveryEnded(const QString& report) {
+    btnRecover->setText(QStringLiteral("Recover Now"));
+    btnScan->setEnabled(true);
+    if (!report.isEmpty()) verandol::ShowMessage(report);
+}
+
+int TMainForm::RowCount() const { return Model->Count(); }
+
+RecoveryRowView TMainForm::ReadRecoveryRow(int index) const {
+    if (index < 0 || index >= Model->Count()) return {};
+    const verandol::ListRow& row = Model->Row(index);
+    return {row.ticked, row.cells[0], row.cells[1], rb1->isChecked(), DLB->Directory().toStdString()};
+}
+
+void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }
+
+void TMainForm::DLBChange() { edPath->setText(DLB->Directory()); }
+
+int TMainForm::ListView1Compare(const verandol::ListRow& item1, const verandol::ListRow& item2) const {
+    const auto column = static_cast<std::size_t>(SortColumn);
+    return verandol::CompareListTexts(item1.cells[column], item2.cells[column]);
+}
+
+void TMainForm::ListView1ColumnClick(int column) {
+    SortColumn = column;
+    Model->Sort([this](const verandol::ListRow& a, const verandol::ListRow& b) { return ListView1Compare(a, b); });
+}
+
+void TMainForm::Button1Click() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QStringLiteral(VERANDOL_HELP_PAGE)));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    StopWorkers();
+    QWidget::closeEvent(event);
+}
+
+void TMainForm::StopWorkers() {
+    if (ScanWorker) StopScan = true;
+    if (RecoverWorker) StopRecover = true;
+    // Releases a worker blocked on a call to this window; a fresh link
+    // serves any worker started should the window be shown again.
+    Link->Sever();
+    Link = verandol::WindowLink::Create(this);
+    for (QThread* worker : {static_cast<QThread*>(ScanWorker.data()), static_cast<QThread*>(RecoverWorker.data())}) {
+        if (!worker) continue;
+        disconnect(worker, nullptr, this, nullptr);
+        disconnect(worker, nullptr, PB, nullptr);
+        worker->wait(QDeadlineTimer(kShutdownWaitMs));
+    }
+}
