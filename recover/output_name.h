@@ -1,0 +1,20 @@
+// Output file names for recovered rows.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace verandol {
+
+// A name read from the volume made safe to create inside the output folder:
+// "/" and NUL become "_", the names "." and ".." become "_" and "__", an empty
+// name becomes "File_" and the row index, and a name longer than the 255 bytes
+// a Linux file name may hold is shortened at a character boundary, keeping its
+// extension. Every other character is kept as stored.
+std::string SafeOutputName(std::string_view name, int row_index);
+
+// The output path of a row: the folder, "/", then the row's own (safe) name
+// when `own_name`, else "File_" and the row index.
+std::string OutputPath(const std::string& folder, bool own_name, std::string_view name, int row_index);
+
+}  // namespace verandol

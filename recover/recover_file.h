@@ -1,0 +1,39 @@
+// Copying one deleted file's data out of its record into a new file.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ntfs/geometry.h"
+#include "ntfs/volume.h"
+
+namespace verandol {
+
+enum class RecoverStatus {
+    Written,     // every byte came from the volume (or is a hole the file really has)
+    Incomplete,  // written, but some clusters could not be read and are zeros
+    NotWritten,  // nothing was written; an existing file of that name is untouched
+};
+
+struct RecoverResult {
+    RecoverStatus status = RecoverStatus::NotWritten;
+    std::string reason;  // why not written, or which part is missing
+};
+
+// Reads the record at the row's position text ("0x" and hexadecimal), checks
+// that it is a deleted file, and streams its data (resident, or along its run
+// list) into `output_path`. The data goes to a temporary file in the same
+// folder that replaces `output_path` only once every byte is written and
+// closed. `stop`, when given, is polled between streamed pieces; a stop
+// removes the temporary file and reports NotWritten.
+RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
+                          const std::string& output_path, const std::atomic<bool>* stop = nullptr);
+
+// Opens the volume read-only for the one call.
+RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
+                          const VolumeGeometry& geometry, const std::string& output_path,
+                          const std::atomic<bool>* stop = nullptr);
+
+}  // namespace verandol

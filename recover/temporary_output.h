@@ -1,0 +1,41 @@
+// An output file that appears under its name only once it is complete.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ntfs/byte_reader.h"
+
+namespace verandol {
+
+// Created beside the final path under a hidden unique name, so a failed or
+// stopped recovery never leaves a partial file that looks recovered and never
+// touches an existing file of the final name. Destroying it without Commit
+// removes it.
+class TemporaryOutput {
+public:
+    explicit TemporaryOutput(const std::string& final_path);
+    ~TemporaryOutput();
+    TemporaryOutput(const TemporaryOutput&) = delete;
+    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // Why the last operation failed.
+    const std::string& Error() const { return error_; }
+
+    // Writes all of `bytes` at `offset`.
+    bool WriteAt(std::int64_t offset, ByteSpan bytes);
+    // Sets the file's length; bytes never written read as zeros.
+    bool Resize(std::int64_t length);
+    // Closes the file and renames it over the final path.
+    bool Commit();
+
+private:
+    bool Fail(const std::string& what);
+    std::string final_path_;
+    std::string temp_path_;
+    int fd_ = -1;
+    std::string error_;
+};
+
+}  // namespace verandol

@@ -1,0 +1,17 @@
+// Turns one walked record into a row, when it is a deleted file.
+#pragma once
+
+#include <optional>
+
+#include "ntfs/byte_reader.h"
+#include "scan/deleted_file_row.h"
+
+namespace verandol {
+
+// The row for a record that has passed its fixups, or nullopt when the record
+// is in use, is a directory (any flag set), or lacks one of the
+// standard-information, file-name (DOS-only names passed over) and data
+// attributes.
+std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position);
+
+}  // namespace verandol

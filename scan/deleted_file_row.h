@@ -1,0 +1,22 @@
+// One deleted file as the list shows it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace verandol {
+
+struct DeletedFileRow {
+    std::int64_t position = 0;   // the record's byte position on the volume
+    std::string position_text;   // "0x" and upper-case hexadecimal
+    std::string name;            // from the file-name attribute, UTF-8
+    std::string type;            // the name's extension, "." included
+    std::int64_t size = 0;       // data size in bytes
+    std::string size_text;       // the size in decimal
+    std::uint64_t created_time = 0;   // NTFS times, kept for exact exports
+    std::uint64_t modified_time = 0;
+    std::string created_text;    // local date-time text, empty when there is none
+    std::string modified_text;
+};
+
+}  // namespace verandol

@@ -1,0 +1,50 @@
+// Reads MFT records by index along the run list of record 0's $DATA.
+//
+// A long-used volume keeps its MFT in several pieces; reading one stretch
+// from the first piece would miss every record past it and parse foreign data
+// as records. Records are read in chunks of many records at once, since a
+// million single-record reads cost far more than parsing them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "ntfs/geometry.h"
+#include "ntfs/run_list.h"
+#include "ntfs/volume.h"
+
+namespace verandol {
+
+class MftRecordReader {
+public:
+    MftRecordReader(ByteSource& volume, const VolumeGeometry& geometry, const std::vector<Run>& runs);
+
+    // Fills `record` (RecordSize bytes) with record `index` and returns the
+    // byte position of its first byte on the volume; nullopt when the record
+    // is not mapped by the run list or the volume delivers fewer bytes.
+    std::optional<std::int64_t> Read(std::int64_t index, MutableByteSpan record);
+
+private:
+    struct Extent {
+        std::int64_t first_vcn;
+        std::int64_t clusters;
+        std::int64_t lcn;
+        bool readable;
+    };
+    // Where the MFT's byte `offset` lies on the volume and how many bytes
+    // follow it in the same extent.
+    std::optional<std::pair<std::int64_t, std::int64_t>> Locate(std::int64_t offset);
+    bool ReadPiece(std::int64_t position, std::int64_t extent_left, MutableByteSpan out);
+
+    ByteSource& volume_;
+    std::int64_t cluster_size_;
+    std::int64_t record_size_;
+    std::vector<Extent> extents_;
+    std::size_t hint_ = 0;
+    std::vector<std::uint8_t> cache_;
+    std::int64_t cache_position_ = 0;
+    std::size_t cache_length_ = 0;
+};
+
+}  // namespace verandol

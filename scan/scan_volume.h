@@ -1,0 +1,61 @@
+// The scan: volume figures, the MFT's extent, and the walk that lists every
+// record that is neither in use nor a directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ntfs/geometry.h"
+#include "ntfs/volume.h"
+#include "scan/deleted_file_row.h"
+
+namespace verandol {
+
+// The geometry a scan derived, with the volume it belongs to: a recovery of
+// that scan's rows reads this volume, whatever drive is selected later.
+struct PublishedGeometry {
+    std::string drive_name;  // as the drive list shows it
+    std::string path;        // what was opened
+    VolumeGeometry geometry;
+};
+
+enum class ScanEnd { Completed, Stopped, Failed };
+
+// What a scan reports, in this order. The window's worker turns each call into
+// a change on the window's thread; the command-line tool prints them.
+class ScanEvents {
+public:
+    virtual ~ScanEvents() = default;
+    // "Disk Name: ..." and "Disk Serial: ...", before the identifier is checked.
+    virtual void DiskLabels(const std::string& name_text, const std::string& serial_text) = 0;
+    // "Drive Size: ... KB".
+    virtual void DriveSize(const std::string& text) = 0;
+    // "MFT Location: 0x...".
+    virtual void MftLocation(const std::string& text) = 0;
+    // From here on a recovery uses this scan's geometry, even if the scan
+    // fails at its next steps.
+    virtual void GeometryPublished(const PublishedGeometry& published) = 0;
+    // "MFT Size: ... KB" and "All Files: ...".
+    virtual void MftFigures(const std::string& size_text, const std::string& count_text) = 0;
+    // The walk begins: empty the list, set the progress range to
+    // 0..progress_max at position 0, turn the scan button into a stop button
+    // and disable recovery.
+    virtual void WalkStarting(int progress_max) = 0;
+    // The progress position after advancing by one for a record.
+    virtual void Progress(int position) = 0;
+    // One deleted file, in record order.
+    virtual void Row(DeletedFileRow row) = 0;
+    // Polled before each record.
+    virtual bool StopRequested() = 0;
+    // The last call. `reason` says why a failed scan could not go on.
+    virtual void Ended(ScanEnd end, const std::string& reason) = 0;
+};
+
+// Scans an opened volume. `drive_name` and `path` only label what is published.
+void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path,
+                ScanEvents& events);
+
+// Opens `path` read-only and scans it; an open failure ends with Failed.
+void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events);
+
+}  // namespace verandol
