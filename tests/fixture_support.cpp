@@ -19,6 +19,15 @@ std::vector<ManifestFile> Manifest::Deleted() const {
     return out;
 }
 
+std::int64_t Manifest::RecordPosition(std::int64_t index) const {
+    std::int64_t offset = index * record_size;
+    for (auto [lcn, clusters] : mft_extents) {
+        if (offset < clusters * cluster_size) return lcn * cluster_size + offset;
+        offset -= clusters * cluster_size;
+    }
+    return -1;
+}
+
 std::vector<std::string> FixtureNames() {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(VERANDOL_FIXTURE_SOURCE_DIR)) {

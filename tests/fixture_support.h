@@ -26,6 +26,8 @@ struct Manifest {
     std::vector<ManifestFile> files;
 
     std::vector<ManifestFile> Deleted() const;
+    // The byte position of MFT record `index` on the volume, along the MFT's extents.
+    std::int64_t RecordPosition(std::int64_t index) const;
 };
 
 // Every fixture image, by name ("sec512-clu4k", ...).

@@ -102,3 +102,60 @@ Bytes BootSector(const BootFields& f) {
 }
 
 }  // namespace verandol::testing
+
+namespace verandol::testing {
+
+namespace {
+
+std::size_t SignedWidth(std::int64_t v) {
+    std::size_t width = 1;
+    while (width < 8) {
+        const std::int64_t lo = -(std::int64_t{1} << (8 * width - 1));
+        const std::int64_t hi = (std::int64_t{1} << (8 * width - 1)) - 1;
+        if (v >= lo && v <= hi) break;
+        ++width;
+    }
+    return width;
+}
+
+std::size_t UnsignedWidth(std::uint64_t v) {
+    std::size_t width = 1;
+    while (width < 8 && (v >> (8 * width)) != 0) ++width;
+    return width;
+}
+
+}  // namespace
+
+Bytes RunListEntry(std::uint64_t clusters, std::int64_t delta) {
+    const std::size_t l = UnsignedWidth(clusters);
+    const std::size_t o = delta == 0 ? 0 : SignedWidth(delta);
+    Bytes e(1 + l + o);
+    e[0] = static_cast<std::uint8_t>(o << 4 | l);
+    for (std::size_t i = 0; i < l; ++i) e[1 + i] = static_cast<std::uint8_t>(clusters >> (8 * i));
+    for (std::size_t i = 0; i < o; ++i) e[1 + l + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(delta) >> (8 * i));
+    return e;
+}
+
+CraftedVolume CraftVolume(const std::vector<Bytes>& user_records, std::int64_t total_clusters) {
+    CraftedVolume v;
+    const std::int64_t records = 16 + static_cast<std::int64_t>(user_records.size());
+    const std::int64_t mft_clusters = (records * 1024 + 4095) / 4096;
+    v.first_free_cluster = 4 + mft_clusters;
+    v.bytes.assign(static_cast<std::size_t>(total_clusters * 4096), 0);
+    BootFields f;
+    f.total_sectors = total_clusters * 8;
+    Bytes boot = BootSector(f);
+    std::copy(boot.begin(), boot.end(), v.bytes.begin());
+    Bytes runs = RunListEntry(static_cast<std::uint64_t>(mft_clusters), 4);
+    runs.push_back(0);
+    Bytes record0 = Record({StandardInformation(0, 0), FileName(u"$MFT", 3),
+                            NonResidentData(runs, mft_clusters * 4096, 0, mft_clusters - 1)},
+                           0x0001);
+    std::copy(record0.begin(), record0.end(), v.bytes.begin() + CraftedVolume::kMftOffset);
+    for (std::size_t i = 0; i < user_records.size(); ++i)
+        std::copy(user_records[i].begin(), user_records[i].end(),
+                  v.bytes.begin() + CraftedVolume::RecordPosition(16 + static_cast<std::int64_t>(i)));
+    return v;
+}
+
+}  // namespace verandol::testing

@@ -35,3 +35,24 @@ struct BootFields {
 Bytes BootSector(const BootFields& fields);
 
 }  // namespace verandol::testing
+
+namespace verandol::testing {
+
+// A small volume in memory: 4 KiB clusters, 1 KiB records, the MFT at
+// cluster 4 in one extent holding records 0 to 15 (only record 0 is valid)
+// and then `user_records` from record 16 on. The volume is `total_clusters`
+// long; tests put file data in the clusters past the MFT.
+struct CraftedVolume {
+    Bytes bytes;
+    static constexpr std::int64_t kClusterSize = 4096;
+    static constexpr std::int64_t kMftOffset = 4 * kClusterSize;
+    static std::int64_t RecordPosition(std::int64_t index) { return kMftOffset + index * 1024; }
+    // First cluster after the MFT.
+    std::int64_t first_free_cluster = 0;
+};
+CraftedVolume CraftVolume(const std::vector<Bytes>& user_records, std::int64_t total_clusters = 64);
+
+// One run list entry, encoded with the fewest bytes for each field.
+Bytes RunListEntry(std::uint64_t clusters, std::int64_t delta);
+
+}  // namespace verandol::testing

@@ -1,0 +1,40 @@
+// Records everything a scan reports, for tests.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "scan/scan_volume.h"
+
+namespace verandol::testing {
+
+struct ScanCollector : ScanEvents {
+    std::vector<std::string> texts;  // every label text, in order
+    std::optional<PublishedGeometry> published;
+    int progress_max = -1;
+    int last_progress = 0;
+    int progress_calls = 0;
+    std::vector<DeletedFileRow> rows;
+    std::optional<ScanEnd> end;
+    std::string reason;
+    std::function<bool(const ScanCollector&)> stop_when = [](const ScanCollector&) { return false; };
+
+    void DiskLabels(const std::string& n, const std::string& s) override { texts.insert(texts.end(), {n, s}); }
+    void DriveSize(const std::string& t) override { texts.push_back(t); }
+    void MftLocation(const std::string& t) override { texts.push_back(t); }
+    void GeometryPublished(const PublishedGeometry& p) override { published = p; }
+    void MftFigures(const std::string& s, const std::string& c) override { texts.insert(texts.end(), {s, c}); }
+    void WalkStarting(int max) override { progress_max = max; }
+    void Progress(int position) override {
+        last_progress = position;
+        ++progress_calls;
+    }
+    void Row(DeletedFileRow row) override { rows.push_back(std::move(row)); }
+    bool StopRequested() override { return stop_when(*this); }
+    void Ended(ScanEnd e, const std::string& r) override {
+        end = e;
+        reason = r;
+    }
+};
+
+}  // namespace verandol::testing
