@@ -13,6 +13,8 @@ bool HasFileSignature(ByteSpan record) {
            std::equal(std::begin(rec::kSignatureBytes), std::end(rec::kSignatureBytes), record.begin());
 }
 
+bool IsDeletedFileRecord(ByteSpan record) { return read_le16(record, rec::kFlags) == std::uint16_t{0}; }
+
 bool ApplyFixups(MutableByteSpan record) {
     if (!HasFileSignature(record) || record.size() < rec::kHeaderSize) return false;
     const std::size_t usa_offset = *read_le16(record, rec::kUsaOffset);

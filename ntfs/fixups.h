@@ -15,4 +15,9 @@ bool ApplyFixups(MutableByteSpan record);
 // True when the buffer begins with the four letters "FILE".
 bool HasFileSignature(ByteSpan record);
 
+// True when the record's flags word is 0: neither in use nor a directory,
+// nor any other flag set. The word lies before the first protected stride
+// end, so it can be tested before the fixups.
+bool IsDeletedFileRecord(ByteSpan record);
+
 }  // namespace verandol

@@ -120,7 +120,7 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     std::vector<std::uint8_t> record(geometry.RecordSize);
     if (volume.ReadAt(*position, record) != record.size()) return NotWritten("the record could not be read");
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
-    if (read_le16(record, layout::record::kFlags) != std::uint16_t{0})
+    if (!IsDeletedFileRecord(record))
         return NotWritten("the record is in use again or is a directory");
     ByteSpan data = FindAttribute(record, layout::attr::kData, false);
     if (data.empty()) return NotWritten("the record has no data attribute");

@@ -2,13 +2,14 @@
 
 #include "ntfs/attributes.h"
 #include "ntfs/date_time_text.h"
+#include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 #include "ntfs/record_texts.h"
 
 namespace verandol {
 
 std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position) {
-    if (read_le16(record, layout::record::kFlags) != std::uint16_t{0}) return std::nullopt;
+    if (!IsDeletedFileRecord(record)) return std::nullopt;
 
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;

@@ -93,7 +93,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         if (events.StopRequested()) return events.Ended(ScanEnd::Stopped, {});
         events.Progress(static_cast<int>(i - layout::record::kFirstUserRecord + 1));
         auto position = reader.Read(i, record);
-        if (!position || !ApplyFixups(record)) continue;
+        // Most records are in use: pass them over before the fixups.
+        if (!position || !IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
         if (auto row = ReadDeletedFileRow(record, *position)) events.Row(std::move(*row));
     }
     events.Ended(ScanEnd::Completed, {});
