@@ -26,7 +26,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> MftRecordReader::Locate(std
     // Records are read in ascending order, so the extent is almost always the
     // one used last or the next.
     if (hint_ >= extents_.size() || vcn < extents_[hint_].first_vcn) hint_ = 0;
-    while (hint_ < extents_.size() && vcn >= extents_[hint_].first_vcn + extents_[hint_].clusters) ++hint_;
+    while (hint_ < extents_.size() && vcn - extents_[hint_].first_vcn >= extents_[hint_].clusters) ++hint_;
     if (hint_ >= extents_.size()) return std::nullopt;
     const Extent& e = extents_[hint_];
     if (!e.readable) return std::nullopt;
@@ -35,8 +35,12 @@ std::optional<std::pair<std::int64_t, std::int64_t>> MftRecordReader::Locate(std
         __builtin_mul_overflow(cluster, cluster_size_, &position) ||
         __builtin_add_overflow(position, offset % cluster_size_, &position))
         return std::nullopt;
-    const std::int64_t extent_end = (e.first_vcn + e.clusters) * cluster_size_;  // bounded: clusters < 2^62
-    return std::pair{position, extent_end - offset};
+    // A damaged run list can give a run of up to 2^62 clusters, whose length
+    // in bytes does not fit; callers only need to know it reaches far enough.
+    std::int64_t extent_left;
+    if (__builtin_mul_overflow(e.clusters - (vcn - e.first_vcn), cluster_size_, &extent_left))
+        extent_left = INT64_MAX;
+    return std::pair{position, extent_left - offset % cluster_size_};
 }
 
 bool MftRecordReader::ReadPiece(std::int64_t position, std::int64_t extent_left, MutableByteSpan out) {
