@@ -1,0 +1,61 @@
+#include "fuzz/record_entry.h"
+
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "ntfs/attributes.h"
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+#include "ntfs/run_list.h"
+#include "recover/output_name.h"
+#include "scan/deleted_file_reader.h"
+
+namespace verandol::fuzz {
+
+namespace {
+
+bool Inside(ByteSpan part, ByteSpan whole) {
+    return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+}
+
+void CheckOutputName(const std::string& name) {
+    const std::string safe = SafeOutputName(name, 7);
+    VERANDOL_FUZZ_CHECK(!safe.empty() && safe.size() <= 255);
+    VERANDOL_FUZZ_CHECK(safe != "." && safe != "..");
+    VERANDOL_FUZZ_CHECK(safe.find('/') == std::string::npos && safe.find('\0') == std::string::npos);
+}
+
+void CheckData(ByteSpan data) {
+    if (auto value = ResidentValue(data)) VERANDOL_FUZZ_CHECK(Inside(*value, data));
+    auto extent = ReadNonResidentExtent(data);
+    if (extent && extent->run_list_offset < data.size()) DecodeRunList(data.subspan(extent->run_list_offset));
+    ReadListedDataSize(data);
+}
+
+}  // namespace
+
+void FuzzRecord(ByteSpan input) {
+    if (input.size() > 65536) return;
+    std::vector<std::uint8_t> record(input.begin(), input.end());
+    // The scan stops at a failed check, but the lookups must be safe on any
+    // buffer, so they run either way.
+    ApplyFixups(record);
+    const ByteSpan bytes(record);
+
+    const ByteSpan info = FindAttribute(bytes, layout::attr::kStandardInformation, false);
+    const ByteSpan long_name = FindAttribute(bytes, layout::attr::kFileName, true);
+    const ByteSpan any_name = FindAttribute(bytes, layout::attr::kFileName, false);
+    const ByteSpan data = FindAttribute(bytes, layout::attr::kData, false);
+    for (ByteSpan found : {info, long_name, any_name, data}) VERANDOL_FUZZ_CHECK(Inside(found, bytes));
+    ReadStandardTimes(info);
+    ReadFileNameUnits(any_name);
+    CheckData(data);
+
+    if (auto row = ReadDeletedFileRow(bytes, 0x4000)) {
+        VERANDOL_FUZZ_CHECK(row->position_text == "0x4000");
+        VERANDOL_FUZZ_CHECK(row->type.size() <= row->name.size());
+        CheckOutputName(row->name);
+    }
+}
+
+}  // namespace verandol::fuzz

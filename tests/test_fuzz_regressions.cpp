@@ -1,0 +1,77 @@
+// Replays every input that once broke a fuzz target, and the seeds, through
+// the same entry functions the fuzzers run. A broken promise aborts; under
+// the sanitizer build a bad read fails the test as it failed the fuzzer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "fuzz/boot_sector_entry.h"
+#include "fuzz/record_entry.h"
+#include "fuzz/run_list_entry.h"
+#include "fuzz/volume_entry.h"
+#include "tests/fixture_support.h"
+
+namespace verandol {
+namespace {
+
+namespace fs = std::filesystem;
+using Entry = std::function<void(ByteSpan)>;
+
+const std::map<std::string, Entry>& Entries() {
+    static const std::map<std::string, Entry> entries = {
+        {"boot_sector", fuzz::FuzzBootSector},
+        {"record", fuzz::FuzzRecord},
+        {"run_list", fuzz::FuzzRunList},
+        {"volume",
+         [](ByteSpan input) {
+             testing::TempDir out;
+             fuzz::FuzzVolume(input, out.path());
+             EXPECT_TRUE(out.Entries().empty()) << "the recovered files are removed after each input";
+         }},
+    };
+    return entries;
+}
+
+struct Input {
+    std::string target;
+    fs::path path;
+};
+
+std::vector<Input> InputsUnder(const fs::path& root) {
+    std::vector<Input> inputs;
+    for (const auto& [target, entry] : Entries()) {
+        if (!fs::is_directory(root / target)) continue;
+        for (const auto& file : fs::directory_iterator(root / target)) inputs.push_back({target, file.path()});
+    }
+    std::sort(inputs.begin(), inputs.end(), [](const Input& a, const Input& b) { return a.path < b.path; });
+    return inputs;
+}
+
+std::string InputName(const ::testing::TestParamInfo<Input>& info) {
+    std::string name = info.param.target + "_" + info.param.path.filename().string();
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+class FuzzInput : public ::testing::TestWithParam<Input> {};
+
+TEST_P(FuzzInput, RunsThroughItsEntryWithoutFault) {
+    const std::vector<std::uint8_t> bytes = testing::ReadWholeFile(GetParam().path.string());
+    Entries().at(GetParam().target)(ByteSpan(bytes));
+}
+
+INSTANTIATE_TEST_SUITE_P(Regressions, FuzzInput,
+                         ::testing::ValuesIn(InputsUnder(VERANDOL_SOURCE_DIR "/tests/fuzz-regressions")), InputName);
+INSTANTIATE_TEST_SUITE_P(Seeds, FuzzInput, ::testing::ValuesIn(InputsUnder(VERANDOL_SOURCE_DIR "/fuzz/corpus")),
+                         InputName);
+
+TEST(FuzzCorpus, EveryTargetHasSeeds) {
+    for (const auto& [target, entry] : Entries())
+        EXPECT_TRUE(fs::is_directory(fs::path(VERANDOL_SOURCE_DIR) / "fuzz/corpus" / target)) << target;
+}
+
+}  // namespace
+}  // namespace verandol
