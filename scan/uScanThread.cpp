@@ -52,18 +52,23 @@ void TScanThread::WalkStarting(int progress_max) {
     walk_started_ = true;
     position_ = 0;
     shown_position_ = 0;
-    last_publish_ = std::chrono::steady_clock::now();
+    // The first row is shown at once; later ones gather into batches.
+    last_publish_ = {};
     emit walkStarting(progress_max);
 }
 
 void TScanThread::Progress(int position) {
     position_ = position;
-    if (std::chrono::steady_clock::now() - last_publish_ >= kPublishInterval) Publish();
+    if (PublishDue()) Publish();
 }
 
 void TScanThread::Row(verandol::DeletedFileRow row) {
     pending_.push_back(std::move(row));
-    if (pending_.size() >= kMaxBatch) Publish();
+    if (pending_.size() >= kMaxBatch || PublishDue()) Publish();
+}
+
+bool TScanThread::PublishDue() const {
+    return std::chrono::steady_clock::now() - last_publish_ >= kPublishInterval;
 }
 
 bool TScanThread::StopRequested() {

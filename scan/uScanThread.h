@@ -57,6 +57,7 @@ private:
 
     // Appends the rows found so far and shows the latest progress.
     void Publish();
+    bool PublishDue() const;
 
     std::string drive_name_;
     std::string path_;

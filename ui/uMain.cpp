@@ -39,6 +39,10 @@ std::atomic<bool> StopRecover{false};
 
 using verandol::TahomaFont;
 
+// The pictures live in the static verandol_ui library, whose resource the
+// linker would otherwise drop; this must run outside any namespace.
+static void LoadPictures() { Q_INIT_RESOURCE(resources); }
+
 namespace {
 
 // A worker asked to stop finishes its current record, row or streamed piece
@@ -74,6 +78,7 @@ QFrame* MakeShape(QWidget* parent, const QRect& geometry, const char* outline) {
 
 TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent), Model(new verandol::DeletedFilesModel(this)), Link(verandol::WindowLink::Create(this)) {
+    LoadPictures();
     setWindowTitle(QStringLiteral("Verandol"));
     setWindowIcon(QIcon(QStringLiteral(":/resources/application.svg")));
     setFont(TahomaFont(11));

@@ -1,0 +1,70 @@
+#include "gui_test_support.h"
+
+#include <fstream>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "ui/uMain.h"
+
+namespace verandol::test {
+
+QString FixtureImagePath() { return QStringLiteral(VERANDOL_FIXTURE_DIR "/") + kFixtureName; }
+
+nlohmann::json LoadManifest() {
+    std::ifstream in(VERANDOL_FIXTURE_SOURCE_DIR "/sec512-clu4k.manifest.json");
+    return nlohmann::json::parse(in);
+}
+
+std::vector<ManifestFile> ManifestFiles(const nlohmann::json& manifest) {
+    std::vector<ManifestFile> files;
+    for (const auto& file : manifest.at("files")) {
+        files.push_back({file.at("name").get<std::string>(), file.at("size").get<long long>(),
+                         file.at("sha256").get<std::string>(),
+                         file.at("deleted").get<bool>() && file.at("record_flags").get<int>() == 0});
+    }
+    return files;
+}
+
+QString Sha256OfFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+MessageCapture::MessageCapture() {
+    SetMessageInterceptor([this](const ShownMessage& message) { shown.push_back(message); });
+}
+
+MessageCapture::~MessageCapture() { SetMessageInterceptor({}); }
+
+namespace {
+
+bool WaitForFlag(const std::atomic<bool>& flag, int timeout_ms) {
+    if (!QTest::qWaitFor([&] { return !flag; }, timeout_ms)) return false;
+    // The worker clears its flag after its last signal: apply what is queued.
+    QCoreApplication::sendPostedEvents();
+    return true;
+}
+
+}  // namespace
+
+bool WaitForScan(int timeout_ms) { return WaitForFlag(Scanning, timeout_ms); }
+
+bool WaitForRecovery(int timeout_ms) { return WaitForFlag(Recovering, timeout_ms); }
+
+bool ScanFixture(TMainForm& form) {
+    const auto items = form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly);
+    if (items.size() != 1) return false;
+    items.first()->setSelected(true);
+    form.btnScan->click();
+    return WaitForScan();
+}
+
+}  // namespace verandol::test

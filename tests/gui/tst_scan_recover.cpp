@@ -1,0 +1,274 @@
+// A real scan and recovery of the fixture volume, found by discovery in the
+// working directory, with the files checked against the manifest.
+#include <map>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "gui_test_support.h"
+#include "ui/deleted_files_model.h"
+#include "ui/directory_list_box.h"
+#include "ui/uMain.h"
+
+using namespace verandol::test;
+
+namespace {
+
+std::map<std::string, ManifestFile> ListedByName() {
+    std::map<std::string, ManifestFile> listed;
+    for (const ManifestFile& file : ManifestFiles(LoadManifest()))
+        if (file.listed) listed[file.name] = file;
+    return listed;
+}
+
+int RowNamed(const TMainForm& form, const std::string& name) {
+    for (int i = 0; i < form.Rows()->Count(); ++i)
+        if (form.Rows()->Row(i).cells[1] == name) return i;
+    return -1;
+}
+
+// Records, each time `watched` is enabled or disabled, that state and the
+// caption `captioned` has then: the workers' transient states are seen
+// without racing them.
+class StateRecorder : public QObject {
+public:
+    StateRecorder(QWidget* watched, QPushButton* captioned) : watched_(watched), captioned_(captioned) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (object == watched_ && event->type() == QEvent::EnabledChange)
+            states.emplace_back(watched_->isEnabled(), captioned_->text());
+        return false;
+    }
+    std::vector<std::pair<bool, QString>> states;
+
+private:
+    QWidget* watched_;
+    QPushButton* captioned_;
+};
+
+void Tick(TMainForm& form, int row) {
+    form.Rows()->setData(form.Rows()->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+}
+
+}  // namespace
+
+class ScanRecoverTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void discoveryListsTheImageAndItsLabels();
+    void scanShowsFiguresAndListsEveryDeletedFile();
+    void stopDuringScanKeepsRowsFoundSoFar();
+    void recoveryUnderOwnNamesMatchesTheManifest();
+    void recoveryAsFileNumberUsesRowIndices();
+    void stopDuringRecoveryEndsCleanly();
+    void failedRowsAreReportedAtTheEnd();
+    void closingDuringWorkStopsTheWorkers();
+
+private:
+    QTemporaryDir volumes_;
+};
+
+void ScanRecoverTest::initTestCase() {
+    QVERIFY(volumes_.isValid());
+    QVERIFY(QFile::copy(FixtureImagePath(), volumes_.filePath(QString::fromLatin1(kFixtureName))));
+    // Discovery looks for volume images in the working directory.
+    QVERIFY(QDir::setCurrent(volumes_.path()));
+}
+
+void ScanRecoverTest::discoveryListsTheImageAndItsLabels() {
+    const nlohmann::json manifest = LoadManifest();
+    TMainForm form;
+    QCOMPARE(form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly).size(), 1);
+    QVERIFY(form.DriveList->selectedItems().isEmpty());
+    // The image is the last candidate opened, so its labels stay.
+    QCOMPARE(form.DriveName->text(), "Drive Name: " + QString::fromStdString(manifest["label"]));
+    QCOMPARE(form.DriveSerial->text(), "Drive Serial: " + QString::fromStdString(manifest["serial"]));
+}
+
+void ScanRecoverTest::scanShowsFiguresAndListsEveryDeletedFile() {
+    const nlohmann::json manifest = LoadManifest();
+    const auto& geometry = manifest["geometry"];
+    long long clusters = 0;
+    for (const auto& extent : manifest["mft_extents"]) clusters += extent[1].get<long long>();
+    // The engine counts the MFT's last cluster too: every cluster of its runs.
+    const long long mft_bytes = clusters * geometry["cluster_size"].get<long long>();
+    const long long records = mft_bytes / geometry["record_size"].get<long long>();
+
+    TMainForm form;
+    StateRecorder walk(form.btnRecover, form.btnScan);
+    QVERIFY(ScanFixture(form));
+    // While the walk ran: "Stop Scanning" with btnRecover disabled, then back.
+    QCOMPARE(walk.states, (std::vector<std::pair<bool, QString>>{{false, "Stop Scanning"}, {true, "Scan Now"}}));
+    QCOMPARE(form.DriveName->text(), "Disk Name: " + QString::fromStdString(manifest["label"]));
+    QCOMPARE(form.DriveSerial->text(), "Disk Serial: " + QString::fromStdString(manifest["serial"]));
+    const long long volume_bytes = geometry["total_sectors"].get<long long>() * geometry["bytes_per_sector"].get<long long>();
+    QCOMPARE(form.DriveSize->text(), QStringLiteral("Drive Size: %1 KB").arg(volume_bytes / 1024));
+    QCOMPARE(form.DriveMFTLocation->text(),
+             "MFT Location: 0x" + QString::number(geometry["mft_offset"].get<long long>(), 16).toUpper());
+    QCOMPARE(form.DriveMFTSize->text(), QStringLiteral("MFT Size: %1 KB").arg(mft_bytes / 1024));
+    QCOMPARE(form.DriveMFTRecordsCount->text(), QStringLiteral("All Files: %1").arg(records));
+    QCOMPARE(form.PB->maximum(), static_cast<int>(records - 16));
+    QCOMPARE(form.PB->value(), form.PB->maximum());
+    QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
+    QVERIFY(form.btnRecover->isEnabled());
+    QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: %1").arg(form.Rows()->Count()));
+    QCOMPARE(form.Geometry().path, volumes_.filePath(QString::fromLatin1(kFixtureName)).toStdString());
+
+    for (const ManifestFile& file : ManifestFiles(manifest)) {
+        const int row = RowNamed(form, file.name);
+        QVERIFY2((row >= 0) == file.listed, file.name.c_str());
+        if (row < 0) continue;
+        QCOMPARE(form.Rows()->Row(row).cells[3], std::to_string(file.size));
+        QVERIFY(!form.Rows()->Row(row).ticked);
+    }
+    // Rows come in record order, so their positions ascend.
+    for (int i = 1; i < form.Rows()->Count(); ++i)
+        QVERIFY(std::stoll(form.Rows()->Row(i - 1).cells[0], nullptr, 16) <
+                std::stoll(form.Rows()->Row(i).cells[0], nullptr, 16));
+}
+
+void ScanRecoverTest::stopDuringScanKeepsRowsFoundSoFar() {
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    const int all = form.Rows()->Count();
+    // The worker cannot get past its first row without this thread, so
+    // the second press lands during the walk.
+    form.btnScan->click();
+    form.btnScan->click();
+    QVERIFY(StopScan);
+    QVERIFY(WaitForScan());
+    QVERIFY(form.Rows()->Count() < all);
+    QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: %1").arg(form.Rows()->Count()));
+    QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
+    QVERIFY(form.btnRecover->isEnabled());
+    QVERIFY(form.PB->value() < form.PB->maximum());
+}
+
+void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    form.DLB->SetDirectory(out.path());
+    // The rows belong to the scanned volume, whatever is selected now.
+    form.DriveList->clearSelection();
+    form.CheckBox1->click();
+    StateRecorder recovery(form.btnScan, form.btnRecover);
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery());
+    QCOMPARE(recovery.states,
+             (std::vector<std::pair<bool, QString>>{{false, QStringLiteral("停止恢复")}, {true, "Recover Now"}}));
+    QCOMPARE(form.btnRecover->text(), QStringLiteral("Recover Now"));
+    QVERIFY(form.btnScan->isEnabled());
+    QCOMPARE(form.PB->maximum(), form.Rows()->Count());
+    QCOMPARE(form.PB->value(), form.Rows()->Count());
+    QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
+
+    for (const auto& [name, file] : ListedByName())
+        QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(name))), QString::fromStdString(file.sha256));
+}
+
+void ScanRecoverTest::recoveryAsFileNumberUsesRowIndices() {
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    form.ListView1ColumnClick(1);  // indices follow the sorted order
+    form.DLB->SetDirectory(out.path());
+    form.rb2->setChecked(true);
+    Tick(form, 1);
+    Tick(form, 3);
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery());
+    QCOMPARE(form.PB->maximum(), 2);
+    QCOMPARE(form.PB->value(), 2);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), (QStringList{"File_1", "File_3"}));
+    const auto listed = ListedByName();
+    for (int row : {1, 3}) {
+        const ManifestFile& file = listed.at(form.Rows()->Row(row).cells[1]);
+        QCOMPARE(Sha256OfFile(out.filePath(QStringLiteral("File_%1").arg(row))), QString::fromStdString(file.sha256));
+    }
+}
+
+void ScanRecoverTest::stopDuringRecoveryEndsCleanly() {
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    form.DLB->SetDirectory(out.path());
+    form.CheckBox1->click();
+    // The worker reads each row on this thread, so none is handled before
+    // the second press.
+    form.btnRecover->click();
+    form.btnRecover->click();
+    QVERIFY(StopRecover);
+    QVERIFY(WaitForRecovery());
+    QCOMPARE(form.PB->value(), 0);
+    QCOMPARE(form.btnRecover->text(), QStringLiteral("Recover Now"));
+    QVERIFY(form.btnScan->isEnabled());
+    QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY(messages.shown.empty());
+}
+
+void ScanRecoverTest::failedRowsAreReportedAtTheEnd() {
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    form.DLB->SetDirectory(out.path());
+    const int bad = RowNamed(form, "shopping.txt");
+    const int good = RowNamed(form, "main.c");
+    QVERIFY(bad >= 0 && good >= 0);
+    // The edited caption is what the recovery reads.
+    QVERIFY(form.Rows()->setData(form.Rows()->index(bad, 0), QStringLiteral("0xNOPE"), Qt::EditRole));
+    Tick(form, bad);
+    Tick(form, good);
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery());
+    QCOMPARE(form.PB->value(), 2);
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    const QString& report = messages.shown[0].text;
+    QVERIFY2(report.startsWith(QStringLiteral("1 of 2 ticked files were recovered.")), qPrintable(report));
+    QVERIFY(report.contains(QStringLiteral("shopping.txt (0xNOPE): not written, ")));
+    QCOMPARE(messages.shown[0].icon, QMessageBox::NoIcon);
+    QVERIFY(QFile::exists(out.filePath(QStringLiteral("main.c"))));
+    QVERIFY(!QFile::exists(out.filePath(QStringLiteral("shopping.txt"))));
+}
+
+void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {
+    QTemporaryDir out;
+    {
+        auto form = std::make_unique<TMainForm>();
+        form->show();
+        QVERIFY(ScanFixture(*form));
+        form->btnScan->click();
+        QVERIFY(Scanning);
+        // The worker may be blocked on a row append this thread never runs.
+        form->close();
+        QVERIFY(!Scanning);
+        form.reset();
+    }
+    {
+        auto form = std::make_unique<TMainForm>();
+        QVERIFY(ScanFixture(*form));
+        form->DLB->SetDirectory(out.path());
+        form->CheckBox1->click();
+        form->btnRecover->click();
+        QVERIFY(Recovering);
+        form.reset();  // destroyed without a close
+        QVERIFY(!Recovering);
+    }
+    QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+QTEST_MAIN(ScanRecoverTest)
+#include "tst_scan_recover.moc"
