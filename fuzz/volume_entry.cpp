@@ -15,14 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool HoldsTemporaryFile(const std::string& folder) {
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(".verandol-") && name.ends_with(".part")) return true;
-    }
-    return false;
-}
-
 void Empty(const std::string& folder) {
     for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
 }
@@ -34,6 +26,14 @@ void CheckScanEnd(const testing::ScanCollector& scan) {
 }
 
 }  // namespace
+
+bool HoldsTemporaryFile(const std::string& folder) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(".verandol-") && name.ends_with(".part")) return true;
+    }
+    return false;
+}
 
 void FuzzVolume(ByteSpan input, const std::string& output_folder) {
     MemoryVolume volume(std::vector<std::uint8_t>(input.begin(), input.end()));

@@ -11,6 +11,9 @@ namespace verandol::fuzz {
 // exist and is emptied again before returning.
 void FuzzVolume(ByteSpan input, const std::string& output_folder);
 
+// True when a recovery's temporary file is left in `folder`.
+bool HoldsTemporaryFile(const std::string& folder);
+
 // Larger rows are skipped so one input cannot fill the disk.
 inline constexpr std::int64_t kMaxRecoveredBytes = 8 << 20;
 

@@ -6,5 +6,14 @@ set(VERANDOL_FUZZ_ENTRIES
   ${PROJECT_SOURCE_DIR}/fuzz/run_list_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/volume_entry.cpp)
 
-verandol_unit_test(test_fuzz_regressions test_fuzz_regressions.cpp ${VERANDOL_FUZZ_ENTRIES})
+# The fuzz entries and the shared helpers are built once for all these tests.
+add_library(verandol_reliability_support STATIC reliability_support.cpp ${VERANDOL_FUZZ_ENTRIES})
+target_compile_options(verandol_reliability_support PRIVATE ${VERANDOL_WARNINGS})
+target_link_libraries(verandol_reliability_support PUBLIC verandol_test_support verandol_scan verandol_recover)
+
+verandol_unit_test(test_damage test_damage.cpp)
+target_link_libraries(test_damage PRIVATE verandol_reliability_support)
+
+verandol_unit_test(test_fuzz_regressions test_fuzz_regressions.cpp)
+target_link_libraries(test_fuzz_regressions PRIVATE verandol_reliability_support)
 target_compile_definitions(test_fuzz_regressions PRIVATE VERANDOL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
