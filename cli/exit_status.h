@@ -1,0 +1,17 @@
+// What the tool's exit status tells a script, and the one stderr line that
+// goes with a failure.
+#pragma once
+
+#include <string>
+
+namespace verandol::cli {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitSomeNotRecovered = 1;
+inline constexpr int kExitUsage = 2;  // also: the volume could not be scanned
+inline constexpr int kExitInterrupted = 130;  // the shell's own code for SIGINT
+
+// Writes "verandol-cli: <why>" to stderr and returns `status`.
+int Fail(int status, const std::string& why);
+
+}  // namespace verandol::cli

@@ -1,0 +1,142 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+#include "cli/text_escape.h"
+#include "cli/unique_paths.h"
+#include "cli/volume_scan.h"
+#include "recover/output_name.h"
+#include "recover/recover_file.h"
+
+namespace verandol::cli {
+
+namespace {
+
+struct RecoverArgs {
+    std::string volume;
+    std::string out_dir;
+    bool name_by_index = false;
+    std::vector<std::string> positions;
+};
+
+// One file asked for; `row` is null when the scan did not list the position.
+struct Job {
+    std::string asked;
+    const DeletedFileRow* row = nullptr;
+    int index = 0;
+};
+
+bool SameText(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::vector<Job> JobsFor(const std::vector<std::string>& positions, const std::vector<DeletedFileRow>& rows) {
+    std::vector<Job> jobs;
+    if (positions.empty()) {
+        for (std::size_t i = 0; i < rows.size(); ++i) jobs.push_back({rows[i].position_text, &rows[i], int(i)});
+        return jobs;
+    }
+    for (const std::string& position : positions) {
+        Job job{position, nullptr, 0};
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (SameText(rows[i].position_text, position)) {
+                job = {rows[i].position_text, &rows[i], int(i)};
+                break;
+            }
+        }
+        jobs.push_back(job);
+    }
+    return jobs;
+}
+
+void PrintLine(std::initializer_list<std::string_view> fields) {
+    const std::string line = TsvLine(fields) + '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+int RecoverCommand(const std::vector<std::string>& args) {
+    RecoverArgs parsed;
+    std::vector<std::string> operands;
+    for (const std::string& arg : args) {
+        if (arg == "--name-by-index") {
+            parsed.name_by_index = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Fail(kExitUsage, "recover: unknown option " + arg);
+        } else {
+            operands.push_back(arg);
+        }
+    }
+    if (operands.size() < 2) return Fail(kExitUsage, "recover: missing VOLUME or OUTDIR");
+    parsed.volume = operands[0];
+    parsed.out_dir = operands[1];
+    parsed.positions.assign(operands.begin() + 2, operands.end());
+    // OutputPath adds its own "/".
+    while (parsed.out_dir.size() > 1 && parsed.out_dir.back() == '/') parsed.out_dir.pop_back();
+    if (!IsDirectory(parsed.out_dir)) return Fail(kExitUsage, "recover: no such folder " + parsed.out_dir);
+
+    std::vector<DeletedFileRow> rows;
+    ScanHooks hooks;
+    hooks.row = [&rows](DeletedFileRow row) { rows.push_back(std::move(row)); };
+    const ScanOutcome outcome = RunScan(parsed.volume, hooks);
+    if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
+        return Fail(kExitUsage, "cannot scan " + parsed.volume + ": " + outcome.reason);
+    }
+
+    const std::vector<Job> jobs = JobsFor(parsed.positions, rows);
+    const std::atomic<bool>& interrupted = CatchInterrupt();
+    UniquePaths paths;
+    ProgressLine progress("Recovering");
+    bool all_done = true;
+    long long finished = 0;
+    for (const Job& job : jobs) {
+        progress.Update(finished, static_cast<long long>(jobs.size()), "files");
+        if (job.row == nullptr) {
+            PrintLine({"failed", job.asked, "not a deleted file listed by the scan"});
+            all_done = false;
+            ++finished;
+            continue;
+        }
+        const std::string path =
+            paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.row->name, job.index));
+        const RecoverResult result =
+            RecoverFile(parsed.volume, job.row->position_text, outcome.geometry->geometry, path, &interrupted);
+        if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
+        progress.Clear();
+        switch (result.status) {
+            case RecoverStatus::Written: PrintLine({"written", job.asked, path}); break;
+            case RecoverStatus::Incomplete:
+                PrintLine({"incomplete", job.asked, path, result.reason});
+                all_done = false;
+                break;
+            case RecoverStatus::NotWritten:
+                PrintLine({"failed", job.asked, result.reason});
+                all_done = false;
+                break;
+        }
+        ++finished;
+        if (interrupted.load()) break;
+    }
+    progress.Clear();
+    std::fflush(stdout);
+    if (interrupted.load()) return Fail(kExitInterrupted, "interrupted");
+    return all_done ? kExitDone : kExitSomeNotRecovered;
+}
+
+}  // namespace verandol::cli

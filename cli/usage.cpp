@@ -1,0 +1,65 @@
+#include "cli/usage.h"
+
+namespace verandol::cli {
+
+const char* UsageText() {
+    return R"usage(Usage:
+  verandol-cli scan VOLUME [--json]
+  verandol-cli recover VOLUME OUTDIR [--name-by-index] [POSITION...]
+  verandol-cli --help
+
+Finds deleted files on an NTFS volume (a block device such as /dev/sdb1, or
+an image file) by reading it raw, and copies their data out. The volume is
+only ever opened read-only.
+
+Commands:
+  scan      Lists the deleted files on VOLUME.
+  recover   Scans VOLUME, then writes deleted files into the existing folder
+            OUTDIR: the files at the given record positions (as "scan" lists
+            them, e.g. 0x4C00, any letter case), or every listed deleted file
+            when no POSITION is given. A position the scan did not list is
+            reported as failed and nothing is written for it.
+
+Options:
+  --json            (scan) One JSON object per file instead of TSV.
+  --name-by-index   (recover) Name each file File_N, N being its row index
+                    in the scan's list (counting from 0), instead of its own
+                    name from the volume.
+  -h, --help        Shows this text.
+
+Output of scan:
+  First the volume's figures, each on a line starting with "# ":
+    # Disk Name: ...      # Disk Serial: ...     # Drive Size: N KB
+    # MFT Location: 0x... # MFT Size: N KB       # All Files: N
+  then one line per deleted file, and last "# Deleted Files: N".
+  TSV (default): a header line with the column names
+    Record Positon, File Name, File Type, File Size, Create Date,
+    Last Modify Date
+  and tab-separated fields in which tab, newline, carriage return and
+  backslash are written \t, \n, \r and \\.
+  JSON (--json): keys "position" (e.g. "0x4C00"), "name", "type", "size"
+  (a number of bytes), "created" and "modified" (dates as in your locale, ""
+  when there is none), "created_utc" and "modified_utc" (ISO 8601 UTC such as
+  "2024-05-01T12:00:00Z", or null).
+
+Output of recover, one tab-separated line per file asked for:
+    written      POSITION  OUTPUT-PATH
+    incomplete   POSITION  OUTPUT-PATH  REASON   (unreadable parts are zeros)
+    failed       POSITION  REASON                (nothing written)
+  Files are named as on the volume, with characters a Linux name cannot hold
+  replaced. A file never replaces one written earlier in the same run: a later
+  file of the same name gets " (1)", " (2)", ... before its extension. Files
+  already in OUTDIR from before are replaced.
+
+Progress is shown on stderr when it is a terminal. Ctrl+C during recovery
+stops after removing the partly written file.
+
+Exit status:
+  0    everything asked for was done
+  1    some files could not be recovered, or only in part
+  2    bad usage, a missing OUTDIR, or a volume that cannot be scanned
+  130  interrupted by Ctrl+C during recovery
+)usage";
+}
+
+}  // namespace verandol::cli

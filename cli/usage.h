@@ -1,0 +1,8 @@
+#pragma once
+
+namespace verandol::cli {
+
+// The --help text.
+const char* UsageText();
+
+}  // namespace verandol::cli

@@ -1,0 +1,58 @@
+#include "cli/volume_scan.h"
+
+#include <utility>
+
+#include "cli/progress_line.h"
+
+namespace verandol::cli {
+
+namespace {
+
+class Events final : public ScanEvents {
+public:
+    Events(const ScanHooks& hooks, ScanOutcome& outcome) : hooks_(hooks), outcome_(outcome) {}
+
+    void DiskLabels(const std::string& name_text, const std::string& serial_text) override {
+        outcome_.figures.push_back(name_text);
+        outcome_.figures.push_back(serial_text);
+    }
+    void DriveSize(const std::string& text) override { outcome_.figures.push_back(text); }
+    void MftLocation(const std::string& text) override { outcome_.figures.push_back(text); }
+    void GeometryPublished(const PublishedGeometry& published) override { outcome_.geometry = published; }
+    void MftFigures(const std::string& size_text, const std::string& count_text) override {
+        outcome_.figures.push_back(size_text);
+        outcome_.figures.push_back(count_text);
+    }
+    void WalkStarting(int progress_max) override {
+        total_ = progress_max;
+        if (hooks_.walk_starting) hooks_.walk_starting(outcome_.figures);
+    }
+    void Progress(int position) override { progress_.Update(position, total_, "records"); }
+    void Row(DeletedFileRow row) override {
+        ++outcome_.rows;
+        if (hooks_.row) hooks_.row(std::move(row));
+    }
+    bool StopRequested() override { return false; }
+    void Ended(ScanEnd end, const std::string& reason) override {
+        progress_.Clear();
+        outcome_.end = end;
+        outcome_.reason = reason;
+    }
+
+private:
+    const ScanHooks& hooks_;
+    ScanOutcome& outcome_;
+    ProgressLine progress_{"Scanning"};
+    long long total_ = 0;
+};
+
+}  // namespace
+
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks) {
+    ScanOutcome outcome;
+    Events events(hooks, outcome);
+    ScanVolumePath(volume_path, volume_path, events);
+    return outcome;
+}
+
+}  // namespace verandol::cli

@@ -1,0 +1,33 @@
+// Runs the engine's scan for a command and keeps what it reported.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scan/scan_volume.h"
+
+namespace verandol::cli {
+
+struct ScanOutcome {
+    std::vector<std::string> figures;  // "Disk Name: ..." and the rest, in the window's order
+    std::optional<PublishedGeometry> geometry;
+    long long rows = 0;
+    ScanEnd end = ScanEnd::Failed;
+    std::string reason;
+};
+
+struct ScanHooks {
+    // Called once the volume is known to be NTFS and the walk begins, with
+    // every figure but the deleted-file count.
+    std::function<void(const std::vector<std::string>& figures)> walk_starting;
+    std::function<void(DeletedFileRow row)> row;
+};
+
+// Scans `volume_path`, showing progress on a terminal. The command line
+// offers no way to stop a scan: Ctrl+C simply ends the process, which has
+// written nothing yet.
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks);
+
+}  // namespace verandol::cli
