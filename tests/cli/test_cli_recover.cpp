@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+
+namespace verandol::cli_test {
+namespace {
+
+class CliRecover : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override { fixture_ = LoadFixture(GetParam()); }
+
+    std::vector<std::vector<std::string>> Recover(std::vector<std::string> extra, int expected_status) {
+        std::vector<std::string> args{"recover", fixture_.image_path, out_.path()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.status, expected_status) << run.err << run.out;
+        std::vector<std::vector<std::string>> lines;
+        for (const std::string& line : SplitLines(run.out)) lines.push_back(SplitTabs(line));
+        return lines;
+    }
+
+    // A deleted file whose name has an extension and no path trouble.
+    const ManifestFile& PlainTextFile() const {
+        for (const ManifestFile& file : fixture_.deleted) {
+            if (file.name.ends_with(".txt") && file.size > 0) return file;
+        }
+        throw std::runtime_error("fixture has no deleted .txt file");
+    }
+
+    Fixture fixture_;
+    TempDir out_;
+};
+
+TEST_P(CliRecover, EveryDeletedFileIsWrittenUnderItsOwnNameIntact) {
+    const auto lines = Recover({}, 0);
+    ASSERT_EQ(lines.size(), fixture_.deleted.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const ManifestFile& file = fixture_.deleted[i];
+        ASSERT_EQ(lines[i].size(), 3u);
+        EXPECT_EQ(lines[i][0], "written");
+        EXPECT_EQ(lines[i][1], file.position_text);
+        EXPECT_EQ(lines[i][2], out_.path() + "/" + file.name);
+        EXPECT_EQ(Sha256OfFile(lines[i][2]), file.sha256) << file.name;
+    }
+    // Nothing but the files: no temporary file is left behind.
+    const auto entries = std::distance(std::filesystem::directory_iterator(out_.path()), {});
+    EXPECT_EQ(static_cast<std::size_t>(entries), fixture_.deleted.size());
+}
+
+TEST_P(CliRecover, NameByIndexUsesTheRowIndexOfTheList) {
+    const auto lines = Recover({"--name-by-index"}, 0);
+    ASSERT_EQ(lines.size(), fixture_.deleted.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i].size(), 3u);
+        EXPECT_EQ(lines[i][2], out_.path() + "/File_" + std::to_string(i));
+        EXPECT_EQ(Sha256OfFile(lines[i][2]), fixture_.deleted[i].sha256);
+    }
+}
+
+// Positions match in any letter case, and a file asked for again gets a
+// suffixed name instead of replacing the copy just written.
+TEST_P(CliRecover, RepeatedNamesGetSuffixesBeforeTheExtension) {
+    const ManifestFile& file = PlainTextFile();
+    std::string lower = file.position_text;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const auto lines = Recover({file.position_text, lower, file.position_text}, 0);
+    const std::string stem = out_.path() + "/" + file.name.substr(0, file.name.size() - 4);
+    const std::vector<std::string> expected = {stem + ".txt", stem + " (1).txt", stem + " (2).txt"};
+    ASSERT_EQ(lines.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(lines[i], (std::vector<std::string>{"written", file.position_text, expected[i]}));
+        EXPECT_EQ(Sha256OfFile(expected[i]), file.sha256);
+    }
+}
+
+TEST_P(CliRecover, PositionNotListedFailsAndTheRestIsStillWritten) {
+    const ManifestFile& file = PlainTextFile();
+    const auto lines = Recover({"0x1", file.position_text, "bogus"}, 1);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].size(), 3u);
+    EXPECT_EQ(lines[0][0], "failed");
+    EXPECT_EQ(lines[0][1], "0x1");
+    EXPECT_FALSE(lines[0].back().empty());
+    EXPECT_EQ(lines[1], (std::vector<std::string>{"written", file.position_text, out_.path() + "/" + file.name}));
+    EXPECT_EQ(lines[2][0], "failed");
+    EXPECT_EQ(lines[2][1], "bogus");
+    const auto entries = std::distance(std::filesystem::directory_iterator(out_.path()), {});
+    EXPECT_EQ(entries, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CliRecover, ::testing::ValuesIn(FixtureNames()), FixtureTestName);
+
+}  // namespace
+}  // namespace verandol::cli_test

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+
+namespace verandol::cli_test {
+namespace {
+
+class CliScan : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override { fixture_ = LoadFixture(GetParam()); }
+    Fixture fixture_;
+};
+
+std::string TypeOf(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? "" : name.substr(dot);
+}
+
+// The figure lines, the header and the count are where the window puts its
+// labels and columns; the rows are exactly the manifest's deleted files.
+TEST_P(CliScan, TsvListsFiguresHeaderAndEveryDeletedFile) {
+    const CliRun run = RunCli({"scan", fixture_.image_path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> lines = SplitLines(run.out);
+    ASSERT_EQ(lines.size(), 6 + 1 + fixture_.deleted.size() + 1) << run.out;
+
+    const char* figures[] = {"# Disk Name: ",    "# Disk Serial: ", "# Drive Size: ",
+                             "# MFT Location: 0x", "# MFT Size: ",    "# All Files: "};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(lines[i].rfind(figures[i], 0), 0u) << lines[i];
+    EXPECT_NE(lines[0].find(fixture_.manifest["label"].get<std::string>()), std::string::npos) << lines[0];
+    EXPECT_TRUE(lines[2].ends_with(" KB")) << lines[2];
+    EXPECT_EQ(lines[6], "Record Positon\tFile Name\tFile Type\tFile Size\tCreate Date\tLast Modify Date");
+
+    for (std::size_t i = 0; i < fixture_.deleted.size(); ++i) {
+        const ManifestFile& file = fixture_.deleted[i];
+        const std::vector<std::string> fields = SplitTabs(lines[7 + i]);
+        ASSERT_EQ(fields.size(), 6u) << lines[7 + i];
+        EXPECT_EQ(fields[0], file.position_text);
+        EXPECT_EQ(fields[1], file.name);
+        EXPECT_EQ(fields[2], TypeOf(file.name));
+        EXPECT_EQ(fields[3], std::to_string(file.size));
+    }
+    EXPECT_EQ(lines.back(), "# Deleted Files: " + std::to_string(fixture_.deleted.size()));
+}
+
+TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
+    const CliRun run = RunCli({"scan", "--json", fixture_.image_path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const CliRun tsv = RunCli({"scan", fixture_.image_path});
+    std::vector<std::string> tsv_figures;
+    for (const std::string& line : SplitLines(tsv.out)) {
+        if (line.starts_with("# ")) tsv_figures.push_back(line);
+    }
+
+    const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)");
+    std::vector<std::string> figures;
+    std::size_t row = 0;
+    for (const std::string& line : SplitLines(run.out)) {
+        if (line.starts_with("# ")) {
+            figures.push_back(line);
+            continue;
+        }
+        ASSERT_LT(row, fixture_.deleted.size()) << line;
+        const ManifestFile& file = fixture_.deleted[row++];
+        const nlohmann::json object = nlohmann::json::parse(line);
+        EXPECT_EQ(object.size(), 8u) << line;
+        EXPECT_EQ(object["position"], file.position_text);
+        EXPECT_EQ(object["name"], file.name);
+        EXPECT_EQ(object["type"], TypeOf(file.name));
+        ASSERT_TRUE(object["size"].is_number_integer()) << line;
+        EXPECT_EQ(object["size"].get<std::int64_t>(), file.size);
+        EXPECT_TRUE(object["created"].is_string() && object["modified"].is_string()) << line;
+        for (const char* key : {"created_utc", "modified_utc"}) {
+            const auto& utc = object[key];
+            EXPECT_TRUE(utc.is_null() || std::regex_match(utc.get<std::string>(), iso)) << line;
+        }
+        // Every file on the fixtures was written through ntfs-3g, which stamps it.
+        EXPECT_FALSE(object["modified_utc"].is_null()) << line;
+    }
+    EXPECT_EQ(row, fixture_.deleted.size());
+    EXPECT_EQ(figures, tsv_figures);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CliScan, ::testing::ValuesIn(FixtureNames()), FixtureTestName);
+
+}  // namespace
+}  // namespace verandol::cli_test
