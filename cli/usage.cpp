@@ -46,6 +46,7 @@ Output of recover, one tab-separated line per file asked for:
     written      POSITION  OUTPUT-PATH
     incomplete   POSITION  OUTPUT-PATH  REASON   (unreadable parts are zeros)
     failed       POSITION  REASON                (nothing written)
+  with the fields escaped as in the TSV listing.
   Files are named as on the volume, with characters a Linux name cannot hold
   replaced. A file never replaces one written earlier in the same run: a later
   file of the same name gets " (1)", " (2)", ... before its extension. Files
