@@ -17,3 +17,6 @@ target_link_libraries(test_damage PRIVATE verandol_reliability_support)
 verandol_unit_test(test_fuzz_regressions test_fuzz_regressions.cpp)
 target_link_libraries(test_fuzz_regressions PRIVATE verandol_reliability_support)
 target_compile_definitions(test_fuzz_regressions PRIVATE VERANDOL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
+verandol_unit_test(test_read_only_source test_read_only_source.cpp)
+target_link_libraries(test_read_only_source PRIVATE verandol_reliability_support)
