@@ -85,7 +85,8 @@ std::optional<std::string> FileTimeToUtcIso8601(std::uint64_t ntfs_time) {
     const auto second_of_day = static_cast<int>(split->unix_seconds - days * 86'400);
     const CivilDate date = CivilFromDays(days);
     if (date.year < 1 || date.year > 9999) return std::nullopt;
-    char text[32];
+    // Sized for any int fields, so the compiler can prove nothing is cut.
+    char text[80];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", static_cast<int>(date.year),
                   date.month, date.day, second_of_day / 3600, second_of_day / 60 % 60,
                   second_of_day % 60);
