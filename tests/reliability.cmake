@@ -20,3 +20,6 @@ target_compile_definitions(test_fuzz_regressions PRIVATE VERANDOL_SOURCE_DIR="${
 
 verandol_unit_test(test_read_only_source test_read_only_source.cpp)
 target_link_libraries(test_read_only_source PRIVATE verandol_reliability_support)
+
+verandol_unit_test(test_hostile_names test_hostile_names.cpp)
+target_link_libraries(test_hostile_names PRIVATE verandol_reliability_support)
