@@ -23,3 +23,6 @@ target_link_libraries(test_read_only_source PRIVATE verandol_reliability_support
 
 verandol_unit_test(test_hostile_names test_hostile_names.cpp)
 target_link_libraries(test_hostile_names PRIVATE verandol_reliability_support)
+
+verandol_unit_test(test_full_output test_full_output.cpp)
+target_link_libraries(test_full_output PRIVATE verandol_reliability_support)
