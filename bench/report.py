@@ -45,6 +45,12 @@ lines.append("Figures from one run of `bench/run.sh` on the volumes `bench/make-
              "cache warm; each ratio is against a reference measured in the same run.")
 lines.append("")
 lines.append(f"Made with: `{command}` (as root: the volumes are built through FUSE).")
+if "loadavg" in raw:
+    load = ", ".join(f"{v:g}" for v in raw["loadavg"][0])
+    lines.append("")
+    lines.append(f"Load average (1, 5, 15 min) when the run began: {load}, on {os.cpu_count()} cores shared with "
+                 "other work: absolute times drift between runs, which is why every figure is read as a ratio "
+                 "to a reference timed in between.")
 lines.append("")
 lines.append("## Scan")
 lines.append("")
@@ -103,7 +109,7 @@ if "recover_cli" in raw:
     lines.append("| | seconds | / dd | peak RSS MiB |")
     lines.append("|---|---:|---:|---:|")
     lines.append(f"| `verandol-cli recover` | {cli:.3f} | {cli / dd:.2f} | {mib(raw['recover_cli_kib'][n][0])} |")
-    lines.append(f"| `RecoverFile` alone | {eng:.3f} | {eng / dd:.2f} | |")
+    lines.append(f"| `RecoverFile` alone | {eng:.3f} | {eng / dd:.2f} | {mib(raw['recover_engine_kib'][n][0])} |")
     lines.append(f"| dd, run by run | {dd:.3f} | 1.00 | {mib(raw['recover_dd_kib'][n][0])} (largest run's dd) |")
     lines.append("")
     verdict("recovery / dd", cli / dd, 1.3)

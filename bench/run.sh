@@ -8,7 +8,7 @@
 #
 # Environment: BENCH_SIZES (file counts, default "25000 50000 100000 200000
 # 400000"),
-# BENCH_RUNS (timed runs per figure, default 5; one warm-up run comes first),
+# BENCH_RUNS (timed runs per figure, default 7; one warm-up run comes first),
 # VERANDOL_BENCH_CACHE (where make-volume.sh keeps images), BENCH_OUT (a
 # folder for recovered copies, default /dev/shm so the disk's write-back does
 # not blur the read side we compare).
@@ -23,7 +23,7 @@ cd "$ROOT"
 # 400,000 files leave 200,000 deleted rows, the list size the window's
 # memory figure is about.
 SIZES=${BENCH_SIZES:-"25000 50000 100000 200000 400000"}
-RUNS=${BENCH_RUNS:-5}
+RUNS=${BENCH_RUNS:-7}
 BUILD="$ROOT/build-bench"
 COMMAND="bench/run.sh${BENCH_SIZES:+ (BENCH_SIZES=\"$BENCH_SIZES\")}${BENCH_RUNS:+ (BENCH_RUNS=$BENCH_RUNS)}"
 
@@ -39,6 +39,8 @@ OUT=$(mktemp -d "${BENCH_OUT:-/dev/shm}/verandol-bench.XXXXXX")
 trap 'rm -rf "$OUT"' EXIT
 RESULTS="$OUT/results.txt"
 : >"$RESULTS"
+# The machine is shared: say how busy it was, since that is the noise.
+record loadavg 0 "$(cut -d' ' -f1-3 /proc/loadavg | tr ' ' ,)"
 
 # seconds COMMAND...: wall time of one run, output discarded.
 seconds() {
@@ -142,6 +144,8 @@ for n in $SIZES; do
     rm -rf "$OUT/recovered"/*
     record recover_cli_kib "$n" "$(peak_kib "$CLI" recover "$image" "$OUT/recovered" "$position")"
     rm -rf "$OUT/recovered"/*
+    # RecoverFile alone: what the copy costs without the scan's row list.
+    record recover_engine_kib "$n" "$(peak_kib "$TOOL" recover "$image" "$position" "$OUT/engine.bin")"
     read -r lcn count <<<"$biggest"
     record recover_dd_kib "$n" "$(peak_kib dd if="$image" of="$OUT/dd-one.bin" bs="$cluster" skip="$lcn" count="$count" status=none)"
     rm -f "$OUT/dd-one.bin" "$OUT/dd.bin" "$OUT/engine.bin"
