@@ -27,11 +27,18 @@ struct RecoverArgs {
     std::vector<std::string> positions;
 };
 
-// One file asked for; `row` is null when the scan did not list the position.
+// What a recovery needs of a listed row; the rest of the row is dropped as
+// the scan goes, so memory stays small on volumes with many deleted files.
+struct ListedFile {
+    std::string position_text;
+    std::string name;
+    int index = 0;
+};
+
+// One file asked for; `file` is null when the scan did not list the position.
 struct Job {
     std::string asked;
-    const DeletedFileRow* row = nullptr;
-    int index = 0;
+    const ListedFile* file = nullptr;
 };
 
 bool SameText(const std::string& a, const std::string& b) {
@@ -40,21 +47,21 @@ bool SameText(const std::string& a, const std::string& b) {
     });
 }
 
-std::vector<Job> JobsFor(const std::vector<std::string>& positions, const std::vector<DeletedFileRow>& rows) {
+bool Asked(const std::vector<std::string>& positions, const std::string& position_text) {
+    return positions.empty() || std::any_of(positions.begin(), positions.end(),
+                                            [&](const std::string& p) { return SameText(p, position_text); });
+}
+
+std::vector<Job> JobsFor(const std::vector<std::string>& positions, const std::vector<ListedFile>& files) {
     std::vector<Job> jobs;
     if (positions.empty()) {
-        for (std::size_t i = 0; i < rows.size(); ++i) jobs.push_back({rows[i].position_text, &rows[i], int(i)});
+        for (const ListedFile& file : files) jobs.push_back({file.position_text, &file});
         return jobs;
     }
     for (const std::string& position : positions) {
-        Job job{position, nullptr, 0};
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (SameText(rows[i].position_text, position)) {
-                job = {rows[i].position_text, &rows[i], int(i)};
-                break;
-            }
-        }
-        jobs.push_back(job);
+        auto found = std::find_if(files.begin(), files.end(),
+                                  [&](const ListedFile& file) { return SameText(file.position_text, position); });
+        jobs.push_back(found == files.end() ? Job{position, nullptr} : Job{found->position_text, &*found});
     }
     return jobs;
 }
@@ -91,15 +98,20 @@ int RecoverCommand(const std::vector<std::string>& args) {
     while (parsed.out_dir.size() > 1 && parsed.out_dir.back() == '/') parsed.out_dir.pop_back();
     if (!IsDirectory(parsed.out_dir)) return Fail(kExitUsage, "recover: no such folder " + parsed.out_dir);
 
-    std::vector<DeletedFileRow> rows;
+    std::vector<ListedFile> files;
+    int listed = 0;
     ScanHooks hooks;
-    hooks.row = [&rows](DeletedFileRow row) { rows.push_back(std::move(row)); };
+    hooks.row = [&](DeletedFileRow row) {
+        if (Asked(parsed.positions, row.position_text))
+            files.push_back({std::move(row.position_text), std::move(row.name), listed});
+        ++listed;
+    };
     const ScanOutcome outcome = RunScan(parsed.volume, hooks);
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
         return Fail(kExitUsage, "cannot scan " + parsed.volume + ": " + outcome.reason);
     }
 
-    const std::vector<Job> jobs = JobsFor(parsed.positions, rows);
+    const std::vector<Job> jobs = JobsFor(parsed.positions, files);
     const std::atomic<bool>& interrupted = CatchInterrupt();
     UniquePaths paths;
     ProgressLine progress("Recovering");
@@ -107,16 +119,16 @@ int RecoverCommand(const std::vector<std::string>& args) {
     long long finished = 0;
     for (const Job& job : jobs) {
         progress.Update(finished, static_cast<long long>(jobs.size()), "files");
-        if (job.row == nullptr) {
+        if (job.file == nullptr) {
             PrintLine({"failed", job.asked, "not a deleted file listed by the scan"});
             all_done = false;
             ++finished;
             continue;
         }
         const std::string path =
-            paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.row->name, job.index));
+            paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.file->name, job.file->index));
         const RecoverResult result =
-            RecoverFile(parsed.volume, job.row->position_text, outcome.geometry->geometry, path, &interrupted);
+            RecoverFile(parsed.volume, job.file->position_text, outcome.geometry->geometry, path, &interrupted);
         if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
         switch (result.status) {
