@@ -97,18 +97,12 @@ void DeletedFilesModel::SetAllTicked(bool ticked) {
     emit dataChanged(index(0, 0), index(Count() - 1, 0), {Qt::CheckStateRole});
 }
 
-void DeletedFilesModel::Sort(const std::function<int(const ListRow&, const ListRow&)>& compare) {
-    // A reset rather than a layout change: with no persistent indexes to
-    // carry over, 200,000 rows reorder in one pass.
-    // Sorting indices and moving each row once keeps six strings per row
-    // out of the sort's many swaps.
-    std::vector<std::size_t> order(rows_.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return compare(rows_[a], rows_[b]) < 0; });
+void DeletedFilesModel::Reorder(const std::vector<std::uint32_t>& order) {
     std::vector<ListRow> sorted;
     sorted.reserve(rows_.size());
-    for (std::size_t i : order) sorted.push_back(std::move(rows_[i]));
+    for (std::uint32_t i : order) sorted.push_back(std::move(rows_[i]));
+    // A reset rather than a layout change: with no persistent indexes to
+    // carry over, 200,000 rows reorder in one pass.
     beginResetModel();
     rows_ = std::move(sorted);
     endResetModel();

@@ -391,14 +391,14 @@ void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); 
 
 void TMainForm::DLBChange() { edPath->setText(DLB->Directory()); }
 
-int TMainForm::ListView1Compare(const verandol::ListRow& item1, const verandol::ListRow& item2) const {
-    const auto column = static_cast<std::size_t>(SortColumn);
-    return verandol::CompareListTexts(item1.cells[column], item2.cells[column]);
+// Compares the texts of two rows in the column `SortColumn` names.
+int TMainForm::ListView1Compare(std::string_view item1, std::string_view item2) const {
+    return verandol::CompareListTexts(item1, item2);
 }
 
 void TMainForm::ListView1ColumnClick(int column) {
     SortColumn = column;
-    Model->Sort([this](const verandol::ListRow& a, const verandol::ListRow& b) { return ListView1Compare(a, b); });
+    Model->SortByColumn(SortColumn, [this](std::string_view a, std::string_view b) { return ListView1Compare(a, b); });
 }
 
 void TMainForm::Button1Click() {

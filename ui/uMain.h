@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QPointer>
@@ -91,7 +92,7 @@ public:
     void btnScanClick();
     void btnRecoverClick();
     void DLBChange();
-    int ListView1Compare(const verandol::ListRow& item1, const verandol::ListRow& item2) const;
+    int ListView1Compare(std::string_view item1, std::string_view item2) const;
     void ListView1ColumnClick(int column);
     void CheckBox1Click();
     void Button1Click();
