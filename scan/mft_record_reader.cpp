@@ -6,8 +6,20 @@
 namespace verandol {
 
 namespace {
+
 constexpr std::size_t kChunkBytes = 1 << 20;
+
+std::int64_t SaturatingMultiply(std::int64_t a, std::int64_t b) {
+    std::int64_t product;
+    return __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
 }
+
+std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
+    std::int64_t sum;
+    return __builtin_add_overflow(a, b, &sum) ? INT64_MAX : sum;
+}
+
+}  // namespace
 
 MftRecordReader::MftRecordReader(ByteSource& volume, const VolumeGeometry& geometry, const std::vector<Run>& runs)
     : volume_(volume), cluster_size_(geometry.ClusterSize), record_size_(geometry.RecordSize) {
@@ -17,6 +29,16 @@ MftRecordReader::MftRecordReader(ByteSource& volume, const VolumeGeometry& geome
         const std::int64_t clusters = static_cast<std::int64_t>(std::min<std::uint64_t>(run.clusters, INT64_MAX / 2));
         extents_.push_back({vcn, clusters, run.lcn, run.valid && !run.sparse});
         if (__builtin_add_overflow(vcn, clusters, &vcn)) break;
+    }
+    const std::int64_t volume_size = volume.Size();
+    for (const Extent& e : extents_) {
+        if (!e.readable) continue;
+        const std::int64_t start = SaturatingMultiply(e.lcn, cluster_size_);
+        if (volume_size > 0 && start >= volume_size) continue;
+        std::int64_t bytes = SaturatingMultiply(e.clusters, cluster_size_);
+        if (volume_size > 0) bytes = std::min(bytes, volume_size - start);
+        const std::int64_t end = SaturatingAdd(SaturatingMultiply(e.first_vcn, cluster_size_), bytes);
+        readable_limit_ = std::max(readable_limit_, end / record_size_ + (end % record_size_ != 0));
     }
     cache_.resize(kChunkBytes);
 }

@@ -25,6 +25,12 @@ public:
     // is not mapped by the run list or the volume delivers fewer bytes.
     std::optional<std::int64_t> Read(std::int64_t index, MutableByteSpan record);
 
+    // No record from this index on can be delivered: every readable piece of
+    // the MFT ends before it, on the volume or at the volume's end. A damaged
+    // record 0 may claim two billion records on a small image; the walk need
+    // not try each of them.
+    std::int64_t ReadableLimit() const { return readable_limit_; }
+
 private:
     struct Extent {
         std::int64_t first_vcn;
@@ -42,6 +48,7 @@ private:
     std::int64_t record_size_;
     std::vector<Extent> extents_;
     std::size_t hint_ = 0;
+    std::int64_t readable_limit_ = 0;
     std::vector<std::uint8_t> cache_;
     std::int64_t cache_position_ = 0;
     std::size_t cache_length_ = 0;

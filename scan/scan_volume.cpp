@@ -1,5 +1,6 @@
 #include "scan/scan_volume.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -89,7 +90,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
     MftRecordReader reader(volume, layout.geometry, mft.extent->runs);
     std::vector<std::uint8_t> record(layout.geometry.RecordSize);
-    for (std::int64_t i = layout::record::kFirstUserRecord; i < count; ++i) {
+    const std::int64_t readable_end = std::min(count, reader.ReadableLimit());
+    for (std::int64_t i = layout::record::kFirstUserRecord; i < readable_end; ++i) {
         if (events.StopRequested()) return events.Ended(ScanEnd::Stopped, {});
         events.Progress(static_cast<int>(i - layout::record::kFirstUserRecord + 1));
         auto position = reader.Read(i, record);
@@ -97,6 +99,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         if (!position || !IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
         if (auto row = ReadDeletedFileRow(record, *position)) events.Row(std::move(*row));
     }
+    // The records past what the volume can deliver count as walked.
+    if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
     events.Ended(ScanEnd::Completed, {});
 }
 

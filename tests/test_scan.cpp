@@ -182,6 +182,21 @@ TEST(Scan, RecordsTheVolumeCannotDeliverAreSkipped) {
     EXPECT_EQ(c.last_progress, 256 - 16);
 }
 
+TEST(Scan, AnMftClaimingBillionsOfRecordsOnASmallVolumeEndsAtOnce) {
+    CraftedVolume v = CraftVolume({DeletedFile(u"kept")});
+    constexpr std::int64_t kClusters = 500'000'000;  // two billion records
+    Bytes runs = RunListEntry(kClusters, 4);
+    runs.push_back(0);
+    ReplaceRecord0(v, NonResidentData(runs, kClusters * 4096, 0, kClusters - 1));
+    MemoryVolume volume(v.bytes);
+    ScanCollector c;
+    ScanVolume(volume, "mem", "", c);
+    EXPECT_EQ(c.end, ScanEnd::Completed);
+    EXPECT_EQ(c.rows.size(), 1u);
+    EXPECT_EQ(c.last_progress, c.progress_max);
+    EXPECT_LT(c.progress_calls, 1000) << "only the records the volume holds are walked";
+}
+
 TEST(Scan, NonNtfsVolumeOnlyShowsTheDiskLabels) {
     CraftedVolume v = CraftVolume({DeletedFile(u"a")});
     std::memcpy(v.bytes.data() + 3, "EXFA", 4);
