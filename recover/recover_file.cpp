@@ -1,6 +1,7 @@
 #include "recover/recover_file.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "ntfs/attributes.h"
@@ -24,7 +25,7 @@ RecoverResult NotWritten(std::string reason) { return {RecoverStatus::NotWritten
 class DataWriter {
 public:
     DataWriter(ByteSource& volume, TemporaryOutput& out, const std::atomic<bool>* stop)
-        : volume_(volume), out_(out), stop_(stop), buffer_(kPieceBytes) {}
+        : volume_(volume), out_(out), stop_(stop) {}
 
     std::int64_t Written() const { return offset_; }
     const std::string& Missing() const { return missing_; }
@@ -38,11 +39,18 @@ public:
                 return false;
             }
             const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(length, kPieceBytes));
-            const std::size_t got = volume_.ReadAt(position, MutableByteSpan(buffer_.data(), piece));
+            // Sized to the largest piece asked for and left uninitialised:
+            // clearing 4 MiB for each of many small files would cost more
+            // than copying them.
+            if (piece > buffer_size_) {
+                buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(piece);
+                buffer_size_ = piece;
+            }
+            const std::size_t got = volume_.ReadAt(position, MutableByteSpan(buffer_.get(), piece));
             if (got < piece)
                 NoteMissing("the volume could not deliver the clusters at byte " +
                             std::to_string(position + static_cast<std::int64_t>(got)));
-            if (got > 0 && !out_.WriteAt(offset_, ByteSpan(buffer_.data(), got))) return false;
+            if (got > 0 && !out_.WriteAt(offset_, ByteSpan(buffer_.get(), got))) return false;
             // Bytes the volume did not deliver stay a hole, which reads as zeros.
             offset_ += static_cast<std::int64_t>(piece);
             position += static_cast<std::int64_t>(piece);
@@ -68,7 +76,8 @@ private:
     ByteSource& volume_;
     TemporaryOutput& out_;
     const std::atomic<bool>* stop_;
-    std::vector<std::uint8_t> buffer_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t buffer_size_ = 0;
     std::int64_t offset_ = 0;
     std::string missing_;
     bool stopped_ = false;
