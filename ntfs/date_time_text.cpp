@@ -1,6 +1,7 @@
 #include "ntfs/date_time_text.h"
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace verandol {
@@ -61,11 +62,18 @@ std::vector<Token> Scan(const std::string& pattern) {
     return tokens;
 }
 
+// Fields are never negative (years start at 1): write the digits directly,
+// since a scan writes a dozen numbers for every deleted file.
 void AppendNumber(std::string& out, int value, int width) {
-    std::string digits = std::to_string(value);
-    if (digits.size() < static_cast<std::size_t>(width))
-        out.append(static_cast<std::size_t>(width) - digits.size(), '0');
-    out += digits;
+    char digits[12];
+    int count = 0;
+    unsigned rest = static_cast<unsigned>(value < 0 ? 0 : value);
+    do {
+        digits[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (width > count) out.append(static_cast<std::size_t>(width - count), '0');
+    while (count > 0) out += digits[--count];
 }
 
 // 0 = Sunday, for any Gregorian date from year 1 on.
@@ -84,11 +92,8 @@ const std::string& Name(const auto& names, int index) {
                : kNone;
 }
 
-}  // namespace
-
-std::string FormatPattern(const std::string& pattern, const LocalDateTime& when,
-                          const DisplaySettings& settings) {
-    const std::vector<Token> tokens = Scan(pattern);
+std::string FormatTokens(const std::vector<Token>& tokens, const LocalDateTime& when,
+                         const DisplaySettings& settings) {
     bool twelve_hour = false;
     for (const Token& token : tokens) twelve_hour = twelve_hour || token.kind == Token::kAmPm;
 
@@ -150,20 +155,53 @@ std::string FormatPattern(const std::string& pattern, const LocalDateTime& when,
     return out;
 }
 
-std::string FormatDateTimeC(const LocalDateTime& when, const DisplaySettings& settings) {
-    std::string text = FormatPattern(settings.short_date_pattern, when, settings);
+std::string FormatTokensC(const std::vector<Token>& date, const std::vector<Token>& time, const LocalDateTime& when,
+                          const DisplaySettings& settings) {
+    std::string text = FormatTokens(date, when, settings);
     if (when.hour != 0 || when.minute != 0 || when.second != 0) {
         text += ' ';
-        text += FormatPattern(settings.long_time_pattern(), when, settings);
+        text += FormatTokens(time, when, settings);
     }
     return text;
+}
+
+// The current settings with their two patterns already split into tokens: a
+// scan formats two times per deleted file, and splitting the patterns anew
+// each time cost more than the rest of the row.
+struct CompiledSettings {
+    std::shared_ptr<const DisplaySettings> settings;
+    std::vector<Token> date;
+    std::vector<Token> time;
+};
+
+const CompiledSettings& CurrentCompiledSettings() {
+    thread_local CompiledSettings compiled;
+    std::shared_ptr<const DisplaySettings> current = CurrentDisplaySettings();
+    if (compiled.settings != current) {
+        compiled.date = Scan(current->short_date_pattern);
+        compiled.time = Scan(current->long_time_pattern());
+        compiled.settings = std::move(current);
+    }
+    return compiled;
+}
+
+}  // namespace
+
+std::string FormatPattern(const std::string& pattern, const LocalDateTime& when,
+                          const DisplaySettings& settings) {
+    return FormatTokens(Scan(pattern), when, settings);
+}
+
+std::string FormatDateTimeC(const LocalDateTime& when, const DisplaySettings& settings) {
+    return FormatTokensC(Scan(settings.short_date_pattern), Scan(settings.long_time_pattern()), when, settings);
 }
 
 std::string NtfsTimeText(std::uint64_t ntfs_time) noexcept {
     try {
         const auto when = FileTimeToLocalDateTime(ntfs_time);
         if (!when) return {};
-        return FormatDateTimeC(*when, *CurrentDisplaySettings());
+        const CompiledSettings& compiled = CurrentCompiledSettings();
+        return FormatTokensC(compiled.date, compiled.time, *when, *compiled.settings);
     } catch (...) {
         // Only allocation can fail here; a blank cell beats ending the scan.
         return {};

@@ -6,22 +6,24 @@ namespace verandol {
 
 namespace {
 
-void AppendUtf8(std::string& out, char32_t cp) {
+// Writes at `out`, which has room for four bytes, and returns the end.
+char* PutUtf8(char* out, char32_t cp) {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -29,20 +31,22 @@ constexpr char32_t kReplacement = 0xFFFD;
 }  // namespace
 
 std::string Utf16ToUtf8(std::u16string_view units) {
-    std::string out;
-    out.reserve(units.size());
+    // Three bytes per unit at most: a surrogate pair's four bytes stand for two units.
+    std::string out(3 * units.size(), '\0');
+    char* end = out.data();
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t unit = units[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            end = PutUtf8(end, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendUtf8(out, kReplacement);
+            end = PutUtf8(end, kReplacement);
         } else {
-            AppendUtf8(out, unit);
+            end = PutUtf8(end, unit);
         }
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
 }
 
