@@ -4,18 +4,32 @@
 
 namespace verandol::cli {
 
+namespace {
+
+// Most fields need no escape: copy the stretches between the few that do.
+void AppendTsvField(std::string& out, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* escape = nullptr;
+        switch (text[i]) {
+            case '\t': escape = "\\t"; break;
+            case '\n': escape = "\\n"; break;
+            case '\r': escape = "\\r"; break;
+            case '\\': escape = "\\\\"; break;
+            default: continue;
+        }
+        out.append(text.substr(plain, i - plain));
+        out += escape;
+        plain = i + 1;
+    }
+    out.append(text.substr(plain));
+}
+
+}  // namespace
+
 std::string TsvField(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
+    AppendTsvField(out, text);
     return out;
 }
 
@@ -24,7 +38,7 @@ std::string TsvLine(std::initializer_list<std::string_view> fields) {
     bool first = true;
     for (std::string_view field : fields) {
         if (!first) line += '\t';
-        line += TsvField(field);
+        AppendTsvField(line, field);
         first = false;
     }
     return line;
