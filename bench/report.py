@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turn bench/run.sh's raw figures into docs/performance.md and its plot.
 
-usage: report.py RESULTS MARKDOWN SVG COMMAND
+usage: report.py RESULTS MARKDOWN SVG COMMAND [REVISION]
 
 RESULTS holds "key files values" lines, values comma-separated seconds (or
 KiB, or counts). Only the standard library: the plot is written as SVG by
@@ -13,6 +13,7 @@ import sys
 from collections import defaultdict
 
 results, md_path, svg_path, command = sys.argv[1:5]
+revision = sys.argv[5] if len(sys.argv) > 5 else None
 raw = defaultdict(dict)
 with open(results) as f:
     for line in f:
@@ -45,6 +46,9 @@ lines.append("Figures from one run of `bench/run.sh` on the volumes `bench/make-
              "cache warm; each ratio is against a reference measured in the same run.")
 lines.append("")
 lines.append(f"Made with: `{command}` (as root: the volumes are built through FUSE).")
+if revision:
+    lines.append("")
+    lines.append(f"Code measured: commit {revision}.")
 if "loadavg" in raw:
     load = ", ".join(f"{v:g}" for v in raw["loadavg"][0])
     lines.append("")

@@ -29,6 +29,10 @@ COMMAND="bench/run.sh${BENCH_SIZES:+ (BENCH_SIZES=\"$BENCH_SIZES\")}${BENCH_RUNS
 
 [[ -x /usr/bin/time ]] || { apt-get update -qq && apt-get install -y -qq time >/dev/null; }
 
+# Which code the figures belong to, taken as it is built: the tree is shared
+# and moves.
+BUILT_AT=$(git rev-parse --short HEAD)
+git diff --quiet HEAD -- ntfs scan recover ui cli || BUILT_AT="$BUILT_AT with uncommitted changes in the measured code"
 cmake -S bench -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD" --target verandol-cli verandol-bench-tool verandol-bench-window -j2 >/dev/null
 CLI="$BUILD/verandol/cli/verandol-cli"
@@ -39,8 +43,6 @@ OUT=$(mktemp -d "${BENCH_OUT:-/dev/shm}/verandol-bench.XXXXXX")
 trap 'rm -rf "$OUT"' EXIT
 RESULTS="$OUT/results.txt"
 : >"$RESULTS"
-# The machine is shared: say how busy it was, since that is the noise.
-record loadavg 0 "$(cut -d' ' -f1-3 /proc/loadavg | tr ' ' ,)"
 
 # seconds COMMAND...: wall time of one run, output discarded.
 seconds() {
@@ -53,6 +55,9 @@ seconds() {
 # record KEY N VALUES: one line of raw figures for report.py.
 record() { echo "$1 $2 $3" >>"$RESULTS"; }
 join() { local IFS=,; echo "$*"; }
+
+# The machine is shared: say how busy it was, since that is the noise.
+record loadavg 0 "$(cut -d' ' -f1-3 /proc/loadavg | tr ' ' ,)"
 
 # Peak resident KiB of one run.
 peak_kib() {
@@ -151,4 +156,4 @@ for n in $SIZES; do
     rm -f "$OUT/dd-one.bin" "$OUT/dd.bin" "$OUT/engine.bin"
 done
 
-python3 bench/report.py "$RESULTS" docs/performance.md docs/performance.svg "$COMMAND"
+python3 bench/report.py "$RESULTS" docs/performance.md docs/performance.svg "$COMMAND" "$BUILT_AT"
