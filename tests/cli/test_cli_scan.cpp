@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -57,7 +57,13 @@ TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
         if (line.starts_with("# ")) tsv_figures.push_back(line);
     }
 
-    const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)");
+    // ISO 8601 UTC to the second: "2021-05-04T13:07:09Z", 9 standing for any digit.
+    const auto is_iso = [](const std::string& text) {
+        const std::string shape = "9999-99-99T99:99:99Z";
+        return text.size() == shape.size() && std::equal(shape.begin(), shape.end(), text.begin(), [](char s, char c) {
+                   return s == '9' ? c >= '0' && c <= '9' : s == c;
+               });
+    };
     std::vector<std::string> figures;
     std::size_t row = 0;
     for (const std::string& line : SplitLines(run.out)) {
@@ -77,7 +83,7 @@ TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
         EXPECT_TRUE(object["created"].is_string() && object["modified"].is_string()) << line;
         for (const char* key : {"created_utc", "modified_utc"}) {
             const auto& utc = object[key];
-            EXPECT_TRUE(utc.is_null() || std::regex_match(utc.get<std::string>(), iso)) << line;
+            EXPECT_TRUE(utc.is_null() || is_iso(utc.get<std::string>())) << line;
         }
         // Every file on the fixtures was written through ntfs-3g, which stamps it.
         EXPECT_FALSE(object["modified_utc"].is_null()) << line;
