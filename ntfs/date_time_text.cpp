@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace verandol {
@@ -168,18 +169,23 @@ std::string FormatTokensC(const std::vector<Token>& date, const std::vector<Toke
 // The current settings with their two patterns already split into tokens: a
 // scan formats two times per deleted file, and splitting the patterns anew
 // each time cost more than the rest of the row.
+// The last text is kept too: it depends only on the whole second, and a
+// file's two times, or files copied together, often fall in the same one.
 struct CompiledSettings {
     std::shared_ptr<const DisplaySettings> settings;
     std::vector<Token> date;
     std::vector<Token> time;
+    std::optional<std::uint64_t> last_second;
+    std::string last_text;
 };
 
-const CompiledSettings& CurrentCompiledSettings() {
+CompiledSettings& CurrentCompiledSettings() {
     thread_local CompiledSettings compiled;
     std::shared_ptr<const DisplaySettings> current = CurrentDisplaySettings();
     if (compiled.settings != current) {
         compiled.date = Scan(current->short_date_pattern);
         compiled.time = Scan(current->long_time_pattern());
+        compiled.last_second.reset();
         compiled.settings = std::move(current);
     }
     return compiled;
@@ -198,10 +204,14 @@ std::string FormatDateTimeC(const LocalDateTime& when, const DisplaySettings& se
 
 std::string NtfsTimeText(std::uint64_t ntfs_time) noexcept {
     try {
+        CompiledSettings& compiled = CurrentCompiledSettings();
+        const std::uint64_t second = ntfs_time / 10'000'000;
+        if (compiled.last_second == second) return compiled.last_text;
         const auto when = FileTimeToLocalDateTime(ntfs_time);
-        if (!when) return {};
-        const CompiledSettings& compiled = CurrentCompiledSettings();
-        return FormatTokensC(compiled.date, compiled.time, *when, *compiled.settings);
+        std::string text = when ? FormatTokensC(compiled.date, compiled.time, *when, *compiled.settings) : "";
+        compiled.last_second = second;
+        compiled.last_text = text;
+        return text;
     } catch (...) {
         // Only allocation can fail here; a blank cell beats ending the scan.
         return {};
