@@ -76,7 +76,8 @@ Qt::ItemFlags DeletedFilesModel::flags(const QModelIndex& index) const {
 void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
     if (rows.empty()) return;
     beginInsertRows({}, Count(), Count() + static_cast<int>(rows.size()) - 1);
-    rows_.reserve(rows_.size() + rows.size());
+    // No reserve: growing by exactly one batch would copy the whole list at
+    // every batch and hold two copies of it at once.
     for (DeletedFileRow& row : rows) {
         rows_.push_back({{std::move(row.position_text), std::move(row.name), std::move(row.type),
                           std::move(row.size_text), std::move(row.created_text), std::move(row.modified_text)},

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -56,13 +57,24 @@ private:
 
 template <class Compare>
 void DeletedFilesModel::SortByColumn(int column, Compare compare) {
-    // The column's texts are copied next to their row numbers and sorted
-    // there: comparing in place would reach into a scattered row for every
-    // comparison, and moving whole rows costs six strings a swap.
-    std::vector<std::pair<std::string, std::uint32_t>> keys;
+    // The column's texts are copied into one buffer and sorted there as
+    // views beside their row numbers: comparing in place would reach into a
+    // scattered row for every comparison, and moving whole rows costs six
+    // strings a swap.
+    const auto cell = static_cast<std::size_t>(column);
+    std::size_t total = 0;
+    for (const ListRow& row : rows_) total += row.cells[cell].size();
+    std::string texts;
+    texts.reserve(total);
+    for (const ListRow& row : rows_) texts += row.cells[cell];
+    std::vector<std::pair<std::string_view, std::uint32_t>> keys;
     keys.reserve(rows_.size());
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        keys.emplace_back(rows_[i].cells[static_cast<std::size_t>(column)], static_cast<std::uint32_t>(i));
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const std::size_t length = rows_[i].cells[cell].size();
+        keys.emplace_back(std::string_view(texts).substr(offset, length), static_cast<std::uint32_t>(i));
+        offset += length;
+    }
     std::stable_sort(keys.begin(), keys.end(),
                      [&](const auto& a, const auto& b) { return compare(a.first, b.first) < 0; });
     std::vector<std::uint32_t> order;
