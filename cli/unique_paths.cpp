@@ -1,24 +1,11 @@
 #include "cli/unique_paths.h"
 
+#include "recover/output_name.h"
+
 #include <cstddef>
 #include <string_view>
 
 namespace verandol::cli {
-
-namespace {
-
-constexpr std::size_t kMaxNameBytes = 255;
-
-// The longest prefix of `text` within `limit` bytes that does not cut a
-// UTF-8 sequence in two.
-std::string_view Utf8Prefix(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return text;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
-}
-
-}  // namespace
 
 std::string SuffixedPath(const std::string& path, int n) {
     const std::size_t slash = path.rfind('/');
@@ -30,7 +17,7 @@ std::string SuffixedPath(const std::string& path, int n) {
     std::string_view extension = has_extension ? name.substr(dot) : std::string_view();
 
     const std::string suffix = " (" + std::to_string(n) + ")";
-    const std::size_t budget = kMaxNameBytes - suffix.size();
+    const std::size_t budget = kMaxFileNameBytes - suffix.size();
     if (stem.size() + extension.size() > budget) {
         if (extension.size() < budget) {
             stem = Utf8Prefix(stem, budget - extension.size());

@@ -4,19 +4,12 @@
 
 namespace verandol {
 
-namespace {
-
-constexpr std::size_t kMaxNameBytes = 255;
-
-// Shortens UTF-8 text to at most `limit` bytes without splitting a character.
-std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
+std::string_view Utf8Prefix(std::string_view text, std::size_t limit) {
     if (text.size() <= limit) return text;
     std::size_t end = limit;
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     return text.substr(0, end);
 }
-
-}  // namespace
 
 std::string SafeOutputName(std::string_view name, int row_index) {
     if (name.empty()) return "File_" + std::to_string(row_index);
@@ -25,11 +18,11 @@ std::string SafeOutputName(std::string_view name, int row_index) {
     std::string safe(name);
     for (char& c : safe)
         if (c == '/' || c == '\0') c = '_';
-    if (safe.size() > kMaxNameBytes) {
+    if (safe.size() > kMaxFileNameBytes) {
         std::string extension = FileExtension(safe);
-        if (extension.size() > kMaxNameBytes / 4) extension.clear();
+        if (extension.size() > kMaxFileNameBytes / 4) extension.clear();
         std::string_view stem(safe.data(), safe.size() - extension.size());
-        safe = std::string(CutAtCharacter(stem, kMaxNameBytes - extension.size())) + extension;
+        safe = std::string(Utf8Prefix(stem, kMaxFileNameBytes - extension.size())) + extension;
     }
     return safe;
 }

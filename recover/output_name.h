@@ -6,6 +6,13 @@
 
 namespace verandol {
 
+// The bytes a Linux file name may hold.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// The longest prefix of UTF-8 `text` within `limit` bytes that does not cut
+// a character in two.
+std::string_view Utf8Prefix(std::string_view text, std::size_t limit);
+
 // A name read from the volume made safe to create inside the output folder:
 // "/" and NUL become "_", the names "." and ".." become "_" and "__", an empty
 // name becomes "File_" and the row index, and a name longer than the 255 bytes

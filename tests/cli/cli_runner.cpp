@@ -1,5 +1,7 @@
 #include "cli_runner.h"
 
+#include "ntfs/record_texts.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -75,91 +77,24 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     return fields;
 }
 
-namespace {
-
-// The byte position of MFT record `record`, following the MFT's extents
-// (cluster runs) the way the volume lays it out.
-std::int64_t RecordPosition(const nlohmann::json& manifest, std::int64_t record) {
-    const std::int64_t cluster = manifest["geometry"]["cluster_size"];
-    const std::int64_t record_size = manifest["geometry"]["record_size"];
-    std::int64_t offset = record * record_size;
-    for (const auto& extent : manifest["mft_extents"]) {
-        const std::int64_t lcn = extent[0];
-        const std::int64_t count = extent[1];
-        if (offset < count * cluster) return lcn * cluster + offset;
-        offset -= count * cluster;
-    }
-    throw std::runtime_error("record outside the MFT");
-}
-
-std::string HexText(std::int64_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
-}  // namespace
-
 Fixture LoadFixture(const std::string& name) {
     Fixture fixture;
-    fixture.image_path = std::string(VERANDOL_CLI_FIXTURE_DIR) + "/" + name + ".img";
-    std::ifstream in(std::string(VERANDOL_CLI_MANIFEST_DIR) + "/" + name + ".manifest.json");
-    fixture.manifest = nlohmann::json::parse(in);
-    std::vector<std::pair<std::int64_t, ManifestFile>> deleted;
-    for (const auto& file : fixture.manifest["files"]) {
-        if (!file["deleted"].get<bool>()) continue;
-        const std::int64_t position = RecordPosition(fixture.manifest, file["mft_record"]);
-        deleted.push_back({position, {file["name"], file["size"], file["sha256"], HexText(position)}});
+    fixture.image_path = testing::FixtureImagePath(name);
+    fixture.manifest = testing::LoadManifest(name);
+    std::vector<std::pair<std::int64_t, DeletedFile>> deleted;
+    for (const testing::ManifestFile& file : fixture.manifest.Deleted()) {
+        const std::int64_t position = fixture.manifest.RecordPosition(file.mft_record);
+        deleted.push_back({position, {file.name, file.size, file.sha256, PositionCaption(position)}});
     }
     std::sort(deleted.begin(), deleted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [position, file] : deleted) fixture.deleted.push_back(std::move(file));
     return fixture;
 }
 
-std::vector<std::string> FixtureNames() {
-    const std::string suffix = ".manifest.json";
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(VERANDOL_CLI_MANIFEST_DIR)) {
-        const std::string file = entry.path().filename().string();
-        if (file.size() <= suffix.size() || !file.ends_with(suffix)) continue;
-        const std::string name = file.substr(0, file.size() - suffix.size());
-        if (std::filesystem::exists(std::string(VERANDOL_CLI_FIXTURE_DIR) + "/" + name + ".img")) {
-            names.push_back(name);
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string FixtureTestName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param;
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-    return name;
-}
-
 std::string Sha256OfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "missing";
-    // Reading through a pipe keeps odd file names away from the shell.
-    std::string command = "sha256sum < '" + path + "'";
-    if (path.find('\'') != std::string::npos) throw std::runtime_error("quote in " + path);
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) throw std::runtime_error("cannot run sha256sum");
-    char digest[65] = {};
-    const std::size_t got = std::fread(digest, 1, 64, pipe);
-    pclose(pipe);
-    return std::string(digest, got);
-}
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "verandol-cli-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return "missing";
+    return testing::Sha256Hex(testing::ReadWholeFile(path));
 }
 
 }  // namespace verandol::cli_test

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "tests/fixture_support.h"
+
 namespace verandol::cli_test {
 
 struct CliRun {
@@ -22,7 +24,8 @@ CliRun RunCli(const std::vector<std::string>& args);
 std::vector<std::string> SplitLines(const std::string& text);
 std::vector<std::string> SplitTabs(const std::string& line);
 
-struct ManifestFile {
+// What the CLI tests need of a manifest's deleted file.
+struct DeletedFile {
     std::string name;
     std::int64_t size = 0;
     std::string sha256;
@@ -31,8 +34,8 @@ struct ManifestFile {
 
 struct Fixture {
     std::string image_path;
-    nlohmann::json manifest;
-    std::vector<ManifestFile> deleted;  // in record order, as the scan lists them
+    testing::Manifest manifest;
+    std::vector<DeletedFile> deleted;  // in record order, as the scan lists them
 };
 
 // The decompressed image and manifest of a fixture such as "sec512-clu4k".
@@ -40,28 +43,10 @@ Fixture LoadFixture(const std::string& name);
 
 std::string Sha256OfFile(const std::string& path);
 
-// A fresh folder under the temp dir, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-}  // namespace verandol::cli_test
-
-namespace verandol::cli_test {
-
-// Every fixture whose manifest is in the source tree and whose image the
-// build has decompressed.
-std::vector<std::string> FixtureNames();
-
-// "sec512-clu4k" as a test name: sec512_clu4k.
-std::string FixtureTestName(const ::testing::TestParamInfo<std::string>& info);
+using testing::FixtureNames;
+using testing::TempDir;
+inline std::string FixtureTestName(const ::testing::TestParamInfo<std::string>& info) {
+    return testing::FixtureTestName(info);
+}
 
 }  // namespace verandol::cli_test

@@ -26,8 +26,8 @@ protected:
     }
 
     // A deleted file whose name has an extension and no path trouble.
-    const ManifestFile& PlainTextFile() const {
-        for (const ManifestFile& file : fixture_.deleted) {
+    const DeletedFile& PlainTextFile() const {
+        for (const DeletedFile& file : fixture_.deleted) {
             if (file.name.ends_with(".txt") && file.size > 0) return file;
         }
         throw std::runtime_error("fixture has no deleted .txt file");
@@ -41,7 +41,7 @@ TEST_P(CliRecover, EveryDeletedFileIsWrittenUnderItsOwnNameIntact) {
     const auto lines = Recover({}, 0);
     ASSERT_EQ(lines.size(), fixture_.deleted.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const ManifestFile& file = fixture_.deleted[i];
+        const DeletedFile& file = fixture_.deleted[i];
         ASSERT_EQ(lines[i].size(), 3u);
         EXPECT_EQ(lines[i][0], "written");
         EXPECT_EQ(lines[i][1], file.position_text);
@@ -66,7 +66,7 @@ TEST_P(CliRecover, NameByIndexUsesTheRowIndexOfTheList) {
 // Positions match in any letter case, and a file asked for again gets a
 // suffixed name instead of replacing the copy just written.
 TEST_P(CliRecover, RepeatedNamesGetSuffixesBeforeTheExtension) {
-    const ManifestFile& file = PlainTextFile();
+    const DeletedFile& file = PlainTextFile();
     std::string lower = file.position_text;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     const auto lines = Recover({file.position_text, lower, file.position_text}, 0);
@@ -80,7 +80,7 @@ TEST_P(CliRecover, RepeatedNamesGetSuffixesBeforeTheExtension) {
 }
 
 TEST_P(CliRecover, PositionNotListedFailsAndTheRestIsStillWritten) {
-    const ManifestFile& file = PlainTextFile();
+    const DeletedFile& file = PlainTextFile();
     const auto lines = Recover({"0x1", file.position_text, "bogus"}, 1);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].size(), 3u);

@@ -32,12 +32,12 @@ TEST_P(CliScan, TsvListsFiguresHeaderAndEveryDeletedFile) {
     const char* figures[] = {"# Disk Name: ",    "# Disk Serial: ", "# Drive Size: ",
                              "# MFT Location: 0x", "# MFT Size: ",    "# All Files: "};
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(lines[i].rfind(figures[i], 0), 0u) << lines[i];
-    EXPECT_NE(lines[0].find(fixture_.manifest["label"].get<std::string>()), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(fixture_.manifest.label), std::string::npos) << lines[0];
     EXPECT_TRUE(lines[2].ends_with(" KB")) << lines[2];
     EXPECT_EQ(lines[6], "Record Positon\tFile Name\tFile Type\tFile Size\tCreate Date\tLast Modify Date");
 
     for (std::size_t i = 0; i < fixture_.deleted.size(); ++i) {
-        const ManifestFile& file = fixture_.deleted[i];
+        const DeletedFile& file = fixture_.deleted[i];
         const std::vector<std::string> fields = SplitTabs(lines[7 + i]);
         ASSERT_EQ(fields.size(), 6u) << lines[7 + i];
         EXPECT_EQ(fields[0], file.position_text);
@@ -72,7 +72,7 @@ TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
             continue;
         }
         ASSERT_LT(row, fixture_.deleted.size()) << line;
-        const ManifestFile& file = fixture_.deleted[row++];
+        const DeletedFile& file = fixture_.deleted[row++];
         const nlohmann::json object = nlohmann::json::parse(line);
         EXPECT_EQ(object.size(), 8u) << line;
         EXPECT_EQ(object["position"], file.position_text);
