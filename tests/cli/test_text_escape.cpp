@@ -18,10 +18,11 @@ TEST(TsvField, KeepsEveryRecordOnOneLineAndReversible) {
 // What goes in must come back out of a real JSON parser unchanged, or as
 // U+FFFD where the bytes were not UTF-8.
 TEST(JsonString, ParsesBackToTheSameText) {
+    static constexpr char kControls[] = "controls \x01\x1f\t\n\r and NUL \0 end";
     const std::string texts[] = {
         "plain",
         "quote \" and backslash \\",
-        std::string("controls \x01\x1f\t\n\r and NUL \0 end", 30),
+        std::string(kControls, sizeof kControls - 1),
         "caf\xC3\xA9 \xE6\x96\x87 \xF0\x9F\x98\x80 \xEF\xBF\xBD",
     };
     for (const std::string& text : texts) {
