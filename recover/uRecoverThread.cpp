@@ -31,12 +31,12 @@ void TRecoverThread::Execute() {
         const std::string output = verandol::OutputPath(row.folder, row.own_name, row.name, index);
         verandol::RecoverResult result;
         try {
-            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output, &StopRecover);
+            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output, &AbandonRecovery);
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }
-        // A stop in the middle of a file is the user's choice, not a failure.
-        if (StopRecover && result.status == verandol::RecoverStatus::NotWritten) break;
+        // A file abandoned as the window closes is not a failure to report.
+        if (AbandonRecovery && result.status == verandol::RecoverStatus::NotWritten) break;
         switch (result.status) {
             case verandol::RecoverStatus::Written: ++recovered; break;
             case verandol::RecoverStatus::Incomplete:

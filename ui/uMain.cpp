@@ -36,6 +36,7 @@ std::atomic<bool> Scanning{false};
 std::atomic<bool> StopScan{false};
 std::atomic<bool> Recovering{false};
 std::atomic<bool> StopRecover{false};
+std::atomic<bool> AbandonRecovery{false};
 
 using verandol::TahomaFont;
 
@@ -357,6 +358,7 @@ void TMainForm::btnRecoverClick() {
 void TMainForm::StartRecovery(int ticked) {
     // Set before the thread runs, as for the scan.
     Recovering = true;
+    AbandonRecovery = false;
     auto* worker = new TRecoverThread(ScanGeometry, ticked, this, Link);
     connect(worker, &TRecoverThread::starting, this, &TMainForm::RecoveryStarting);
     connect(worker, &TRecoverThread::progress, PB, &QProgressBar::setValue);
@@ -412,7 +414,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::StopWorkers() {
     if (ScanWorker) StopScan = true;
-    if (RecoverWorker) StopRecover = true;
+    if (RecoverWorker) {
+        StopRecover = true;
+        AbandonRecovery = true;
+    }
     // Releases a worker blocked on a call to this window; a fresh link
     // serves any worker started should the window be shown again.
     Link->Sever();

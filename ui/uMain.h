@@ -42,6 +42,9 @@ extern std::atomic<bool> Scanning;
 extern std::atomic<bool> StopScan;
 extern std::atomic<bool> Recovering;
 extern std::atomic<bool> StopRecover;
+// Set when the window closes: the recovery worker then abandons even the file
+// in hand at its next streamed piece, where a stop request lets it finish.
+extern std::atomic<bool> AbandonRecovery;
 
 // What the recovery worker reads of one row, on the window's thread, when it
 // reaches that row.
