@@ -1,7 +1,5 @@
 #include "gui_test_support.h"
 
-#include <fstream>
-
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
@@ -13,22 +11,9 @@
 
 namespace verandol::test {
 
-QString FixtureImagePath() { return QStringLiteral(VERANDOL_FIXTURE_DIR "/") + kFixtureName; }
+QString FixtureImagePath() { return QString::fromStdString(testing::FixtureImagePath("sec512-clu4k")); }
 
-nlohmann::json LoadManifest() {
-    std::ifstream in(VERANDOL_FIXTURE_SOURCE_DIR "/sec512-clu4k.manifest.json");
-    return nlohmann::json::parse(in);
-}
-
-std::vector<ManifestFile> ManifestFiles(const nlohmann::json& manifest) {
-    std::vector<ManifestFile> files;
-    for (const auto& file : manifest.at("files")) {
-        files.push_back({file.at("name").get<std::string>(), file.at("size").get<long long>(),
-                         file.at("sha256").get<std::string>(),
-                         file.at("deleted").get<bool>() && file.at("record_flags").get<int>() == 0});
-    }
-    return files;
-}
+testing::Manifest LoadManifest() { return testing::LoadManifest("sec512-clu4k"); }
 
 QString Sha256OfFile(const QString& path) {
     QFile file(path);

@@ -7,26 +7,20 @@
 
 #include <QString>
 
-#include <nlohmann/json.hpp>
-
+#include "tests/fixture_support.h"
 #include "ui/message_box.h"
 
 class TMainForm;
 
 namespace verandol::test {
 
-struct ManifestFile {
-    std::string name;
-    long long size = 0;
-    std::string sha256;
-    bool listed = false;  // deleted and neither in use nor a directory
-};
+using testing::ManifestFile;
 
 inline const char* const kFixtureName = "sec512-clu4k.img";
 
 QString FixtureImagePath();
-nlohmann::json LoadManifest();
-std::vector<ManifestFile> ManifestFiles(const nlohmann::json& manifest);
+// The manifest of the fixture above.
+testing::Manifest LoadManifest();
 QString Sha256OfFile(const QString& path);
 
 // Boxes shown while one of these lives are kept here instead.

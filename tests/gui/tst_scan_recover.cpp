@@ -24,8 +24,7 @@ namespace {
 
 std::map<std::string, ManifestFile> ListedByName() {
     std::map<std::string, ManifestFile> listed;
-    for (const ManifestFile& file : ManifestFiles(LoadManifest()))
-        if (file.listed) listed[file.name] = file;
+    for (const ManifestFile& file : LoadManifest().Deleted()) listed[file.name] = file;
     return listed;
 }
 
@@ -86,35 +85,34 @@ void ScanRecoverTest::initTestCase() {
 }
 
 void ScanRecoverTest::discoveryListsTheImageAndItsLabels() {
-    const nlohmann::json manifest = LoadManifest();
+    const verandol::testing::Manifest manifest = LoadManifest();
     TMainForm form;
     QCOMPARE(form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly).size(), 1);
     QVERIFY(form.DriveList->selectedItems().isEmpty());
     // The image is the last candidate opened, so its labels stay.
-    QCOMPARE(form.DriveName->text(), "Drive Name: " + QString::fromStdString(manifest["label"]));
-    QCOMPARE(form.DriveSerial->text(), "Drive Serial: " + QString::fromStdString(manifest["serial"]));
+    QCOMPARE(form.DriveName->text(), "Drive Name: " + QString::fromStdString(manifest.label));
+    QCOMPARE(form.DriveSerial->text(), "Drive Serial: " + QString::fromStdString(manifest.serial));
 }
 
 void ScanRecoverTest::scanShowsFiguresAndListsEveryDeletedFile() {
-    const nlohmann::json manifest = LoadManifest();
-    const auto& geometry = manifest["geometry"];
+    const verandol::testing::Manifest manifest = LoadManifest();
     long long clusters = 0;
-    for (const auto& extent : manifest["mft_extents"]) clusters += extent[1].get<long long>();
+    for (const auto& extent : manifest.mft_extents) clusters += extent.second;
     // The engine counts the MFT's last cluster too: every cluster of its runs.
-    const long long mft_bytes = clusters * geometry["cluster_size"].get<long long>();
-    const long long records = mft_bytes / geometry["record_size"].get<long long>();
+    const long long mft_bytes = clusters * manifest.cluster_size;
+    const long long records = mft_bytes / manifest.record_size;
 
     TMainForm form;
     StateRecorder walk(form.btnRecover, form.btnScan);
     QVERIFY(ScanFixture(form));
     // While the walk ran: "Stop Scanning" with btnRecover disabled, then back.
     QCOMPARE(walk.states, (std::vector<std::pair<bool, QString>>{{false, "Stop Scanning"}, {true, "Scan Now"}}));
-    QCOMPARE(form.DriveName->text(), "Disk Name: " + QString::fromStdString(manifest["label"]));
-    QCOMPARE(form.DriveSerial->text(), "Disk Serial: " + QString::fromStdString(manifest["serial"]));
-    const long long volume_bytes = geometry["total_sectors"].get<long long>() * geometry["bytes_per_sector"].get<long long>();
+    QCOMPARE(form.DriveName->text(), "Disk Name: " + QString::fromStdString(manifest.label));
+    QCOMPARE(form.DriveSerial->text(), "Disk Serial: " + QString::fromStdString(manifest.serial));
+    const long long volume_bytes = manifest.total_sectors * manifest.bytes_per_sector;
     QCOMPARE(form.DriveSize->text(), QStringLiteral("Drive Size: %1 KB").arg(volume_bytes / 1024));
     QCOMPARE(form.DriveMFTLocation->text(),
-             "MFT Location: 0x" + QString::number(geometry["mft_offset"].get<long long>(), 16).toUpper());
+             "MFT Location: 0x" + QString::number(manifest.mft_offset, 16).toUpper());
     QCOMPARE(form.DriveMFTSize->text(), QStringLiteral("MFT Size: %1 KB").arg(mft_bytes / 1024));
     QCOMPARE(form.DriveMFTRecordsCount->text(), QStringLiteral("All Files: %1").arg(records));
     QCOMPARE(form.PB->maximum(), static_cast<int>(records - 16));
@@ -124,9 +122,9 @@ void ScanRecoverTest::scanShowsFiguresAndListsEveryDeletedFile() {
     QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: %1").arg(form.Rows()->Count()));
     QCOMPARE(form.Geometry().path, volumes_.filePath(QString::fromLatin1(kFixtureName)).toStdString());
 
-    for (const ManifestFile& file : ManifestFiles(manifest)) {
+    for (const ManifestFile& file : manifest.files) {
         const int row = RowNamed(form, file.name);
-        QVERIFY2((row >= 0) == file.listed, file.name.c_str());
+        QVERIFY2((row >= 0) == file.deleted, file.name.c_str());
         if (row < 0) continue;
         QCOMPARE(form.Rows()->Row(row).cells[3], std::to_string(file.size));
         QVERIFY(!form.Rows()->Row(row).ticked);
