@@ -123,7 +123,10 @@ bool WriteRuns(const DecodedRunList& list, std::int64_t real_size, std::int64_t 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::string& output_path, const std::atomic<bool>* stop) {
     auto position = ParsePositionCaption(position_text);
-    if (!position) return NotWritten("\"" + std::string(position_text) + "\" is not a record position");
+    // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
+    // overlapping copy and warns.
+    if (!position)
+        return NotWritten(std::string(1, '"').append(position_text).append("\" is not a record position"));
     if (geometry.RecordSize == 0 || geometry.ClusterSize == 0) return NotWritten("no volume has been scanned");
 
     std::vector<std::uint8_t> record(geometry.RecordSize);

@@ -14,7 +14,7 @@ build=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=(boot_sector record run_list volume)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF >/dev/null
+  -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON >/dev/null
 cmake --build "$build" -j"${FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz_}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/verandol-fuzz-smoke.XXXXXX")

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 build=${SANITIZER_BUILD_DIR:-build-asan}
 jobs=${SANITIZER_JOBS:-2}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERANDOL_SANITIZE=ON -DVERANDOL_BUILD_GUI=OFF
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERANDOL_SANITIZE=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON
 cmake --build "$build" -j"$jobs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

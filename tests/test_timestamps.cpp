@@ -266,7 +266,7 @@ TEST_F(PinnedSettings, NtfsTimeTextUsesCurrentSettings) {
 TEST_F(PinnedSettings, ReadersSeeWholeSettingsWhileTheyAreReplaced) {
     DisplaySettings other;
     other.short_date_pattern = "yyyy-mm-dd";
-    other.time_separator = ".";
+    other.time_separator = '.';
     other.clock_24h = true;
     const LocalDateTime when{2021, 5, 4, 15, 7, 9, 0};
     std::atomic<bool> done{false};

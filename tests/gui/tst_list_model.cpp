@@ -159,8 +159,10 @@ void ListModelTest::twoHundredThousandRowsAppendAndSortInOrder() {
 void ListModelTest::reportListsTenFailuresThenTheRest() {
     QVERIFY(verandol::RecoveryReport(3, 3, {}).empty());
     std::vector<verandol::RecoveryFailure> failures;
-    for (int i = 0; i < 12; ++i)
-        failures.push_back({"f" + std::to_string(i), "0x" + std::to_string(i), i == 0, "reason" + std::to_string(i)});
+    for (int i = 0; i < 12; ++i) {
+        const std::string n = std::to_string(i);
+        failures.push_back({"f" + n, "0x" + n, i == 0, "reason" + n});
+    }
     const QString report = QString::fromStdString(verandol::RecoveryReport(15, 3, failures));
     QVERIFY(report.startsWith(QStringLiteral("3 of 15 ticked files were recovered.")));
     QVERIFY(report.contains(QStringLiteral("f0 (0x0): written incomplete, reason0")));
