@@ -7,6 +7,7 @@ packages=(
   libblkid-dev libgtest-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev fonts-noto-cjk fonts-dejavu-core
   clang libclang-rt-14-dev
+  desktop-file-utils appstream dpkg-dev groff-base
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

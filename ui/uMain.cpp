@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
 #include <QGroupBox>
@@ -15,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "ntfs/drive_discovery.h"
@@ -27,6 +25,7 @@
 #include "ui/fixed_height_delegate.h"
 #include "ui/fonts.h"
 #include "ui/grid_line_delegate.h"
+#include "ui/help_page.h"
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"
 #include "ui/output_folder_check.h"
@@ -404,7 +403,7 @@ void TMainForm::ListView1ColumnClick(int column) {
 }
 
 void TMainForm::Button1Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QStringLiteral(VERANDOL_HELP_PAGE)));
+    verandol::OpenHelpPage();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -20,6 +20,7 @@
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_combo_box.h"
+#include "ui/help_page.h"
 #include "ui/uMain.h"
 
 class MainWindowTest : public QObject {
@@ -37,6 +38,8 @@ private slots:
     void folderListOpensFoldersAndGoesUp();
     void driveSelectorMovesTheFolderList();
     void websiteOpensTheShippedHelpPage();
+    void websiteWithoutABrowserSaysWhereThePageIs();
+    void installedProgramFindsItsInstalledHelpPage();
 
 private:
     QUrl opened_;
@@ -215,6 +218,34 @@ void MainWindowTest::websiteOpensTheShippedHelpPage() {
     QVERIFY(opened_.isLocalFile());
     QVERIFY(opened_.toLocalFile().endsWith(QStringLiteral("docs/help.html")));
     QVERIFY(QFileInfo::exists(opened_.toLocalFile()));
+}
+
+void MainWindowTest::websiteWithoutABrowserSaysWhereThePageIs() {
+    // Offscreen has no launcher at all; on a display, an empty PATH hides
+    // xdg-open and every other program that could open the page.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "");
+    verandol::test::MessageCapture messages;
+    TMainForm form;
+    form.Button1->click();
+    qputenv("PATH", path);
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].icon, QMessageBox::NoIcon);
+    const QString page = messages.shown[0].text.section(QLatin1Char('\n'), -1);
+    QVERIFY2(page.endsWith(QStringLiteral("docs/help.html")), qPrintable(messages.shown[0].text));
+    QVERIFY(QFileInfo::exists(page));
+}
+
+void MainWindowTest::installedProgramFindsItsInstalledHelpPage() {
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(prefix.filePath(QStringLiteral("share/verandol"))));
+    // Before the page is installed the source tree's copy stands in.
+    const QString source = verandol::HelpPagePath(bin);
+    QVERIFY(source.endsWith(QStringLiteral("docs/help.html")) && QFileInfo::exists(source));
+    const QString installed = prefix.filePath(QStringLiteral("share/verandol/help.html"));
+    QVERIFY(QFile::copy(source, installed));
+    QCOMPARE(verandol::HelpPagePath(bin), QDir::cleanPath(installed));
 }
 
 QTEST_MAIN(MainWindowTest)
