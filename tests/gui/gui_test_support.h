@@ -31,9 +31,9 @@ public:
     std::vector<ShownMessage> shown;
 };
 
-// Until the worker has ended and the window has applied all it sent.
-bool WaitForScan(int timeout_ms = 20000);
-bool WaitForRecovery(int timeout_ms = 20000);
+// Until the form's worker has ended and the window has applied all it sent.
+bool WaitForScan(const TMainForm& form, int timeout_ms = 20000);
+bool WaitForRecovery(const TMainForm& form, int timeout_ms = 20000);
 
 // Selects the fixture image in DriveList and scans it to the end.
 bool ScanFixture(TMainForm& form);

@@ -10,7 +10,7 @@
 #include "ui/deleted_files_model.h"
 #include "ui/list_text_compare.h"
 #include "ui/output_folder_check.h"
-#include "ui/recovery_report.h"
+#include "recover/recovery_report.h"
 #include "ui/uMain.h"
 
 using verandol::DeletedFileRow;
