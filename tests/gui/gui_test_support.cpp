@@ -25,11 +25,17 @@ QString Sha256OfFile(const QString& path) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
-MessageCapture::MessageCapture() {
-    SetMessageInterceptor([this](const ShownMessage& message) { shown.push_back(message); });
-}
+MessageCapture::MessageCapture()
+    : previous_(SetMessageInterceptor([this](const ShownMessage& message) { shown.push_back(message); })) {}
 
-MessageCapture::~MessageCapture() { SetMessageInterceptor({}); }
+MessageCapture::~MessageCapture() { SetMessageInterceptor(std::move(previous_)); }
+
+void FailOnUnexpectedMessages() {
+    SetMessageInterceptor([](const ShownMessage& message) {
+        const QByteArray text = "unexpected message box: " + message.text.toUtf8();
+        QTest::qFail(text.constData(), __FILE__, __LINE__);
+    });
+}
 
 namespace {
 

@@ -215,5 +215,5 @@ void MainWindowTest::websiteOpensTheShippedHelpPage() {
     QVERIFY(QFileInfo::exists(opened_.toLocalFile()));
 }
 
-QTEST_MAIN(MainWindowTest)
+VERANDOL_GUI_TEST_MAIN(MainWindowTest)
 #include "tst_main_window.moc"

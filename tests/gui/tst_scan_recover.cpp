@@ -321,5 +321,5 @@ void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {
     QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
-QTEST_MAIN(ScanRecoverTest)
+VERANDOL_GUI_TEST_MAIN(ScanRecoverTest)
 #include "tst_scan_recover.moc"
