@@ -21,6 +21,7 @@
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
 #include "ntfs/drive_discovery.h"
+#include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
 #include "ui/deleted_files_model.h"
@@ -31,7 +32,6 @@
 #include "ui/grid_line_delegate.h"
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"
-#include "ui/output_folder_check.h"
 
 using verandol::TahomaFont;
 
@@ -45,9 +45,8 @@ namespace {
 // well within this; one that does not is left to end on its own.
 constexpr int kShutdownWaitMs = 2000;
 
-const char* const kOutputOnVolume =
-    "The output folder lies on the volume being recovered from. Choose a folder on another drive, "
-    "so the recovered files cannot overwrite the data still to be recovered.";
+const char* const kChooseAnotherDrive =
+    "Choose a folder on another drive, so the recovered files cannot overwrite the data still to be recovered.";
 
 // The design's labels grow with their text.
 void ShowText(QLabel* label, const QString& text) {
@@ -348,8 +347,11 @@ void TMainForm::btnRecoverClick() {
         verandol::ShowMessage(QStringLiteral("Please select a file to recover!"));
         return;
     }
-    if (verandol::OutputFolderOnVolume(ScanGeometry.path, DLB->Directory().toStdString())) {
-        verandol::ShowMessage(QString::fromUtf8(kOutputOnVolume));
+    const std::string refusal = verandol::OutputDeviceRefusal(ScanGeometry.path, DLB->Directory().toStdString());
+    if (!refusal.empty()) {
+        QString text = QString::fromStdString(refusal);
+        text[0] = text[0].toUpper();
+        verandol::ShowMessage(text + QStringLiteral(". ") + QString::fromUtf8(kChooseAnotherDrive));
         return;
     }
     StartRecovery(ticked);
