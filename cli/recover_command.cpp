@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "cli/text_escape.h"
 #include "cli/unique_paths.h"
 #include "cli/volume_scan.h"
+#include "ntfs/ascii_case.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
@@ -45,7 +45,7 @@ struct Job {
 
 bool SameText(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        return AsciiLower(x) == AsciiLower(y);
     });
 }
 

@@ -151,6 +151,7 @@ void TMainForm::BuildPanel() {
     Drive_Title->setFont(TahomaFont(17, true));
     Drive_Title->setAlignment(Qt::AlignCenter);
 
+    // "Unkown" is the product's own spelling of these start texts; keep it.
     DriveName = MakeLabel(Panel1, QStringLiteral("Disk Name: Unkown"), bold, 161, 60);
     DriveSerial = MakeLabel(Panel1, QStringLiteral("Disk Serial: Unkown"), bold, 161, 79);
     DriveSize = MakeLabel(Panel1, QStringLiteral("Disk Size: Unkown"), bold, 161, 98);
@@ -394,7 +395,8 @@ void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); 
 
 void TMainForm::DLBChange() { edPath->setText(DLB->Directory()); }
 
-// Compares the texts of two rows in the column `SortColumn` names.
+// Compares two texts of the column being sorted; ListView1ColumnClick hands
+// it the texts of column `SortColumn`, so the compare itself needs no column.
 int TMainForm::ListView1Compare(std::string_view item1, std::string_view item2) const {
     return verandol::CompareListTexts(item1, item2);
 }
