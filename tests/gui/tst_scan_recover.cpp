@@ -326,6 +326,21 @@ void ScanRecoverTest::recoveryOntoTheScannedDeviceIsRefused() {
                                               "overwrite the data still to be recovered.")),
              qPrintable(text));
     QVERIFY(!QFile::exists(QString::fromStdString(volume->mount_point() + "/" + form.Rows()->Row(0).cells[1])));
+
+    // Started towards another folder, then pointed at the device before the
+    // worker reads its first row: every row is refused, none written.
+    QTemporaryDir elsewhere;
+    form.DLB->SetDirectory(elsewhere.path());
+    form.btnRecover->click();
+    form.DLB->SetDirectory(QString::fromStdString(volume->mount_point()));
+    QVERIFY(WaitForRecovery(form));
+    QCOMPARE(messages.shown.size(), std::size_t{2});
+    QVERIFY2(messages.shown[1].text.startsWith(QStringLiteral("0 of %1 ticked files were recovered.")
+                                                   .arg(form.Rows()->Count())) &&
+                 messages.shown[1].text.contains(QString::fromStdString(" is on " + volume->device())),
+             qPrintable(messages.shown[1].text));
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
+    QVERIFY(!QFile::exists(QString::fromStdString(volume->mount_point() + "/" + form.Rows()->Row(0).cells[1])));
 }
 
 void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {
