@@ -103,7 +103,8 @@ int RecoverCommand(const std::vector<std::string>& args) {
     if (!IsDirectory(parsed.out_dir)) return Fail(kExitUsage, "recover: no such folder " + parsed.out_dir);
     if (!parsed.allow_same_device) {
         const std::string refusal = OutputDeviceRefusal(parsed.volume, parsed.out_dir);
-        if (!refusal.empty()) return Fail(kExitUsage, "recover: " + refusal + " (--allow-same-device writes there anyway)");
+        if (!refusal.empty())
+            return Fail(kExitUsage, "recover: " + refusal + " (--allow-same-device writes there anyway)");
     }
 
     std::vector<ListedFile> files;

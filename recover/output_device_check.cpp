@@ -3,10 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -53,12 +51,12 @@ std::vector<Target> TargetsOf(const std::string& folder, const SystemTables& tab
     return targets;
 }
 
-std::string Refusal(const std::string& folder, const Target& target, const std::string& device_name,
-                    const std::string& volume_path, bool same) {
+std::string RefusalText(const std::string& folder, const Target& target, const std::string& device_name,
+                        const std::string& volume_path, bool same) {
     std::string text = "the output folder " + folder + " is on " + device_name;
     if (!target.fs_type.empty()) text += " (mounted as " + target.fs_type + ")";
-    text += same ? ", the volume being read" : ", which shares its blocks with " + volume_path + ", the volume being read";
-    return text;
+    if (!same) text += ", which shares its blocks with " + volume_path;
+    return text + ", the volume being read";
 }
 
 bool SameFile(const std::string& a, const struct stat& b) {
@@ -87,7 +85,7 @@ std::string OutputDeviceRefusal(const std::string& volume_path, const std::strin
             const bool same = target.device == device;
             const std::string name =
                 !target.name.empty() ? target.name : same ? volume_path : "/dev/" + member->name;
-            return Refusal(folder, target, name, volume_path, same);
+            return RefusalText(folder, target, name, volume_path, same);
         }
         return {};
     }
@@ -96,7 +94,7 @@ std::string OutputDeviceRefusal(const std::string& volume_path, const std::strin
         for (const BlockDevice& member : OverlappingBlockDevices(target.device, tables.sysfs)) {
             if (!SameFile(LoopBackingFile(member.device, tables.sysfs), volume_info)) continue;
             const std::string name = !target.name.empty() ? target.name : "/dev/" + member.name;
-            return Refusal(folder, target, name + ", a loop device reading " + volume_path, volume_path, true);
+            return RefusalText(folder, target, name + ", a loop device reading " + volume_path, volume_path, true);
         }
     }
     return {};

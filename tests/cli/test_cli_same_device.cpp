@@ -28,14 +28,17 @@ TEST_P(CliSameDevice, RecoveryOntoTheMountedDeviceIsRefusedUnlessAllowed) {
     EXPECT_EQ(refused.out, "");
     EXPECT_FALSE(std::filesystem::exists(volume->mount_point() + "/" + fixture.deleted.front().name));
 
-    const CliRun allowed = RunCli({"recover", volume->device(), volume->mount_point(), "--allow-same-device", position});
+    const CliRun allowed =
+        RunCli({"recover", volume->device(), volume->mount_point(), "--allow-same-device", position});
     EXPECT_EQ(allowed.status, 0) << allowed.err;
     EXPECT_EQ(Sha256OfFile(volume->mount_point() + "/" + fixture.deleted.front().name),
               fixture.deleted.front().sha256);
 }
 
 INSTANTIATE_TEST_SUITE_P(Mounts, CliSameDevice, ::testing::Values(MountDriver::Kernel, MountDriver::Fuse),
-                         [](const auto& param_info) { return param_info.param == MountDriver::Kernel ? "Kernel" : "Fuse"; });
+                         [](const auto& param_info) {
+                             return param_info.param == MountDriver::Kernel ? "Kernel" : "Fuse";
+                         });
 
 }  // namespace
 }  // namespace verandol::cli_test
