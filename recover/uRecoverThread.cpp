@@ -1,9 +1,12 @@
 #include "recover/uRecoverThread.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
+#include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
 #include "recover/recovery_report.h"
@@ -21,6 +24,10 @@ void TRecoverThread::Execute() {
     int position = 0;
     int recovered = 0;
     std::vector<verandol::RecoveryFailure> failures;
+    // The window checked the folder at the press, but a new one may be
+    // chosen while the recovery runs: each folder is checked as it first comes.
+    std::optional<std::string> checked_folder;
+    std::string folder_refusal;
     for (int index = 0; index < rows && !job_->StopRequested(); ++index) {
         // Read afresh per row: ticks, sort order, folder and naming may
         // change while the worker is busy with earlier rows.
@@ -28,11 +35,16 @@ void TRecoverThread::Execute() {
         if (!verandol::CallOnWindowThread(link_, [&] { row = rows_->ReadRecoveryRow(index); })) break;
         if (!row.ticked) continue;
 
-        const std::string output = verandol::OutputPath(row.folder, row.own_name, row.name, index);
-        verandol::RecoverResult result;
+        if (row.folder != checked_folder) {
+            checked_folder = row.folder;
+            folder_refusal = verandol::OutputDeviceRefusal(geometry_.path, row.folder);
+        }
+        verandol::RecoverResult result{verandol::RecoverStatus::NotWritten, folder_refusal};
         try {
-            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output,
-                                           &job_->AbandonFlag());
+            if (folder_refusal.empty())
+                result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry,
+                                               verandol::OutputPath(row.folder, row.own_name, row.name, index),
+                                               &job_->AbandonFlag());
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }
