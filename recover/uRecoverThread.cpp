@@ -31,7 +31,8 @@ void TRecoverThread::Execute() {
         const std::string output = verandol::OutputPath(row.folder, row.own_name, row.name, index);
         verandol::RecoverResult result;
         try {
-            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output, &AbandonRecovery);
+            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, geometry_.mft_runs, output,
+                                           &AbandonRecovery);
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }

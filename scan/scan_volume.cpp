@@ -7,9 +7,11 @@
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixups.h"
+#include "ntfs/listed_attributes.h"
 #include "ntfs/run_list.h"
 #include "ntfs/volume_label.h"
 #include "scan/deleted_file_reader.h"
+#include "scan/listed_file_reader.h"
 #include "scan/mft_record_reader.h"
 
 namespace verandol {
@@ -78,7 +80,7 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     const VolumeLayout& layout = *derived.layout;
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     events.MftLocation("MFT Location: 0x" + HexText(layout.mft_offset));
-    events.GeometryPublished({drive_name, path, layout.geometry});
+    events.GeometryPublished({drive_name, path, layout.geometry, {}});
 
     const MftOutcome mft = ReadMftExtent(volume, layout);
     if (!mft.extent) return events.Ended(ScanEnd::Failed, mft.refusal);
@@ -88,6 +90,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         return events.Ended(ScanEnd::Failed, "the MFT holds fewer than 16 records");
 
     events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
+    // Recovery reads records through the same map as the walk.
+    events.GeometryPublished({drive_name, path, layout.geometry, mft.extent->runs});
     MftRecordReader reader(volume, layout.geometry, mft.extent->runs);
     std::vector<std::uint8_t> record(layout.geometry.RecordSize);
     const std::int64_t readable_end = std::min(count, reader.ReadableLimit());
@@ -97,7 +101,10 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         auto position = reader.Read(i, record);
         // Most records are in use: pass them over before the fixups.
         if (!position || !IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
-        if (auto row = ReadDeletedFileRow(record, *position)) events.Row(std::move(*row));
+        auto row = HasAttributeList(record)
+                       ? ReadListedFileRow(volume, reader.Map(), layout.geometry, record, i, *position)
+                       : ReadDeletedFileRow(record, *position);
+        if (row) events.Row(std::move(*row));
     }
     // The records past what the volume can deliver count as walked.
     if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
