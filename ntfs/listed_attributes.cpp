@@ -120,6 +120,49 @@ private:
     std::int64_t held_ = -1;
 };
 
+std::int64_t LastVcn(const DataPiece& piece) {
+    if (!IsNonResident(piece.attribute)) return 0;
+    return read_sle64(piece.attribute, at::kLastVcn).value_or(piece.first_vcn);
+}
+
+// When ntfs-3g deletes a file it drops entries from the end of the list as
+// it frees the extension records, yet the records keep their piece and their
+// base reference. A piece the list no longer names is looked for among the
+// records that follow the base, where the driver allocates them.
+void FindUnlistedPieces(RecordFetcher& fetcher, const VolumeGeometry& geometry, std::int64_t base_index,
+                        std::int64_t search_end, ListedAttributes& found) {
+    const ByteSpan first = found.data.front().attribute;
+    if (!IsNonResident(first)) return;
+    const std::int64_t allocated = read_sle64(first, at::kAllocatedSize).value_or(0);
+    if (allocated <= 0) return;
+    const std::int64_t clusters = allocated / geometry.ClusterSize;
+    // Each piece placed moves `next` on, so this ends after at most one
+    // round per record searched.
+    for (;;) {
+        std::int64_t next = 0;
+        std::size_t at = 0;
+        for (; at < found.data.size() && found.data[at].first_vcn <= next; ++at)
+            next = std::max(next, LastVcn(found.data[at]) + 1);
+        if (next >= clusters) return;
+        bool placed = false;
+        for (std::int64_t i = base_index + 1; i < search_end && !placed; ++i) {
+            AttributeListEntry entry;
+            entry.record = static_cast<std::uint64_t>(i);
+            std::string why;
+            auto record = fetcher.Fetch(entry, why);
+            if (!record) continue;
+            const ByteSpan data = FindAttribute(*record, at::kData, false);
+            if (data.empty() || !IsNonResident(data) || read_le8(data, at::kNameLength) != std::uint8_t{0} ||
+                read_sle64(data, at::kFirstVcn) != next || read_sle64(data, at::kLastVcn).value_or(-1) < next)
+                continue;
+            found.data.insert(found.data.begin() + static_cast<std::ptrdiff_t>(at),
+                              {next, std::vector<std::uint8_t>(data.begin(), data.end())});
+            placed = true;
+        }
+        if (!placed) return;
+    }
+}
+
 bool IsLongName(ByteSpan file_name) {
     auto name_space = read_le8(file_name, fn::kNamespace);
     return name_space && (*name_space == fn::kNamespacePosix || *name_space == fn::kNamespaceWin32 ||
@@ -182,6 +225,14 @@ ListedAttributes GatherListedAttributes(ByteSource& volume, const MftMap& map, c
             continue;
         }
         found.data.push_back({entry.first_vcn, std::vector<std::uint8_t>(attribute.begin(), attribute.end())});
+    }
+    if (pieces == DataPieces::All && !found.data.empty() && found.data.front().first_vcn == 0) {
+        std::int64_t highest = base_index;
+        for (const AttributeListEntry& entry : parsed.entries)
+            if (entry.record < static_cast<std::uint64_t>(INT64_MAX / 2))
+                highest = std::max(highest, static_cast<std::int64_t>(entry.record));
+        const std::int64_t search_end = std::max(base_index, std::min(highest, base_index + 256)) + 64;
+        FindUnlistedPieces(fetcher, geometry, base_index, search_end, found);
     }
     return found;
 }

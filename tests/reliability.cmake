@@ -2,6 +2,8 @@
 # source and a full output folder, and the replay of inputs the fuzzers found.
 set(VERANDOL_FUZZ_ENTRIES
   ${PROJECT_SOURCE_DIR}/fuzz/boot_sector_entry.cpp
+  ${PROJECT_SOURCE_DIR}/fuzz/attribute_list_entry.cpp
+  ${PROJECT_SOURCE_DIR}/fuzz/lznt1_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/record_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/run_list_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/volume_entry.cpp)
@@ -26,3 +28,6 @@ target_link_libraries(test_hostile_names PRIVATE verandol_reliability_support)
 
 verandol_unit_test(test_full_output test_full_output.cpp)
 target_link_libraries(test_full_output PRIVATE verandol_reliability_support)
+
+verandol_unit_test(test_realworld test_realworld.cpp)
+target_link_libraries(test_realworld PRIVATE verandol_reliability_support)
