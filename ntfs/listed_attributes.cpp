@@ -136,10 +136,11 @@ void FindUnlistedPieces(RecordFetcher& fetcher, const VolumeGeometry& geometry, 
     const std::int64_t allocated = read_sle64(first, at::kAllocatedSize).value_or(0);
     if (allocated <= 0) return;
     const std::int64_t clusters = allocated / geometry.ClusterSize;
-    // Each piece placed moves `next` on, so this ends after at most one
-    // round per record searched.
+    // Each round either places a piece, which covers `next`, or moves
+    // `from` past a gap no record fills, so the search ends.
+    std::int64_t from = 0;
     for (;;) {
-        std::int64_t next = 0;
+        std::int64_t next = from;
         std::size_t at = 0;
         for (; at < found.data.size() && found.data[at].first_vcn <= next; ++at)
             next = std::max(next, LastVcn(found.data[at]) + 1);
@@ -159,7 +160,9 @@ void FindUnlistedPieces(RecordFetcher& fetcher, const VolumeGeometry& geometry, 
                               {next, std::vector<std::uint8_t>(data.begin(), data.end())});
             placed = true;
         }
-        if (!placed) return;
+        if (placed) continue;
+        if (at >= found.data.size()) return;
+        from = found.data[at].first_vcn;
     }
 }
 
