@@ -72,6 +72,9 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     auto pieces = FindDataPieces(volume, map, geometry, record, index, missing_piece);
     if (!pieces) return NotWritten(pieces.reason());
     const ByteSpan data = pieces->front();
+    // Without its owner's key the ciphertext is worth nothing under the file's name.
+    if (read_le16(data, layout::attr::kFlags).value_or(0) & layout::attr::kFlagEncrypted)
+        return NotWritten("the file is encrypted; its contents cannot be read without its owner's key");
 
     std::optional<DataLayout> layout;
     std::optional<ByteSpan> resident;
@@ -80,8 +83,6 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
         auto built = BuildDataLayout(spans);
         if (!built) return NotWritten(built.reason());
         layout = std::move(*built);
-        if (layout->flags & layout::attr::kFlagEncrypted)
-            return NotWritten("the file is encrypted; its contents cannot be read without its owner's key");
         if (!missing_piece.empty()) layout->gap_reason = missing_piece;
     } else {
         resident = ResidentValue(data);
