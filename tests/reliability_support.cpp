@@ -1,5 +1,7 @@
 #include "tests/reliability_support.h"
 
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +16,15 @@
 namespace verandol::testing {
 
 namespace fs = std::filesystem;
+
+FixtureCopy::FixtureCopy(const std::string& name)
+    : manifest(LoadManifest(name)), image(ReadWholeFile(FixtureImagePath(name))) {}
+
+const ManifestFile& FixtureCopy::DeletedFile(const std::string& name) const {
+    for (const ManifestFile& f : manifest.files)
+        if (f.deleted && f.name == name) return f;
+    throw std::runtime_error("no deleted file " + name);
+}
 
 std::vector<Recovery> RecoverAll(ByteSource& volume, const ScanCollector& scan, const std::string& folder,
                                  bool own_names, std::int64_t max_size) {

@@ -18,17 +18,10 @@ namespace {
 
 using namespace testing;
 
-struct Volume {
-    Manifest manifest;
-    Bytes image;
-    explicit Volume(const std::string& name)
-        : manifest(LoadManifest(name)), image(ReadWholeFile(FixtureImagePath(name))) {}
+struct Volume : FixtureCopy {
+    using FixtureCopy::FixtureCopy;
 
-    const ManifestFile& File(const std::string& name) const {
-        for (const ManifestFile& f : manifest.files)
-            if (f.deleted && f.name == name) return f;
-        throw std::runtime_error("no deleted file " + name);
-    }
+    const ManifestFile& File(const std::string& name) const { return DeletedFile(name); }
     std::int64_t Position(const ManifestFile& f) const { return manifest.RecordPosition(f.mft_record); }
     Bytes Record(std::int64_t index) const {
         const auto at = image.begin() + manifest.RecordPosition(index);
@@ -57,6 +50,18 @@ std::unique_ptr<Scanned> ScanAndRecover(const Bytes& image, const TempDir& out) 
     ExpectHonestOutcome(run->scan, run->recoveries, out.path());
     for (const Recovery& r : run->recoveries) run->by_name[r.row.name] = &r;
     return run;
+}
+
+// The file as recovered from the unpatched image, checked against the manifest.
+Bytes Truth(const Volume& v, const ManifestFile& f) {
+    TempDir out;
+    auto run = ScanAndRecover(v.image, out);
+    EXPECT_TRUE(run->by_name.count(f.name)) << f.path;
+    if (!run->by_name.count(f.name)) return {};
+    EXPECT_EQ(run->by_name[f.name]->result.status, RecoverStatus::Written) << f.path;
+    Bytes bytes = ReadWholeFile(run->by_name[f.name]->path);
+    EXPECT_EQ(Sha256Hex(bytes), f.sha256) << f.path;
+    return bytes;
 }
 
 Bytes Le(std::uint64_t value, std::size_t width) {
@@ -115,11 +120,7 @@ TEST(RealWorldVolumes, RecordsStraddlingTwoMftExtentsAreRecoveredThroughTheMap) 
 TEST(RealWorldVolumes, ListedFilesLoseOnlyWhatTheirMissingRecordsHeld) {
     Volume v("straddle-clu512");
     const ManifestFile& disk = v.File("disk-a.img");
-    TempDir clean_out;
-    auto clean = ScanAndRecover(v.image, clean_out);
-    ASSERT_TRUE(clean->by_name.count(disk.name));
-    ASSERT_EQ(clean->by_name[disk.name]->result.status, RecoverStatus::Written);
-    const Bytes truth = ReadWholeFile(clean->by_name[disk.name]->path);
+    const Bytes truth = Truth(v, disk);
     ASSERT_EQ(Sha256Hex(truth), disk.sha256);
 
     // The extension records follow the base: the name's, then the pieces'.
@@ -163,7 +164,7 @@ TEST(RealWorldVolumes, ListedFilesLoseOnlyWhatTheirMissingRecordsHeld) {
     EXPECT_TRUE(std::equal(got.begin(), got.begin() + from, truth.begin()));
     EXPECT_TRUE(std::all_of(got.begin() + from, got.begin() + to, [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::equal(got.begin() + to, got.end(), truth.begin() + to));
-    EXPECT_EQ(run->scan.rows.size(), clean->scan.rows.size()) << "extension records are never rows";
+    EXPECT_EQ(run->scan.rows.size(), v.manifest.Deleted().size()) << "extension records are never rows";
 }
 
 TEST(RealWorldVolumes, EncryptedFilesAreNotWrittenAndSayWhy) {
@@ -187,8 +188,7 @@ TEST(RealWorldVolumes, EncryptedFilesAreNotWrittenAndSayWhy) {
 TEST(RealWorldVolumes, BytesPastTheInitializedSizeAreZerosWhateverTheClustersHold) {
     Volume v("packed-clu4k");
     const ManifestFile& f = v.File("plain-48k.bin");
-    TempDir clean_out;
-    const Bytes truth = ReadWholeFile(ScanAndRecover(v.image, clean_out)->by_name.at(f.name)->path);
+    const Bytes truth = Truth(v, f);
     ASSERT_EQ(Sha256Hex(truth), f.sha256);
     v.PatchData(f, layout::attr::kInitializedSize, Le(10000, 8));
     TempDir out;
@@ -204,8 +204,7 @@ TEST(RealWorldVolumes, BytesPastTheInitializedSizeAreZerosWhateverTheClustersHol
 TEST(RealWorldVolumes, AUnitThatCannotBeDecompressedIsZerosAndTheRestIsIntact) {
     Volume v("packed-clu4k");
     const ManifestFile& f = v.File("big-log.txt");
-    TempDir clean_out;
-    const Bytes truth = ReadWholeFile(ScanAndRecover(v.image, clean_out)->by_name.at(f.name)->path);
+    const Bytes truth = Truth(v, f);
     ASSERT_EQ(Sha256Hex(truth), f.sha256);
     ASSERT_GE(f.runs.size(), 2u);
     ASSERT_GE(f.runs[0].first, 0);
