@@ -94,10 +94,11 @@ std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data) {
     auto last = read_sle64(data, at::kLastVcn);
     auto runs = read_le16(data, at::kRunListOffset);
     auto real = read_sle64(data, at::kRealSize);
-    auto initialized = read_sle64(data, at::kInitializedSize);
-    auto unit = read_le16(data, at::kCompressionUnit);
-    if (!flags || !first || !last || !runs || !real || !initialized || !unit) return std::nullopt;
-    return NonResidentExtent{*flags, *first, *last, *runs, *real, *initialized, *unit};
+    if (!flags || !first || !last || !runs || !real) return std::nullopt;
+    // A copy cut before these reads as a plain file written to its end.
+    const std::int64_t initialized = read_sle64(data, at::kInitializedSize).value_or(*real);
+    const std::uint16_t unit = read_le16(data, at::kCompressionUnit).value_or(0);
+    return NonResidentExtent{*flags, *first, *last, *runs, *real, initialized, unit};
 }
 
 bool IsNonResident(ByteSpan data) { return read_le8(data, at::kNonResident) == std::uint8_t{1}; }
