@@ -143,7 +143,7 @@ void FindUnlistedPieces(RecordFetcher& fetcher, const VolumeGeometry& geometry, 
         std::int64_t next = from;
         std::size_t at = 0;
         for (; at < found.data.size() && found.data[at].first_vcn <= next; ++at)
-            next = std::max(next, LastVcn(found.data[at]) + 1);
+            next = std::max(next, std::min(LastVcn(found.data[at]), clusters) + 1);
         if (next >= clusters) return;
         bool placed = false;
         for (std::int64_t i = base_index + 1; i < search_end && !placed; ++i) {

@@ -28,7 +28,8 @@ void PlaceRuns(const DecodedRunList& list, std::int64_t vcn, std::vector<Cluster
             const std::int64_t trim = covered - span.vcn;
             span.vcn = covered;
             span.clusters -= trim;
-            if (span.kind == ClusterSpan::Kind::Stored) span.lcn += trim;
+            if (span.kind == ClusterSpan::Kind::Stored && __builtin_add_overflow(span.lcn, trim, &span.lcn))
+                span.kind = ClusterSpan::Kind::Unreadable;
         }
         spans.push_back(span);
     }

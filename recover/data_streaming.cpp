@@ -106,7 +106,9 @@ UnitClusters ClustersOfUnit(const DataLayout& layout, std::size_t& hint, std::in
         if (span.kind == Kind::Hole) seen_hole = true;
         if (span.kind == Kind::Stored) {
             if (seen_hole) unit.hole_before = true;
-            unit.stored.push_back({from, to - from, Kind::Stored, span.lcn + (from - span.vcn)});
+            std::int64_t lcn = 0;
+            if (__builtin_add_overflow(span.lcn, from - span.vcn, &lcn)) unit.missing = true;
+            unit.stored.push_back({from, to - from, Kind::Stored, lcn});
             unit.stored_count += to - from;
         }
         at = to;
@@ -137,6 +139,11 @@ bool WriteCompressedData(const DataLayout& layout, std::int64_t cluster_size, st
         }
         const UnitClusters unit = ClustersOfUnit(layout, hint, index * layout.unit_clusters);
         const std::string which = "compression unit " + std::to_string(index) + " ";
+        if (unit.missing || unit.hole_before) {
+            writer.NoteMissing(unit.missing ? GapReason(layout, unit_start) : which + "is damaged");
+            writer.Skip(length);
+            continue;
+        }
         if (unit.stored_count == layout.unit_clusters) {
             // The unit did not shrink and is stored as it is.
             for (const ClusterSpan& span : unit.stored) {
@@ -145,11 +152,6 @@ bool WriteCompressedData(const DataLayout& layout, std::int64_t cluster_size, st
                 if (from >= to) break;
                 if (!CopyStored(layout, span, from, to, cluster_size, volume_size, writer)) return false;
             }
-            continue;
-        }
-        if (unit.missing || unit.hole_before) {
-            writer.NoteMissing(unit.missing ? GapReason(layout, unit_start) : which + "is damaged");
-            writer.Skip(length);
             continue;
         }
         if (unit.stored_count == 0) {
