@@ -25,6 +25,11 @@ Options:
   --name-by-index   (recover) Name each file File_N, N being its row index
                     in the scan's list (counting from 0), instead of its own
                     name from the volume.
+  --allow-same-device
+                    (recover) Write into OUTDIR even when it lies on the
+                    device being read (or on a disk or partition sharing its
+                    blocks, also through an ntfs-3g mount). Each file written
+                    there may overwrite data still to be recovered.
   -h, --help        Shows this text.
 
 Output of scan:
@@ -58,7 +63,8 @@ stops after removing the partly written file.
 Exit status:
   0    everything asked for was done
   1    some files could not be recovered, or only in part
-  2    bad usage, a missing OUTDIR, or a volume that cannot be scanned
+  2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, or
+       a volume that cannot be scanned
   130  interrupted by Ctrl+C during recovery
 )usage";
 }

@@ -8,13 +8,35 @@
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
 #include "recover/data_layout.h"
-#include "tests/record_builder.h"
 
 namespace verandol::fuzz {
 
 namespace {
 
-using testing::Bytes;
+using Bytes = std::vector<std::uint8_t>;
+
+void PutLe(Bytes& b, std::size_t offset, std::uint64_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) b[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A 1 KiB deleted record holding `attributes` and an end marker, with its
+// two sector ends protected by update sequence number 1.
+Bytes MakeRecord(ByteSpan attributes) {
+    Bytes r(1024);
+    std::copy_n("FILE", 4, r.begin());
+    PutLe(r, 4, 48, 2);
+    PutLe(r, 6, 3, 2);
+    PutLe(r, 20, 56, 2);
+    std::copy(attributes.begin(), attributes.end(), r.begin() + 56);
+    PutLe(r, 56 + attributes.size(), layout::attr::kEnd, 4);
+    PutLe(r, 48, 1, 2);
+    for (std::size_t i = 1; i <= 2; ++i) {
+        r[48 + 2 * i] = r[i * 512 - 2];
+        r[48 + 2 * i + 1] = r[i * 512 - 1];
+        PutLe(r, i * 512 - 2, 1, 2);
+    }
+    return r;
+}
 
 constexpr std::int64_t kBase = 5;
 constexpr std::size_t kRecordSize = 1024;
@@ -22,9 +44,14 @@ constexpr std::size_t kRecordSize = 1024;
 // sequence array, leaving space for the end marker.
 constexpr std::size_t kRoom = kRecordSize - 56 - 8;
 
+// A resident $ATTRIBUTE_LIST holding `value`, padded to 8 bytes.
 Bytes AttributeListOf(ByteSpan value) {
-    Bytes list = testing::ResidentData(Bytes(value.begin(), value.end()));
-    testing::PutLe(list, layout::attr::kType, layout::attr::kAttributeList, 4);
+    Bytes list(24 + (value.size() + 7) / 8 * 8);
+    PutLe(list, layout::attr::kType, layout::attr::kAttributeList, 4);
+    PutLe(list, layout::attr::kLength, list.size(), 4);
+    PutLe(list, layout::attr::kValueLength, value.size(), 4);
+    PutLe(list, layout::attr::kValueOffset, 24, 2);
+    std::copy(value.begin(), value.end(), list.begin() + 24);
     return list;
 }
 
@@ -42,15 +69,13 @@ void FuzzAttributeList(ByteSpan input) {
 
     const VolumeGeometry geometry{kRecordSize, 4096, 512, 8};
     Bytes image(64 * 1024);
-    const Bytes base = testing::Record({AttributeListOf(rest.subspan(0, std::min(part, kRoom - 24)))});
+    const Bytes base = MakeRecord(AttributeListOf(rest.subspan(0, std::min(part, kRoom - 24))));
     std::copy(base.begin(), base.end(), image.begin() + kBase * kRecordSize);
     for (std::size_t i = 0; i < extensions; ++i) {
         const ByteSpan attributes = rest.subspan((i + 1) * part, std::min(part, kRoom));
-        // The builder copies each attribute given; an empty part gives a record without any.
-        Bytes record = attributes.empty() ? testing::Record({})
-                                          : testing::Record({Bytes(attributes.begin(), attributes.end())});
+        Bytes record = MakeRecord(attributes);
         const bool foreign = foreign_last && i + 1 == extensions;
-        testing::PutLe(record, layout::record::kBaseRecord, static_cast<std::uint64_t>(foreign ? kBase + 1 : kBase), 8);
+        PutLe(record, layout::record::kBaseRecord, static_cast<std::uint64_t>(foreign ? kBase + 1 : kBase), 8);
         std::copy(record.begin(), record.end(), image.begin() + static_cast<std::ptrdiff_t>((kBase + 1 + i) * kRecordSize));
     }
     MemoryVolume volume(std::move(image));
