@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
 #include "ntfs/geometry.h"
+#include "ntfs/run_list.h"
 #include "ntfs/volume.h"
 #include "scan/deleted_file_row.h"
 
@@ -17,6 +20,8 @@ struct PublishedGeometry {
     std::string drive_name;  // as the drive list shows it
     std::string path;        // what was opened
     VolumeGeometry geometry;
+    // The MFT's map (record 0's runs); empty until record 0 has been read.
+    std::vector<Run> mft_runs;
 };
 
 enum class ScanEnd { Completed, Stopped, Failed };
@@ -33,7 +38,8 @@ public:
     // "MFT Location: 0x...".
     virtual void MftLocation(const std::string& text) = 0;
     // From here on a recovery uses this scan's geometry, even if the scan
-    // fails at its next steps.
+    // fails at its next steps. Called again, with the MFT's map, once record
+    // 0 has been read.
     virtual void GeometryPublished(const PublishedGeometry& published) = 0;
     // "MFT Size: ... KB" and "All Files: ...".
     virtual void MftFigures(const std::string& size_text, const std::string& count_text) = 0;

@@ -65,6 +65,11 @@ Manifest LoadManifest(const std::string& name) {
         file.resident = f.value("resident", false);
         file.size = f.at("size");
         file.sha256 = f.at("sha256");
+        for (const auto& run : f.value("runs", nlohmann::json::array()))
+            file.runs.emplace_back(run.at(0).is_null() ? -1 : run.at(0).get<std::int64_t>(), run.at(1));
+        file.initialized_size = f.value("initialized_size", std::int64_t{-1});
+        file.compressed = f.value("compressed", false);
+        file.extension_records = f.value("extension_records", 0);
         m.files.push_back(std::move(file));
     }
     return m;

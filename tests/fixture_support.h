@@ -15,6 +15,13 @@ struct ManifestFile {
     bool resident = false;
     std::int64_t size = 0;
     std::string sha256;
+    // Non-resident data: its runs ([lcn, clusters], lcn -1 for a hole), the
+    // bytes initialized (-1 when not recorded), whether it is compressed and
+    // how many extension records hold its pieces.
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+    std::int64_t initialized_size = -1;
+    bool compressed = false;
+    int extension_records = 0;
 };
 
 struct Manifest {
