@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "disk/open_volume.h"
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
@@ -171,10 +172,9 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::string& output_path,
                           const std::atomic<bool>* stop) {
-    std::string error;
-    auto volume = VolumeFile::Open(volume_path, &error);
-    if (!volume) return NotWritten(error);
-    return RecoverFile(*volume, position_text, geometry, output_path, stop);
+    Outcome<OpenedVolume> volume = OpenVolume(volume_path);
+    if (!volume) return NotWritten(volume.reason());
+    return RecoverFile(*volume->source, position_text, geometry, output_path, stop);
 }
 
 }  // namespace verandol

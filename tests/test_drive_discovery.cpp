@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ntfs/drive_discovery.h"
+#include "disk/volume_discovery.h"
 #include "tests/fixture_support.h"
 
 namespace verandol {
@@ -44,7 +44,7 @@ struct FakeSystem {
         if (ntfs) fs::copy_file(ntfs_image, dev / name);
         else Write(dev / name, std::string(4096, 'z'));
     }
-    DiscoveryResult Discover() { return DiscoverDrives({(sys / "class/block").string(), dev.string(), work.string()}); }
+    DiscoveryResult Discover() { return DiscoverVolumes({(sys / "class/block").string(), dev.string(), work.string()}); }
 };
 
 std::vector<std::string> Names(const DiscoveryResult& r) {

@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "ntfs/drive_discovery.h"
+#include "disk/volume_discovery.h"
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
 #include "ui/deleted_files_model.h"
@@ -261,7 +261,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ApplyDiscovery() {
-    const verandol::DiscoveryResult found = verandol::DiscoverDrives();
+    const verandol::DiscoveryResult found = verandol::DiscoverVolumes();
     DriveList->clear();
     for (const verandol::DiscoveredDrive& drive : found.drives) {
         auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);

@@ -1,0 +1,34 @@
+#include "disk/volume_label_at.h"
+
+#include "disk/ewf_image.h"
+#include "disk/probe_copy.h"
+#include "disk/volume_address.h"
+#include "ntfs/boot_sector.h"
+#include "ntfs/volume_label.h"
+
+namespace verandol {
+
+namespace {
+
+// The probe looks for the label in MFT record 3 ($Volume); the records up to
+// it are copied, plus the boot sector.
+constexpr std::int64_t kRecordsCopied = 4;
+constexpr std::int64_t kBootArea = 8192;
+
+}  // namespace
+
+std::string VolumeLabelAt(ByteSource& volume, const std::string& address) {
+    if (address.empty()) return {};
+    const VolumeAddress parsed = ParseVolumeAddress(address);
+    if (parsed.partition == 0 && !IsEwfImage(parsed.path)) return GetVolumeLabel(parsed.path);
+
+    const BootSectorBytes boot = ReadBootSector(volume);
+    if (!IsNtfs(boot)) return {};
+    const LayoutOutcome derived = DeriveLayout(boot);
+    if (!derived.layout) return {};
+    const std::int64_t records = kRecordsCopied * derived.layout->geometry.RecordSize;
+    ProbeCopy copy(volume, {{0, kBootArea}, {derived.layout->mft_offset, records}});
+    return copy.Path().empty() ? std::string() : GetVolumeLabel(copy.Path());
+}
+
+}  // namespace verandol
