@@ -98,6 +98,15 @@ Outcome<std::unique_ptr<ByteSource>> OpenEwfImage(const std::string& path) {
         libewf_handle_free(&handle, nullptr);
         return Refusal(TakeError(error, "cannot open the EWF image " + path));
     }
+    // A set whose last segment is missing or cut still opens; the library
+    // notices that the segments do not end as a set must.
+    if (libewf_handle_segment_files_corrupted(handle, &error) != 0) {
+        std::string why = TakeError(error, "the EWF image " + path +
+                                               " is incomplete or damaged: a segment file is missing or cut short");
+        libewf_handle_close(handle, nullptr);
+        libewf_handle_free(&handle, nullptr);
+        return Refusal(why);
+    }
     size64_t media = 0;
     std::uint32_t sector = 0;
     if (libewf_handle_get_media_size(handle, &media, &error) != 1 ||
