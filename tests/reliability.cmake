@@ -4,7 +4,8 @@ set(VERANDOL_FUZZ_ENTRIES
   ${PROJECT_SOURCE_DIR}/fuzz/boot_sector_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/record_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/run_list_entry.cpp
-  ${PROJECT_SOURCE_DIR}/fuzz/volume_entry.cpp)
+  ${PROJECT_SOURCE_DIR}/fuzz/volume_entry.cpp
+  ${PROJECT_SOURCE_DIR}/fuzz/disk_entry.cpp)
 
 # The fuzz entries and the shared helpers are built once for all these tests.
 add_library(verandol_reliability_support STATIC reliability_support.cpp ${VERANDOL_FUZZ_ENTRIES})
