@@ -33,7 +33,7 @@ void FuzzDisk(ByteSpan input) {
     // The same bytes as a file, opened the way a user's disk image is.
     ProbeCopy file(disk, {{0, size}});
     if (file.Path().empty()) return;
-    for (const DiscoveredDrive& found : DiscoverVolumesIn({file.Path()})) {
+    for (const DiscoveredDrive& found : DiscoverVolumesIn({file.Path()}).drives) {
         VERANDOL_FUZZ_CHECK(found.size >= 0 && found.size <= size);
         Outcome<OpenedVolume> opened = OpenVolume(found.path);
         VERANDOL_FUZZ_CHECK(opened.has_value());
