@@ -3,7 +3,9 @@
 // images whose segments were cut or damaged.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "disk/ewf_image.h"
@@ -171,6 +173,34 @@ protected:
         if (!EwfSupported()) GTEST_SKIP() << "built without EWF support";
     }
 };
+
+// Every segment the library holds open is open for reading only, and a full
+// scan and recovery leaves each segment as it was.
+TEST_F(DamagedEwf, IntactSegmentsAreOpenedReadOnlyAndLeftUnchanged) {
+    EwfCopy copy;
+    std::vector<std::string> before;
+    for (int n = 1; n <= 3; ++n) before.push_back(Sha256Hex(ReadWholeFile(copy.Segment(n))));
+    Outcome<OpenedVolume> opened = OpenVolume(copy.first + "@3");
+    ASSERT_TRUE(opened) << opened.reason();
+    Bytes probe(4096);
+    ASSERT_EQ(opened->source->ReadAt(0, probe), probe.size());
+    int segments_open = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec).parent_path() != fs::canonical(copy.dir.path())) continue;
+        std::ifstream info("/proc/self/fdinfo/" + e.path().filename().string());
+        for (std::string line; std::getline(info, line);) {
+            if (line.starts_with("flags:")) {
+                EXPECT_EQ(std::stoul(line.substr(6), nullptr, 8) & O_ACCMODE, unsigned{O_RDONLY});
+            }
+        }
+        ++segments_open;
+    }
+    EXPECT_GT(segments_open, 0);
+    const DamageOutcome o = RecoverEverything(copy.first);
+    EXPECT_EQ(o.wrong + o.refused + o.not_written, 0);
+    for (int n = 1; n <= 3; ++n) EXPECT_EQ(Sha256Hex(ReadWholeFile(copy.Segment(n))), before[n - 1]) << n;
+}
 
 TEST_F(DamagedEwf, MissingOrCutSegmentsAreRefusedInWords) {
     {
