@@ -17,8 +17,8 @@ VOLUME is a block device or image file holding one NTFS volume, or a
 partition inside a whole disk or disk image: PATH@N is partition N of PATH
 (disk.img@2, /dev/sdb@1, case.E01@1; MBR logical partitions count from 5).
 A whole disk named without @N is scanned when it holds exactly one NTFS
-partition. EnCase images (.E01, with their .E02... segments beside them)
-are read like disk images.
+partition. EnCase images (.E01, with their .E02... segments beside them),
+VHD, VHDX and VMDK files are read like disk images.
 
 Commands:
   scan      Lists the deleted files on VOLUME.
@@ -28,7 +28,8 @@ Commands:
             when no POSITION is given. A position the scan did not list is
             reported as failed and nothing is written for it.
   volumes   Lists the NTFS volumes found on this machine's block devices
-            and in the images (.img, .raw, .dd, .E01) of the working folder,
+            and in the images (.img, .raw, .dd, .E01, .vhd, .vhdx, .vmdk) of
+            the working folder,
             or in the PATHs given: one line per volume with its address (to
             pass to scan and recover), its size in bytes, its label and its
             serial number, tab-separated.

@@ -2,6 +2,8 @@
 
 #include <libewf.h>
 
+#include "disk/library_image.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -13,14 +15,7 @@ std::string TakeError(libewf_error_t*& error, const std::string& what) {
     std::string text = what;
     if (error) {
         char buffer[512] = {};
-        if (libewf_error_sprint(error, buffer, sizeof buffer) > 0) {
-            // The library's text is a chain of lines, innermost last; the last
-            // line says what was actually wrong.
-            std::string full(buffer);
-            while (!full.empty() && (full.back() == '\n' || full.back() == '.')) full.pop_back();
-            const std::size_t nl = full.rfind('\n');
-            text += ": " + (nl == std::string::npos ? full : full.substr(nl + 1));
-        }
+        if (libewf_error_sprint(error, buffer, sizeof buffer) > 0) text += ": " + InnermostLine(buffer);
         libewf_error_free(&error);
     }
     return text;

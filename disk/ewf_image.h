@@ -9,12 +9,6 @@
 
 namespace verandol {
 
-// True when the file at `path` starts with an EWF segment's signature. Read
-// with an ordinary read-only open, so it answers even in a build without EWF
-// support (which then refuses the image in words instead of calling it "not
-// NTFS").
-bool IsEwfImage(const std::string& path);
-
 // Whether this build reads EWF images.
 bool EwfSupported();
 

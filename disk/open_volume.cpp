@@ -4,8 +4,10 @@
 
 #include "disk/ewf_image.h"
 #include "disk/extended_chain.h"
+#include "disk/image_format.h"
 #include "disk/offset_view.h"
 #include "disk/probe_copy.h"
+#include "disk/virtual_disk_image.h"
 #include "disk/volume_address.h"
 #include "ntfs/boot_sector.h"
 
@@ -58,19 +60,22 @@ Outcome<OpenedVolume> OpenPartition(const OpenedDisk& disk, int number, const st
 }  // namespace
 
 Outcome<OpenedDisk> OpenDisk(const std::string& path) {
-    if (IsEwfImage(path)) {
-        auto image = OpenEwfImage(path);
+    const ImageFormat format = DetectImageFormat(path);
+    if (format != ImageFormat::Raw) {
+        auto image = format == ImageFormat::Ewf   ? OpenEwfImage(path)
+                     : format == ImageFormat::Vhd ? OpenVhdImage(path)
+                                                  : OpenVmdkImage(path);
         if (!image) return Refusal(image.reason());
-        return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*image)), path, true};
+        return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*image)), path, false};
     }
     std::string error;
     auto file = VolumeFile::Open(path, &error);
     if (!file) return Refusal(error);
-    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(file)), path, false};
+    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(file)), path, true};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {
-    if (!disk.ewf) return ReadPartitionTable(disk.path);
+    if (disk.raw) return ReadPartitionTable(disk.path);
     ProbeCopy copy(*disk.bytes, TableRanges(*disk.bytes));
     if (copy.Path().empty()) return Refusal("cannot look for the partition table of " + disk.path);
     Outcome<PartitionTable> table = ReadPartitionTable(copy.Path());

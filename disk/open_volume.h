@@ -13,11 +13,11 @@
 namespace verandol {
 
 // A disk or image opened read-only as the bytes it holds: a raw file or
-// block device, or the media inside an EWF image.
+// block device, or the disk inside an EWF, VHD(X) or VMDK image.
 struct OpenedDisk {
     std::shared_ptr<ByteSource> bytes;
     std::string path;
-    bool ewf = false;
+    bool raw = true;  // `path` itself holds the bytes, so the probing library can read it
 };
 Outcome<OpenedDisk> OpenDisk(const std::string& path);
 

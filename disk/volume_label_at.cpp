@@ -1,6 +1,6 @@
 #include "disk/volume_label_at.h"
 
-#include "disk/ewf_image.h"
+#include "disk/image_format.h"
 #include "disk/probe_copy.h"
 #include "disk/volume_address.h"
 #include "ntfs/boot_sector.h"
@@ -20,7 +20,7 @@ constexpr std::int64_t kBootArea = 8192;
 std::string VolumeLabelAt(ByteSource& volume, const std::string& address) {
     if (address.empty()) return {};
     const VolumeAddress parsed = ParseVolumeAddress(address);
-    if (parsed.partition == 0 && !IsEwfImage(parsed.path)) return GetVolumeLabel(parsed.path);
+    if (parsed.partition == 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw) return GetVolumeLabel(parsed.path);
 
     const BootSectorBytes boot = ReadBootSector(volume);
     if (!IsNtfs(boot)) return {};

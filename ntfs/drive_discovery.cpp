@@ -41,7 +41,8 @@ bool LeftOut(const std::string& name, const fs::path& device) {
 
 bool IsImageName(const fs::path& file) {
     const std::string ext = file.extension().string();
-    return ext == ".img" || ext == ".raw" || ext == ".dd" || ext == ".E01" || ext == ".e01";
+    return ext == ".img" || ext == ".raw" || ext == ".dd" || ext == ".E01" || ext == ".e01" || ext == ".vhd" ||
+           ext == ".vhdx" || ext == ".vmdk";
 }
 
 void AddBlockCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCandidate>& out) {

@@ -44,7 +44,8 @@ struct DiscoveryCandidate {
 // The candidates, in the order they are listed: block devices on fixed disks
 // (loop, dm, nvme and partitions included) in name order, then those on
 // removable disks (USB sticks, SD cards) in name order, then the regular
-// files of the working directory ending in .img, .raw, .dd or .E01, in name
+// files of the working directory ending in .img, .raw, .dd, .E01, .vhd, .vhdx
+// or .vmdk, in name
 // order. Left out: ram, zram, optical drives (sr), and loop devices not
 // backed by a file.
 std::vector<DiscoveryCandidate> DiscoveryCandidates(const DiscoveryPlaces& places = {});

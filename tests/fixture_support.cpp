@@ -106,8 +106,10 @@ std::vector<DiskPartition> DiskManifest::Ntfs() const {
     return out;
 }
 
-std::string DiskImagePath(const std::string& name) { return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".dd"; }
-std::string EwfImagePath(const std::string& name) { return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".E01"; }
+std::string DiskImagePath(const std::string& name, const std::string& extension) {
+    return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + extension;
+}
+std::string EwfImagePath(const std::string& name) { return DiskImagePath(name, ".E01"); }
 
 std::string FixtureImagePath(const std::string& name) { return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".img"; }
 

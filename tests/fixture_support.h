@@ -56,8 +56,10 @@ struct DiskManifest {
 // The disk images ("gpt-disk", "mbr-disk"); not volumes, so not in FixtureNames().
 std::vector<std::string> DiskFixtureNames();
 DiskManifest LoadDiskManifest(const std::string& name);
-// The decompressed disk (.dd) and, for gpt-disk, its EWF acquisition's first segment (.E01).
-std::string DiskImagePath(const std::string& name);
+// The decompressed disk (.dd) and, for gpt-disk, the same disk in another
+// image format: ".E01" (the EWF acquisition's first segment), ".vhd",
+// ".vhdx", ".vmdk".
+std::string DiskImagePath(const std::string& name, const std::string& extension = ".dd");
 std::string EwfImagePath(const std::string& name);
 
 // A fixture's name made fit for a test name ("sec512-clu4k" -> "sec512_clu4k").

@@ -12,6 +12,7 @@
 #include "disk/extended_chain.h"
 #include "disk/offset_view.h"
 #include "disk/open_volume.h"
+#include "disk/virtual_disk_image.h"
 #include "disk/volume_address.h"
 #include "recover/recover_file.h"
 #include "scan/scan_volume.h"
@@ -235,6 +236,21 @@ TEST_F(DamagedEwf, FlippedBytesInChunksAreNeverRecoveredAsGood) {
     EXPECT_EQ(o.wrong, 0) << "a damaged chunk passed for the disk's bytes";
     EXPECT_GT(o.refused + o.not_written, 0);
     EXPECT_GT(o.written, 0) << "the first partition, in the first segment, is intact";
+}
+
+// Virtual disks cut short (a copy that did not finish): a reason, or files
+// that are either whole or reported as not.
+TEST(DamagedVirtualDisk, CutImagesGiveAReasonOrHonestFiles) {
+    for (const std::string extension : {".vhd", ".vhdx", ".vmdk"}) {
+        if (!(extension == ".vmdk" ? VmdkSupported() : VhdSupported())) continue;
+        TempDir dir;
+        const std::string image = dir.path() + "/cut" + extension;
+        fs::copy_file(DiskImagePath("gpt-disk", extension), image);
+        fs::resize_file(image, fs::file_size(image) / 2);
+        const DamageOutcome o = RecoverEverything(image);
+        EXPECT_EQ(o.wrong, 0) << extension;
+        EXPECT_GT(o.refused + o.not_written, 0) << extension;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "disk/ewf_image.h"
+#include "disk/virtual_disk_image.h"
 #include "disk/open_volume.h"
 #include "disk/volume_discovery.h"
 #include "recover/recover_file.h"
@@ -21,42 +22,44 @@ using namespace testing;
 namespace fs = std::filesystem;
 
 struct DiskCase {
-    std::string name;      // the disk manifest
-    std::string image;     // the file opened
-    bool ewf = false;
+    std::string name;       // the disk manifest
+    std::string extension;  // of the file opened: the raw disk or another image format of it
+    bool supported = true;  // whether this build reads that format
+    std::string image() const { return DiskImagePath(name, extension); }
 };
 
 std::vector<DiskCase> DiskCases() {
     std::vector<DiskCase> cases;
-    for (const std::string& name : DiskFixtureNames()) cases.push_back({name, DiskImagePath(name)});
-    cases.push_back({"gpt-disk", EwfImagePath("gpt-disk"), true});
+    for (const std::string& name : DiskFixtureNames()) cases.push_back({name, ".dd"});
+    cases.push_back({"gpt-disk", ".E01", EwfSupported()});
+    cases.push_back({"gpt-disk", ".vhd", VhdSupported()});
+    cases.push_back({"gpt-disk", ".vhdx", VhdSupported()});
+    cases.push_back({"gpt-disk", ".vmdk", VmdkSupported()});
     return cases;
 }
 
 std::string CaseName(const ::testing::TestParamInfo<DiskCase>& info) {
-    std::string name = info.param.name + (info.param.ewf ? "_ewf" : "");
+    std::string name = info.param.name + info.param.extension;
     for (char& c : name)
-        if (c == '-') c = '_';
+        if (c == '-' || c == '.') c = '_';
     return name;
 }
 
 class DiskImage : public ::testing::TestWithParam<DiskCase> {
 protected:
     void SetUp() override {
-        if (GetParam().ewf && !EwfSupported()) GTEST_SKIP() << "built without EWF support";
+        if (!GetParam().supported) GTEST_SKIP() << "built without support for " << GetParam().extension;
     }
 };
 
-// Discovery lists exactly the NTFS partitions; each is scanned and recovered
-// through the address discovery gave.
 TEST_P(DiskImage, EachNtfsPartitionIsListedAndRecoversItsOwnFiles) {
     const std::vector<DiskPartition> ntfs = LoadDiskManifest(GetParam().name).Ntfs();
-    const DiscoveryResult found = DiscoverVolumesIn({GetParam().image});
+    const DiscoveryResult found = DiscoverVolumesIn({GetParam().image()});
     ASSERT_EQ(found.drives.size(), ntfs.size());
     for (std::size_t i = 0; i < ntfs.size(); ++i) {
         const DiskPartition& part = ntfs[i];
         const std::string& address = found.drives[i].path;
-        EXPECT_EQ(address, GetParam().image + "@" + std::to_string(part.number));
+        EXPECT_EQ(address, GetParam().image() + "@" + std::to_string(part.number));
         EXPECT_EQ(found.drives[i].size, part.length);
         EXPECT_EQ(found.drives[i].label, part.volume->label);
         EXPECT_TRUE(found.drives[i].warning.empty());
@@ -83,7 +86,7 @@ TEST_P(DiskImage, EachNtfsPartitionIsListedAndRecoversItsOwnFiles) {
 
 TEST_P(DiskImage, TheDiskWithoutANumberNamesItsVolumesAndOtherPartitionsAreRefused) {
     const DiskManifest disk = LoadDiskManifest(GetParam().name);
-    const std::string image = GetParam().image;
+    const std::string image = GetParam().image();
     Outcome<OpenedVolume> whole = OpenVolume(image);
     ASSERT_FALSE(whole);
     for (const DiskPartition& part : disk.Ntfs())
