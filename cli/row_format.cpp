@@ -18,7 +18,8 @@ std::string JsonUtc(std::uint64_t ntfs_time) {
 }  // namespace
 
 std::string TsvHeader() {
-    return TsvLine({"Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date"});
+    const auto& c = kDeletedFileColumnCaptions;
+    return TsvLine({c[0], c[1], c[2], c[3], c[4], c[5]});
 }
 
 std::string TsvRow(const DeletedFileRow& row) {

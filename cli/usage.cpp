@@ -39,6 +39,11 @@ Options:
   --name-by-index   (recover) Name each file File_N, N being its row index
                     in the scan's list (counting from 0), instead of its own
                     name from the volume.
+  --allow-same-device
+                    (recover) Write into OUTDIR even when it lies on the
+                    device being read (or on a disk or partition sharing its
+                    blocks, also through an ntfs-3g mount). Each file written
+                    there may overwrite data still to be recovered.
   -h, --help        Shows this text.
 
 Output of scan:
@@ -72,9 +77,10 @@ stops after removing the partly written file.
 Exit status:
   0    everything asked for was done
   1    some files could not be recovered, or only in part
-  2    bad usage, a missing OUTDIR, a volume that cannot be scanned, a
-       disk with several NTFS partitions named without @N (the message
-       lists their addresses), or a PATH given to volumes without one
+  2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
+       volume that cannot be scanned, a disk with several NTFS partitions
+       named without @N (the message lists their addresses), or a PATH
+       given to volumes without one
   130  interrupted by Ctrl+C during recovery
 )usage";
 }

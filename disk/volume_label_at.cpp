@@ -24,10 +24,10 @@ std::string VolumeLabelAt(ByteSource& volume, const std::string& address) {
 
     const BootSectorBytes boot = ReadBootSector(volume);
     if (!IsNtfs(boot)) return {};
-    const LayoutOutcome derived = DeriveLayout(boot);
-    if (!derived.layout) return {};
-    const std::int64_t records = kRecordsCopied * derived.layout->geometry.RecordSize;
-    ProbeCopy copy(volume, {{0, kBootArea}, {derived.layout->mft_offset, records}});
+    const Outcome<VolumeLayout> layout = DeriveLayout(boot);
+    if (!layout) return {};
+    const std::int64_t records = kRecordsCopied * layout->geometry.RecordSize;
+    ProbeCopy copy(volume, {{0, kBootArea}, {layout->mft_offset, records}});
     return copy.Path().empty() ? std::string() : GetVolumeLabel(copy.Path());
 }
 

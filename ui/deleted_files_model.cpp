@@ -5,15 +5,9 @@
 namespace verandol {
 
 QString ListColumnCaption(ListColumn column) {
-    switch (column) {
-        case ListColumn::RecordPosition: return QStringLiteral("Record Positon");
-        case ListColumn::FileName: return QStringLiteral("File Name");
-        case ListColumn::FileType: return QStringLiteral("File Type");
-        case ListColumn::FileSize: return QStringLiteral("File Size");
-        case ListColumn::CreateDate: return QStringLiteral("Create Date");
-        case ListColumn::LastModifyDate: return QStringLiteral("Last Modify Date");
-    }
-    return {};
+    const auto index = static_cast<std::size_t>(column);
+    return index < kDeletedFileColumnCaptions.size() ? QString::fromLatin1(kDeletedFileColumnCaptions[index])
+                                                     : QString();
 }
 
 int ListColumnWidth(ListColumn column) {

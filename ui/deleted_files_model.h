@@ -15,7 +15,7 @@
 namespace verandol {
 
 enum class ListColumn { RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate };
-inline constexpr int kListColumnCount = 6;
+inline constexpr int kListColumnCount = static_cast<int>(kDeletedFileColumnCaptions.size());
 
 QString ListColumnCaption(ListColumn column);
 int ListColumnWidth(ListColumn column);

@@ -50,7 +50,7 @@ void DiskVolumesTest::eachPartitionIsListedAndTheSecondRecoversItsOwnFiles() {
     MessageCapture messages;
     form.DriveList->setCurrentItem(items.last());
     form.btnScan->click();
-    QVERIFY(WaitForScan());
+    QVERIFY(WaitForScan(form));
     const verandol::testing::Manifest& second = *ntfs.back().volume;
     QCOMPARE(form.DriveName->text(), "Disk Name: " + QString::fromStdString(second.label));
     QCOMPARE(form.Rows()->Count(), static_cast<int>(second.Deleted().size()));
@@ -60,7 +60,7 @@ void DiskVolumesTest::eachPartitionIsListedAndTheSecondRecoversItsOwnFiles() {
     form.DLB->SetDirectory(out.path());
     form.CheckBox1->click();
     form.btnRecover->click();
-    QVERIFY(WaitForRecovery());
+    QVERIFY(WaitForRecovery(form));
     QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
     for (const ManifestFile& file : second.Deleted())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(file.name))), QString::fromStdString(file.sha256));

@@ -1,16 +1,12 @@
 // The deleted-files list: its model contract, the sort order and its cost.
-#include <sys/stat.h>
-
-#include <filesystem>
-
 #include <QAbstractItemModelTester>
 #include <QTest>
 #include <QTreeView>
 
+#include "gui_test_support.h"
+#include "recover/recovery_report.h"
 #include "ui/deleted_files_model.h"
 #include "ui/list_text_compare.h"
-#include "ui/output_folder_check.h"
-#include "ui/recovery_report.h"
 #include "ui/uMain.h"
 
 using verandol::DeletedFileRow;
@@ -48,13 +44,12 @@ class ListModelTest : public QObject {
 private slots:
     void modelKeepsItsContractThroughEveryChange();
     void ticksAndEditsAreOnTheFirstColumnOnly();
+    void aTickIsSetToTheStateGivenNotToggled();
     void sortOrdersEveryColumnAsText_data();
     void sortOrdersEveryColumnAsText();
     void sortOnEmptyOrSingleListOnlyRemembersTheColumn();
     void twoHundredThousandRowsAppendAndSortInOrder();
     void reportListsTenFailuresThenTheRest();
-    void imageVolumeNeverRefusesItsOwnFolder();
-    void folderOnTheReadBlockDeviceIsRefused();
 };
 
 void ListModelTest::modelKeepsItsContractThroughEveryChange() {
@@ -88,6 +83,17 @@ void ListModelTest::ticksAndEditsAreOnTheFirstColumnOnly() {
     QVERIFY(model.Row(0).ticked);
     QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Record Positon"));
     QCOMPARE(model.headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Last Modify Date"));
+}
+
+void ListModelTest::aTickIsSetToTheStateGivenNotToggled() {
+    verandol::DeletedFilesModel model;
+    model.AppendRows({MakeRow(1)});
+    const QModelIndex tick = model.index(0, 0);
+    for (const Qt::CheckState state : {Qt::Unchecked, Qt::Checked, Qt::Checked, Qt::Unchecked, Qt::Unchecked}) {
+        QVERIFY(model.setData(tick, state, Qt::CheckStateRole));
+        QCOMPARE(model.Row(0).ticked, state == Qt::Checked);
+        QCOMPARE(model.data(tick, Qt::CheckStateRole).value<Qt::CheckState>(), state);
+    }
 }
 
 void ListModelTest::sortOrdersEveryColumnAsText_data() {
@@ -169,25 +175,5 @@ void ListModelTest::reportListsTenFailuresThenTheRest() {
     QVERIFY(report.endsWith(QStringLiteral("and 2 more")));
 }
 
-void ListModelTest::imageVolumeNeverRefusesItsOwnFolder() {
-    const std::string image = VERANDOL_FIXTURE_DIR "/sec512-clu4k.img";
-    QVERIFY(std::filesystem::exists(image));
-    QVERIFY(!verandol::OutputFolderOnVolume(image, VERANDOL_FIXTURE_DIR));
-}
-
-void ListModelTest::folderOnTheReadBlockDeviceIsRefused() {
-    struct stat folder {};
-    QVERIFY(stat(".", &folder) == 0);
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev", ec)) {
-        struct stat device {};
-        if (stat(entry.path().c_str(), &device) != 0 || !S_ISBLK(device.st_mode)) continue;
-        if (device.st_rdev != folder.st_dev) continue;
-        QVERIFY(verandol::OutputFolderOnVolume(entry.path().string(), "."));
-        return;
-    }
-    QSKIP("the working directory's file system has no block device node here");
-}
-
-QTEST_MAIN(ListModelTest)
+VERANDOL_GUI_TEST_MAIN(ListModelTest)
 #include "tst_list_model.moc"
