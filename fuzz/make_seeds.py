@@ -110,3 +110,31 @@ for n in extensions:
 part = max(len(p) for p in parts)
 write("attribute_list", "straddle-disk-a",
       bytes([len(extensions)]) + b"".join(p + bytes(part - len(p)) for p in parts))
+# Whole disks: the tables at the start of each fixture disk (the partitions
+# themselves then run past the cut end), and a small MBR disk whose
+# extended partition holds a chain of two records, each before an NTFS
+# volume's first sector.
+for disk in ("gpt-disk", "mbr-disk"):
+    write("disk", f"{disk}-tables", (images / f"{disk}.dd").read_bytes()[:40 * 1024])
+
+
+def mbr_entry(kind, start, sectors):
+    return bytes([0, 0, 0, 0, kind, 0, 0, 0]) + start.to_bytes(4, "little") + sectors.to_bytes(4, "little")
+
+
+def boot_record(entries):
+    sector = bytearray(512)
+    for i, entry in enumerate(entries):
+        sector[0x1BE + 16 * i:0x1BE + 16 * (i + 1)] = entry
+    sector[510:512] = b"\x55\xaa"
+    return bytes(sector)
+
+
+chain = bytearray(128 * 512)
+chain[0:512] = boot_record([mbr_entry(0x07, 4, 8), mbr_entry(0x05, 16, 100)])
+chain[16 * 512:17 * 512] = boot_record([mbr_entry(0x07, 2, 8), mbr_entry(0x05, 20, 30)])
+chain[36 * 512:37 * 512] = boot_record([mbr_entry(0x07, 2, 8)])
+ntfs_boot = clu512[:512]
+for lba in (4, 18, 38):
+    chain[lba * 512:(lba + 1) * 512] = ntfs_boot
+write("disk", "mbr-chain", bytes(chain))

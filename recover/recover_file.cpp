@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "disk/open_volume.h"
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
@@ -116,10 +117,9 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop) {
-    std::string error;
-    auto volume = VolumeFile::Open(volume_path, &error);
-    if (!volume) return NotWritten(error);
-    return RecoverFile(*volume, position_text, geometry, mft_runs, output_path, stop);
+    Outcome<OpenedVolume> volume = OpenVolume(volume_path);
+    if (!volume) return NotWritten(volume.reason());
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop);
 }
 
 }  // namespace verandol

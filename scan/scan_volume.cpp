@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "disk/open_volume.h"
+#include "disk/volume_label_at.h"
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixups.h"
@@ -10,7 +12,6 @@
 #include "ntfs/outcome.h"
 #include "ntfs/record_texts.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume_label.h"
 #include "scan/deleted_file_reader.h"
 #include "scan/listed_file_reader.h"
 #include "scan/mft_record_reader.h"
@@ -61,7 +62,7 @@ Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout)
 
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events) {
     const BootSectorBytes boot = ReadBootSector(volume);
-    events.DiskLabels("Disk Name: " + (path.empty() ? std::string() : GetVolumeLabel(path)),
+    events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path),
                       "Disk Serial: " + SerialText(boot));
     if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
 
@@ -103,10 +104,11 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
 }
 
 void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events) {
-    std::string error;
-    auto volume = VolumeFile::Open(path, &error);
-    if (!volume) return events.Ended(ScanEnd::Failed, error);
-    ScanVolume(*volume, drive_name, path, events);
+    Outcome<OpenedVolume> opened = OpenVolume(path);
+    if (!opened) return events.Ended(ScanEnd::Failed, opened.reason());
+    // A disk named without its partition publishes the partition it chose,
+    // so a recovery reopens the same one.
+    ScanVolume(*opened->source, drive_name, opened->address, events);
 }
 
 }  // namespace verandol

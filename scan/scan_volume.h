@@ -18,7 +18,7 @@ namespace verandol {
 // that scan's rows reads this volume, whatever drive is selected later.
 struct PublishedGeometry {
     std::string drive_name;  // as the drive list shows it
-    std::string path;        // what was opened
+    std::string path;        // the volume address that was opened, such as "disk.img@2"
     VolumeGeometry geometry;
     // The MFT's map (record 0's runs); empty until record 0 has been read.
     std::vector<Run> mft_runs;
@@ -61,7 +61,8 @@ public:
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path,
                 ScanEvents& events);
 
-// Opens `path` read-only and scans it; an open failure ends with Failed.
+// Opens the volume address `path` ("/dev/sdb1", "disk.img@2") read-only and
+// scans it; an open failure ends with Failed.
 void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events);
 
 }  // namespace verandol

@@ -10,6 +10,7 @@
 #include "fuzz/attribute_list_entry.h"
 #include "fuzz/boot_sector_entry.h"
 #include "fuzz/lznt1_entry.h"
+#include "fuzz/disk_entry.h"
 #include "fuzz/mount_info_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/run_list_entry.h"
@@ -27,6 +28,7 @@ const std::map<std::string, Entry>& Entries() {
         {"attribute_list", fuzz::FuzzAttributeList},
         {"boot_sector", fuzz::FuzzBootSector},
         {"lznt1", fuzz::FuzzLznt1},
+        {"disk", fuzz::FuzzDisk},
         {"mount_info", fuzz::FuzzMountInfo},
         {"record", fuzz::FuzzRecord},
         {"run_list", fuzz::FuzzRunList},
