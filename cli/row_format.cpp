@@ -15,14 +15,20 @@ std::string JsonUtc(std::uint64_t ntfs_time) {
     return text ? JsonString(*text) : "null";
 }
 
+std::string RecoverableText(const DeletedFileRow& row) {
+    return row.recoverable == DeletedFileRow::kRecoverableUnknown ? std::string() : std::to_string(row.recoverable);
+}
+
 }  // namespace
 
 std::string TsvHeader() {
-    return TsvLine({"Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date"});
+    return TsvLine({"Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date",
+                    "Folder", "Recoverable"});
 }
 
 std::string TsvRow(const DeletedFileRow& row) {
-    return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text});
+    return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text,
+                    row.folder, RecoverableText(row)});
 }
 
 std::string JsonRow(const DeletedFileRow& row) {
@@ -30,7 +36,8 @@ std::string JsonRow(const DeletedFileRow& row) {
            ",\"type\":" + JsonString(row.type) + ",\"size\":" + std::to_string(row.size) +
            ",\"created\":" + JsonString(row.created_text) + ",\"modified\":" + JsonString(row.modified_text) +
            ",\"created_utc\":" + JsonUtc(row.created_time) + ",\"modified_utc\":" + JsonUtc(row.modified_time) +
-           "}";
+           ",\"path\":" + JsonString(row.folder) +
+           ",\"recoverable\":" + (row.recoverable < 0 ? std::string("null") : RecoverableText(row)) + "}";
 }
 
 }  // namespace verandol::cli

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/filter_options.h"
 #include "cli/row_format.h"
 #include "cli/volume_scan.h"
 
@@ -18,7 +19,10 @@ void PrintLine(const std::string& line) {
 
 }  // namespace
 
-int ScanCommand(const std::vector<std::string>& args) {
+int ScanCommand(const std::vector<std::string>& all_args) {
+    const FilterArgs filters = TakeFilterOptions(all_args);
+    if (!filters.error.empty()) return Fail(kExitUsage, "scan: " + filters.error);
+    const std::vector<std::string>& args = filters.rest;
     bool json = false;
     std::vector<std::string> operands;
     for (const std::string& arg : args) {
@@ -40,7 +44,9 @@ int ScanCommand(const std::vector<std::string>& args) {
         for (const std::string& figure : figures) PrintLine("# " + figure);
         if (!json) PrintLine(TsvHeader());
     };
-    hooks.row = [json](DeletedFileRow row) { PrintLine(json ? JsonRow(row) : TsvRow(row)); };
+    hooks.row = [json, &filters](DeletedFileRow row) {
+        if (filters.filter.Accepts(row)) PrintLine(json ? JsonRow(row) : TsvRow(row));
+    };
 
     const ScanOutcome outcome = RunScan(operands[0], hooks);
     if (outcome.end != ScanEnd::Completed) {
@@ -48,6 +54,7 @@ int ScanCommand(const std::vector<std::string>& args) {
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);
     }
     PrintLine("# Deleted Files: " + std::to_string(outcome.rows));
+    PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
     if (std::fflush(stdout) != 0) return Fail(kExitUsage, "cannot write the listing");
     return kExitDone;
 }

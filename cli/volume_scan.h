@@ -14,6 +14,7 @@ struct ScanOutcome {
     std::vector<std::string> figures;  // "Disk Name: ..." and the rest, in the window's order
     std::optional<PublishedGeometry> geometry;
     long long rows = 0;
+    long long recoverable_rows = 0;  // rows whose data is 100% unclaimed
     ScanEnd end = ScanEnd::Failed;
     std::string reason;
 };
@@ -22,6 +23,7 @@ struct ScanHooks {
     // Called once the volume is known to be NTFS and the walk begins, with
     // every figure but the deleted-file count.
     std::function<void(const std::vector<std::string>& figures)> walk_starting;
+    // Every row, in record order, once the walk has ended and its folder is known.
     std::function<void(DeletedFileRow row)> row;
 };
 

@@ -9,6 +9,7 @@
 #include "ntfs/layout.h"
 #include "ntfs/record_texts.h"
 #include "ntfs/run_list.h"
+#include "recover/cluster_reuse_check.h"
 #include "recover/temporary_output.h"
 
 namespace verandol {
@@ -121,7 +122,7 @@ bool WriteRuns(const DecodedRunList& list, std::int64_t real_size, std::int64_t 
 }  // namespace
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
-                          const std::string& output_path, const std::atomic<bool>* stop) {
+                          const std::string& output_path, const std::atomic<bool>* stop, const BitmapExtent* bitmap) {
     auto position = ParsePositionCaption(position_text);
     if (!position) return NotWritten("\"" + std::string(position_text) + "\" is not a record position");
     if (geometry.RecordSize == 0 || geometry.ClusterSize == 0) return NotWritten("no volume has been scanned");
@@ -164,17 +165,17 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     }
     if (writer.Stopped()) return NotWritten("stopped");
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
-    if (!writer.Missing().empty()) return {RecoverStatus::Incomplete, writer.Missing()};
-    return {RecoverStatus::Written, {}};
+    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, writer.Missing()};
+    return WithClusterReuseNote(std::move(result), volume, data, geometry, bitmap);
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::string& output_path,
-                          const std::atomic<bool>* stop) {
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap) {
     std::string error;
     auto volume = VolumeFile::Open(volume_path, &error);
     if (!volume) return NotWritten(error);
-    return RecoverFile(*volume, position_text, geometry, output_path, stop);
+    return RecoverFile(*volume, position_text, geometry, output_path, stop, bitmap);
 }
 
 }  // namespace verandol

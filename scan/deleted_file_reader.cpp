@@ -5,6 +5,7 @@
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 #include "ntfs/record_texts.h"
+#include "scan/folder_paths.h"
 
 namespace verandol {
 
@@ -13,7 +14,8 @@ std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t p
 
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;
-    auto units = ReadFileNameUnits(FindAttribute(record, layout::attr::kFileName, true));
+    ByteSpan file_name = FindAttribute(record, layout::attr::kFileName, true);
+    auto units = ReadFileNameUnits(file_name);
     if (!units) return std::nullopt;
     auto size = ReadListedDataSize(FindAttribute(record, layout::attr::kData, false));
     if (!size) return std::nullopt;
@@ -29,6 +31,7 @@ std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t p
     row.modified_time = times->modified;
     row.created_text = NtfsTimeText(times->created);
     row.modified_text = NtfsTimeText(times->modified);
+    row.parent_reference = ReadParentReference(file_name).value_or(0);
     return row;
 }
 

@@ -11,6 +11,7 @@
 #include "ntfs/volume_label.h"
 #include "scan/deleted_file_reader.h"
 #include "scan/mft_record_reader.h"
+#include "scan/row_details.h"
 
 namespace verandol {
 
@@ -78,7 +79,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     const VolumeLayout& layout = *derived.layout;
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     events.MftLocation("MFT Location: 0x" + HexText(layout.mft_offset));
-    events.GeometryPublished({drive_name, path, layout.geometry});
+    PublishedGeometry published{drive_name, path, layout.geometry, std::nullopt};
+    events.GeometryPublished(published);
 
     const MftOutcome mft = ReadMftExtent(volume, layout);
     if (!mft.extent) return events.Ended(ScanEnd::Failed, mft.refusal);
@@ -87,20 +89,35 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     if (count < layout::record::kFirstUserRecord)
         return events.Ended(ScanEnd::Failed, "the MFT holds fewer than 16 records");
 
-    events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
     MftRecordReader reader(volume, layout.geometry, mft.extent->runs);
+    published.bitmap = ReadVolumeBitmap(reader, layout.geometry);
+    events.GeometryPublished(published);
+    events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
+    RowDetails details(volume, layout.geometry, published.bitmap);
     std::vector<std::uint8_t> record(layout.geometry.RecordSize);
     const std::int64_t readable_end = std::min(count, reader.ReadableLimit());
     for (std::int64_t i = layout::record::kFirstUserRecord; i < readable_end; ++i) {
-        if (events.StopRequested()) return events.Ended(ScanEnd::Stopped, {});
+        if (events.StopRequested()) {
+            events.Folders(details.TakeFolders());
+            return events.Ended(ScanEnd::Stopped, {});
+        }
         events.Progress(static_cast<int>(i - layout::record::kFirstUserRecord + 1));
         auto position = reader.Read(i, record);
+        if (!position) continue;
+        if (FolderPaths::IsFolderRecord(record)) {
+            details.NoteFolder(i, record);
+            continue;
+        }
         // Most records are in use: pass them over before the fixups.
-        if (!position || !IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
-        if (auto row = ReadDeletedFileRow(record, *position)) events.Row(std::move(*row));
+        if (!IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
+        if (auto row = ReadDeletedFileRow(record, *position)) {
+            details.Complete(*row, record);
+            events.Row(std::move(*row));
+        }
     }
     // The records past what the volume can deliver count as walked.
     if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
+    events.Folders(details.TakeFolders());
     events.Ended(ScanEnd::Completed, {});
 }
 

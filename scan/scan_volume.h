@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/volume.h"
 #include "scan/deleted_file_row.h"
@@ -17,6 +19,9 @@ struct PublishedGeometry {
     std::string drive_name;  // as the drive list shows it
     std::string path;        // what was opened
     VolumeGeometry geometry;
+    // Where the cluster bitmap lies, so a recovery can tell which of a file's
+    // clusters other files have taken since; nullopt when it is unreadable.
+    std::optional<BitmapExtent> bitmap;
 };
 
 enum class ScanEnd { Completed, Stopped, Failed };
@@ -33,7 +38,8 @@ public:
     // "MFT Location: 0x...".
     virtual void MftLocation(const std::string& text) = 0;
     // From here on a recovery uses this scan's geometry, even if the scan
-    // fails at its next steps.
+    // fails at its next steps. Published again, with the cluster bitmap,
+    // once the MFT has been located.
     virtual void GeometryPublished(const PublishedGeometry& published) = 0;
     // "MFT Size: ... KB" and "All Files: ...".
     virtual void MftFigures(const std::string& size_text, const std::string& count_text) = 0;
@@ -43,8 +49,12 @@ public:
     virtual void WalkStarting(int progress_max) = 0;
     // The progress position after advancing by one for a record.
     virtual void Progress(int position) = 0;
-    // One deleted file, in record order.
+    // One deleted file, in record order. Its folder is not known yet.
     virtual void Row(DeletedFileRow row) = 0;
+    // After the walk (also a stopped one), the folders of every row
+    // delivered, one per row in the order of the Row calls. A folder's
+    // record may come after its files' records, so this cannot come sooner.
+    virtual void Folders(std::vector<std::string> folders) { (void)folders; }
     // Polled before each record.
     virtual bool StopRequested() = 0;
     // The last call. `reason` says why a failed scan could not go on.
