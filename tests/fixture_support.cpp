@@ -39,9 +39,11 @@ std::vector<std::string> FixtureNames() {
     return names;
 }
 
-Manifest LoadManifest(const std::string& name) {
-    std::ifstream in(std::string(VERANDOL_FIXTURE_SOURCE_DIR) + "/" + name + ".manifest.json");
-    if (!in) throw std::runtime_error("no manifest for " + name);
+Manifest LoadManifest(const std::string& name) { return LoadManifestFile(name + ".manifest.json"); }
+
+Manifest LoadManifestFile(const std::string& file_name) {
+    std::ifstream in(std::string(VERANDOL_FIXTURE_SOURCE_DIR) + "/" + file_name);
+    if (!in) throw std::runtime_error("no manifest " + file_name);
     const nlohmann::json j = nlohmann::json::parse(in);
     Manifest m;
     m.image = j.at("image");
@@ -64,7 +66,9 @@ Manifest LoadManifest(const std::string& name) {
         file.mft_record = f.value("mft_record", std::int64_t{-1});
         file.resident = f.value("resident", false);
         file.size = f.at("size");
-        file.sha256 = f.at("sha256");
+        file.sha256 = f.value("sha256", "");
+        if (f.contains("folder")) file.folder = f.at("folder").get<std::string>();
+        if (f.contains("recoverable")) file.recoverable = f.at("recoverable").get<int>();
         m.files.push_back(std::move(file));
     }
     return m;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ struct ManifestFile {
     std::int64_t mft_record = -1;
     bool resident = false;
     std::int64_t size = 0;
-    std::string sha256;
+    std::string sha256;               // empty when later files took its clusters
+    std::optional<std::string> folder;  // the folder a scan must show, where recorded
+    std::optional<int> recoverable;     // the driver's bitmap's free share, where recorded
 };
 
 struct Manifest {
@@ -33,6 +36,9 @@ struct Manifest {
 // Every fixture image, by name ("sec512-clu4k", ...).
 std::vector<std::string> FixtureNames();
 Manifest LoadManifest(const std::string& name);
+// A manifest under another file name in the fixtures folder, such as the
+// folder volume's "folders.folders.json", which stays out of FixtureNames().
+Manifest LoadManifestFile(const std::string& file_name);
 // The decompressed image in the build tree.
 std::string FixtureImagePath(const std::string& name);
 
