@@ -112,9 +112,7 @@ std::uint64_t Ref(std::int64_t record, std::uint16_t sequence) {
 
 // A folder record after its fixups, named `name`, in the folder `parent`.
 Bytes FolderRecord(const std::u16string& name, std::uint64_t parent, std::uint16_t sequence, bool in_use = true) {
-    Bytes file_name = FileName(name, 1);
-    PutLe(file_name, 24, parent, 8);
-    Bytes record = Record({StandardInformation(0, 0), file_name}, in_use ? 3 : 2);
+    Bytes record = Record({StandardInformation(0, 0), FileName(name, 1, parent)}, in_use ? 3 : 2);
     PutLe(record, 16, sequence, 2);
     EXPECT_TRUE(ApplyFixups(record));
     return record;
