@@ -56,3 +56,16 @@ for manifest_path in sorted(fixtures.glob("*.manifest.json")):
 # Boot sector, the whole MFT and a few data clusters of the 512-byte-cluster volume.
 clu512 = (images / "sec512-clu512.img").read_bytes()
 write("volume", "sec512-clu512-head", clu512[:128 * 1024])
+
+# Record 6 (the cluster bitmap's) and the folder volume's own records: the
+# whole tree, and the lost folder's corner of it alone.
+folders = (images / "folders.img").read_bytes()
+g = json.loads((fixtures / "folders.folders.json").read_text())["geometry"]
+
+
+def folder_record(n):
+    return folders[g["mft_offset"] + n * g["record_size"]:g["mft_offset"] + (n + 1) * g["record_size"]]
+
+
+write("folders", "folders-tree", folder_record(6) + b"".join(folder_record(n) for n in range(64, 92)))
+write("folders", "folders-lost", folder_record(6) + b"".join(folder_record(n) for n in range(64, 69)))

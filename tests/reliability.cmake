@@ -2,6 +2,7 @@
 # source and a full output folder, and the replay of inputs the fuzzers found.
 set(VERANDOL_FUZZ_ENTRIES
   ${PROJECT_SOURCE_DIR}/fuzz/boot_sector_entry.cpp
+  ${PROJECT_SOURCE_DIR}/fuzz/folders_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/record_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/run_list_entry.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/volume_entry.cpp)

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "fuzz/boot_sector_entry.h"
+#include "fuzz/folders_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/run_list_entry.h"
 #include "fuzz/volume_entry.h"
@@ -22,6 +23,7 @@ using Entry = std::function<void(ByteSpan)>;
 const std::map<std::string, Entry>& Entries() {
     static const std::map<std::string, Entry> entries = {
         {"boot_sector", fuzz::FuzzBootSector},
+        {"folders", fuzz::FuzzFolders},
         {"record", fuzz::FuzzRecord},
         {"run_list", fuzz::FuzzRunList},
         {"volume",
