@@ -45,9 +45,9 @@ namespace {
 VolumeLayout LayoutOf(ByteSource& volume) {
     const BootSectorBytes boot = ReadBootSector(volume);
     if (!IsNtfs(boot)) Die("not an NTFS volume");
-    LayoutOutcome derived = DeriveLayout(boot);
-    if (!derived.layout) Die(derived.refusal);
-    return *derived.layout;
+    Outcome<VolumeLayout> derived = DeriveLayout(boot);
+    if (!derived) Die(derived.reason());
+    return *derived;
 }
 
 std::unique_ptr<VolumeFile> OpenVolume(const std::string& path) {

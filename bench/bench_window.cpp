@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         form.btnScan->click();
         const bool ended = WaitFor(
             [&] {
-                return !Scanning && form.btnScan->text() == QStringLiteral("Scan Now") &&
+                return !form.Scanning() && form.btnScan->text() == QStringLiteral("Scan Now") &&
                        form.Rows()->Count() == expected;
             },
             900);

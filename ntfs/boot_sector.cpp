@@ -37,25 +37,25 @@ std::string SerialText(const BootSectorBytes& boot) {
     return text;
 }
 
-LayoutOutcome DeriveLayout(const BootSectorBytes& boot) {
+Outcome<VolumeLayout> DeriveLayout(const BootSectorBytes& boot) {
     const std::uint32_t bytes_per_sector = *read_le16(boot, boot::kBytesPerSector);
     const std::uint8_t spc_byte = *read_le8(boot, boot::kSectorsPerCluster);
     const std::int64_t total_sectors = *read_sle64(boot, boot::kTotalSectors);
     const std::int64_t mft_cluster = *read_sle64(boot, boot::kMftCluster);
     const std::uint32_t record_field = *read_le32(boot, boot::kClustersPerRecord);
 
-    if (bytes_per_sector == 0) return {std::nullopt, "the boot sector gives 0 bytes per sector"};
+    if (bytes_per_sector == 0) return Refusal("the boot sector gives 0 bytes per sector");
 
     std::uint64_t sectors_per_cluster = spc_byte;
     if (spc_byte > 0x80) {
         auto decoded = NegativePowerOfTwo(spc_byte);
-        if (!decoded) return {std::nullopt, "the boot sector's sectors-per-cluster byte is not usable"};
+        if (!decoded) return Refusal("the boot sector's sectors-per-cluster byte is not usable");
         sectors_per_cluster = *decoded;
     }
-    if (sectors_per_cluster == 0) return {std::nullopt, "the boot sector gives 0 sectors per cluster"};
+    if (sectors_per_cluster == 0) return Refusal("the boot sector gives 0 sectors per cluster");
 
     const std::uint64_t cluster_size = sectors_per_cluster * bytes_per_sector;
-    if (cluster_size > UINT32_MAX) return {std::nullopt, "the cluster size is too large"};
+    if (cluster_size > UINT32_MAX) return Refusal("the cluster size is too large");
 
     std::uint64_t record_size = 0;
     if (record_field < 128) {
@@ -66,15 +66,15 @@ LayoutOutcome DeriveLayout(const BootSectorBytes& boot) {
         // 256 minus such a byte is no usable exponent, so it is refused below.
         if (decoded) record_size = *decoded;
     }
-    if (record_size == 0) return {std::nullopt, "the boot sector gives an MFT record size of 0"};
+    if (record_size == 0) return Refusal("the boot sector gives an MFT record size of 0");
     if (record_size % layout::record::kFixupStride != 0 || record_size > 65536)
-        return {std::nullopt, "the MFT record size of " + std::to_string(record_size) +
-                                  " bytes is not a multiple of 512 up to 65536"};
+        return Refusal("the MFT record size of " + std::to_string(record_size) +
+                       " bytes is not a multiple of 512 up to 65536");
 
     std::int64_t mft_offset = 0;
     if (mft_cluster < 0 ||
         __builtin_mul_overflow(mft_cluster, static_cast<std::int64_t>(cluster_size), &mft_offset))
-        return {std::nullopt, "the MFT's cluster number lies outside any volume"};
+        return Refusal("the MFT's cluster number lies outside any volume");
 
     VolumeLayout result;
     result.geometry.RecordSize = static_cast<std::uint32_t>(record_size);
@@ -85,7 +85,7 @@ LayoutOutcome DeriveLayout(const BootSectorBytes& boot) {
     // count must not be undefined behaviour.
     result.volume_size = static_cast<std::int64_t>(static_cast<std::uint64_t>(total_sectors) * bytes_per_sector);
     result.mft_offset = mft_offset;
-    return {result, {}};
+    return result;
 }
 
 }  // namespace verandol

@@ -9,6 +9,7 @@
 #include "ntfs/byte_reader.h"
 #include "ntfs/geometry.h"
 #include "ntfs/layout.h"
+#include "ntfs/outcome.h"
 #include "ntfs/volume.h"
 
 namespace verandol {
@@ -33,13 +34,8 @@ struct VolumeLayout {
     std::int64_t mft_offset = 0;   // byte position of MFT record 0
 };
 
-struct LayoutOutcome {
-    std::optional<VolumeLayout> layout;
-    std::string refusal;  // why the volume cannot be read, when layout is empty
-};
-
 // Derives the geometry, the volume size and the MFT's byte position, or says
 // why they cannot be used. Only call for a boot sector that IsNtfs.
-LayoutOutcome DeriveLayout(const BootSectorBytes& boot);
+Outcome<VolumeLayout> DeriveLayout(const BootSectorBytes& boot);
 
 }  // namespace verandol

@@ -2,41 +2,42 @@
 
 #include <vector>
 
+#include "jobs/job_control.h"
+#include "jobs/window_link.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
-#include "ui/recovery_report.h"
-#include "ui/uMain.h"
-#include "ui/window_link.h"
+#include "recover/recovery_report.h"
 
-TRecoverThread::TRecoverThread(verandol::PublishedGeometry geometry, int ticked, TMainForm* form,
-                               std::shared_ptr<verandol::WindowLink> link)
-    : geometry_(std::move(geometry)), ticked_(ticked), form_(form), link_(std::move(link)) {}
+TRecoverThread::TRecoverThread(verandol::PublishedGeometry geometry, int ticked,
+                               const verandol::RecoveryRowSource* rows, std::shared_ptr<verandol::WindowLink> link,
+                               std::shared_ptr<verandol::JobControl> job)
+    : geometry_(std::move(geometry)), ticked_(ticked), rows_(rows), link_(std::move(link)), job_(std::move(job)) {}
 
 void TRecoverThread::Execute() {
-    Recovering = true;
     emit starting(ticked_);
 
     int rows = 0;
-    verandol::CallOnWindowThread(link_, [&] { rows = form_->RowCount(); });
+    verandol::CallOnWindowThread(link_, [&] { rows = rows_->RowCount(); });
     int position = 0;
     int recovered = 0;
     std::vector<verandol::RecoveryFailure> failures;
-    for (int index = 0; index < rows && !StopRecover; ++index) {
+    for (int index = 0; index < rows && !job_->StopRequested(); ++index) {
         // Read afresh per row: ticks, sort order, folder and naming may
         // change while the worker is busy with earlier rows.
-        RecoveryRowView row;
-        if (!verandol::CallOnWindowThread(link_, [&] { row = form_->ReadRecoveryRow(index); })) break;
+        verandol::RecoveryRowView row;
+        if (!verandol::CallOnWindowThread(link_, [&] { row = rows_->ReadRecoveryRow(index); })) break;
         if (!row.ticked) continue;
 
         const std::string output = verandol::OutputPath(row.folder, row.own_name, row.name, index);
         verandol::RecoverResult result;
         try {
-            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output, &AbandonRecovery);
+            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output,
+                                           &job_->AbandonFlag());
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }
         // A file abandoned as the window closes is not a failure to report.
-        if (AbandonRecovery && result.status == verandol::RecoverStatus::NotWritten) break;
+        if (job_->Abandoned() && result.status == verandol::RecoverStatus::NotWritten) break;
         switch (result.status) {
             case verandol::RecoverStatus::Written: ++recovered; break;
             case verandol::RecoverStatus::Incomplete:
@@ -50,5 +51,5 @@ void TRecoverThread::Execute() {
     }
 
     emit ended(QString::fromStdString(verandol::RecoveryReport(ticked_, recovered, failures)));
-    Recovering = false;
+    job_->Finished();
 }

@@ -7,20 +7,21 @@
 #include <QString>
 #include <QThread>
 
+#include "recover/recovery_row_source.h"
 #include "scan/scan_volume.h"
 
-class TMainForm;
-
 namespace verandol {
+class JobControl;
 class WindowLink;
-}
+}  // namespace verandol
 
 class TRecoverThread : public QThread {
     Q_OBJECT
 public:
     // `geometry` is the last scan's: the volume it read and how it reads.
-    TRecoverThread(verandol::PublishedGeometry geometry, int ticked, TMainForm* form,
-                   std::shared_ptr<verandol::WindowLink> link);
+    // `rows` is only touched inside calls `link` runs on the window's thread.
+    TRecoverThread(verandol::PublishedGeometry geometry, int ticked, const verandol::RecoveryRowSource* rows,
+                   std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job);
 
     void Execute();
 
@@ -36,6 +37,7 @@ protected:
 private:
     verandol::PublishedGeometry geometry_;
     int ticked_;
-    TMainForm* form_;  // touched only inside calls run on the window's thread
+    const verandol::RecoveryRowSource* rows_;
     std::shared_ptr<verandol::WindowLink> link_;
+    std::shared_ptr<verandol::JobControl> job_;
 };

@@ -1,12 +1,13 @@
 #include "scan/scan_volume.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixups.h"
+#include "ntfs/outcome.h"
+#include "ntfs/record_texts.h"
 #include "ntfs/run_list.h"
 #include "ntfs/volume_label.h"
 #include "scan/deleted_file_reader.h"
@@ -19,12 +20,6 @@ namespace {
 
 std::string KilobytesText(std::int64_t bytes) { return std::to_string(bytes / 1024) + " KB"; }
 
-std::string HexText(std::int64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%02llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
 // How far the MFT reaches and where its pieces lie, from record 0.
 struct MftExtent {
     std::int64_t bytes = 0;
@@ -32,24 +27,19 @@ struct MftExtent {
     std::vector<Run> runs;
 };
 
-struct MftOutcome {
-    std::optional<MftExtent> extent;
-    std::string refusal;
-};
-
-MftOutcome ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
+Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
     const VolumeGeometry& g = layout.geometry;
     std::vector<std::uint8_t> record(g.RecordSize);
     if (volume.ReadAt(layout.mft_offset, record) != record.size())
-        return {std::nullopt, "MFT record 0 cannot be read"};
-    if (!ApplyFixups(record)) return {std::nullopt, "MFT record 0 is damaged: it fails its update sequence check"};
+        return Refusal("MFT record 0 cannot be read");
+    if (!ApplyFixups(record)) return Refusal("MFT record 0 is damaged: it fails its update sequence check");
     ByteSpan data = FindAttribute(record, layout::attr::kData, false);
-    if (data.empty()) return {std::nullopt, "MFT record 0 has no data attribute"};
+    if (data.empty()) return Refusal("MFT record 0 has no data attribute");
     auto nr = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
-    if (!nr) return {std::nullopt, "MFT record 0's data attribute does not describe the MFT's clusters"};
-    if (nr->flags == layout::attr::kFlagCompressed) return {std::nullopt, "the MFT is compressed"};
-    if (nr->flags == layout::attr::kFlagEncrypted) return {std::nullopt, "the MFT is encrypted"};
-    if (nr->flags == layout::attr::kFlagSparse) return {std::nullopt, "the MFT is sparse"};
+    if (!nr) return Refusal("MFT record 0's data attribute does not describe the MFT's clusters");
+    if (nr->flags == layout::attr::kFlagCompressed) return Refusal("the MFT is compressed");
+    if (nr->flags == layout::attr::kFlagEncrypted) return Refusal("the MFT is encrypted");
+    if (nr->flags == layout::attr::kFlagSparse) return Refusal("the MFT is sparse");
 
     // The MFT spans last VCN - first VCN + 1 clusters: the last cluster holds records too.
     MftExtent extent;
@@ -57,13 +47,13 @@ MftOutcome ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
     if (nr->last_vcn < nr->first_vcn || __builtin_sub_overflow(nr->last_vcn, nr->first_vcn, &clusters) ||
         __builtin_add_overflow(clusters, 1, &clusters) ||
         __builtin_mul_overflow(clusters, static_cast<std::int64_t>(g.ClusterSize), &extent.bytes))
-        return {std::nullopt, "MFT record 0 gives an impossible extent for the MFT"};
+        return Refusal("MFT record 0 gives an impossible extent for the MFT");
     extent.record_count = extent.bytes / g.RecordSize;
-    if (extent.record_count > INT32_MAX) return {std::nullopt, "MFT record 0 gives an implausibly large MFT"};
+    if (extent.record_count > INT32_MAX) return Refusal("MFT record 0 gives an implausibly large MFT");
     if (nr->run_list_offset >= data.size())
-        return {std::nullopt, "MFT record 0's run list lies outside its data attribute"};
+        return Refusal("MFT record 0's run list lies outside its data attribute");
     extent.runs = DecodeRunList(data.subspan(nr->run_list_offset)).runs;
-    return {extent, {}};
+    return extent;
 }
 
 }  // namespace
@@ -74,22 +64,23 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
                       "Disk Serial: " + SerialText(boot));
     if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
 
-    const LayoutOutcome derived = DeriveLayout(boot);
-    if (!derived.layout) return events.Ended(ScanEnd::Failed, derived.refusal);
-    const VolumeLayout& layout = *derived.layout;
+    const Outcome<VolumeLayout> derived = DeriveLayout(boot);
+    if (!derived) return events.Ended(ScanEnd::Failed, derived.reason());
+    const VolumeLayout& layout = *derived;
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
-    events.MftLocation("MFT Location: 0x" + HexText(layout.mft_offset));
+    // The same "0x" and at least two upper-case digits as a row's position.
+    events.MftLocation("MFT Location: " + PositionCaption(layout.mft_offset));
     PublishedGeometry published{drive_name, path, layout.geometry, std::nullopt};
     events.GeometryPublished(published);
 
-    const MftOutcome mft = ReadMftExtent(volume, layout);
-    if (!mft.extent) return events.Ended(ScanEnd::Failed, mft.refusal);
-    const std::int64_t count = mft.extent->record_count;
-    events.MftFigures("MFT Size: " + KilobytesText(mft.extent->bytes), "All Files: " + std::to_string(count));
+    const Outcome<MftExtent> mft = ReadMftExtent(volume, layout);
+    if (!mft) return events.Ended(ScanEnd::Failed, mft.reason());
+    const std::int64_t count = mft->record_count;
+    events.MftFigures("MFT Size: " + KilobytesText(mft->bytes), "All Files: " + std::to_string(count));
     if (count < layout::record::kFirstUserRecord)
         return events.Ended(ScanEnd::Failed, "the MFT holds fewer than 16 records");
 
-    MftRecordReader reader(volume, layout.geometry, mft.extent->runs);
+    MftRecordReader reader(volume, layout.geometry, mft->runs);
     published.bitmap = ReadVolumeBitmap(reader, layout.geometry);
     events.GeometryPublished(published);
     events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));

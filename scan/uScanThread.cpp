@@ -1,7 +1,7 @@
 #include "scan/uScanThread.h"
 
-#include "ui/uMain.h"
-#include "ui/window_link.h"
+#include "jobs/job_control.h"
+#include "jobs/window_link.h"
 
 namespace {
 
@@ -16,22 +16,25 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-TScanThread::TScanThread(std::string drive_name, std::string path, TMainForm* form,
-                         std::shared_ptr<verandol::WindowLink> link)
-    : drive_name_(std::move(drive_name)), path_(std::move(path)), form_(form), link_(std::move(link)) {
+TScanThread::TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
+                         std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job)
+    : drive_name_(std::move(drive_name)),
+      path_(std::move(path)),
+      list_(list),
+      link_(std::move(link)),
+      job_(std::move(job)) {
     qRegisterMetaType<verandol::PublishedGeometry>();
 }
 
 void TScanThread::Execute() {
-    Scanning = true;
     try {
         verandol::ScanVolumePath(drive_name_, path_, *this);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
         Publish();
-        emit ended(walk_started_);
+        emit ended(walk_started_, QString::fromUtf8(error.what()));
     }
-    Scanning = false;
+    job_->Finished();
 }
 
 void TScanThread::DiskLabels(const std::string& name_text, const std::string& serial_text) {
@@ -74,15 +77,18 @@ bool TScanThread::PublishDue() const {
 }
 
 bool TScanThread::StopRequested() {
-    if (!StopScan && !window_gone_) return false;
+    if (!job_->StopRequested() && !window_gone_) return false;
     // The rows found before the stop belong in the list.
     Publish();
     return true;
 }
 
-void TScanThread::Ended(verandol::ScanEnd end, const std::string&) {
+void TScanThread::Ended(verandol::ScanEnd end, const std::string& reason) {
     Publish();
-    emit ended(end != verandol::ScanEnd::Failed || walk_started_);
+    const bool failed = end == verandol::ScanEnd::Failed;
+    // A failure always says why, or a person would read it as "no deleted files".
+    const std::string why = reason.empty() ? std::string("the volume could not be read") : reason;
+    emit ended(!failed || walk_started_, failed ? Text(why) : QString());
 }
 
 void TScanThread::Publish() {
@@ -91,7 +97,7 @@ void TScanThread::Publish() {
         batch.swap(pending_);
         // The worker waits for the append, so rows land in record order.
         window_gone_ = !verandol::CallOnWindowThread(
-            link_, [this, &batch] { form_->AddDeletedFileRow(std::move(batch)); });
+            link_, [this, &batch] { list_->AddDeletedFileRow(std::move(batch)); });
     }
     if (walk_started_ && position_ != shown_position_) {
         shown_position_ = position_;

@@ -10,22 +10,23 @@
 #include <QString>
 #include <QThread>
 
+#include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
 
-class TMainForm;
-
 namespace verandol {
+class JobControl;
 class WindowLink;
-}
+}  // namespace verandol
 
 Q_DECLARE_METATYPE(verandol::PublishedGeometry)
 
 class TScanThread : public QThread, private verandol::ScanEvents {
     Q_OBJECT
 public:
-    TScanThread(std::string drive_name, std::string path, TMainForm* form,
-                std::shared_ptr<verandol::WindowLink> link);
+    // `list` is only touched inside calls `link` runs on the window's thread.
+    TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
+                std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job);
 
     void Execute();
 
@@ -37,8 +38,9 @@ signals:
     void mftFigures(const QString& size_text, const QString& count_text);
     void walkStarting(int progress_max);
     void progress(int position);
-    // `restore_buttons`: the walk had begun, so "Scan Now" and btnRecover come back.
-    void ended(bool restore_buttons);
+    // `restore_buttons`: the walk had begun, so "Scan Now" and btnRecover come
+    // back. `failure`: why the scan could not go on; empty unless it failed.
+    void ended(bool restore_buttons, const QString& failure);
 
 protected:
     void run() override { Execute(); }
@@ -61,8 +63,9 @@ private:
 
     std::string drive_name_;
     std::string path_;
-    TMainForm* form_;  // touched only inside calls run on the window's thread
+    verandol::DeletedFileList* list_;
     std::shared_ptr<verandol::WindowLink> link_;
+    std::shared_ptr<verandol::JobControl> job_;
 
     std::vector<verandol::DeletedFileRow> pending_;
     int position_ = 0;

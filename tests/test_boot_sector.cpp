@@ -19,8 +19,8 @@ BootSectorBytes Boot(const BootFields& f) {
 
 VolumeGeometry GeometryOf(const BootFields& f) {
     auto outcome = DeriveLayout(Boot(f));
-    EXPECT_TRUE(outcome.layout) << outcome.refusal;
-    return outcome.layout ? outcome.layout->geometry : VolumeGeometry{};
+    EXPECT_TRUE(outcome) << outcome.reason();
+    return outcome ? outcome->geometry : VolumeGeometry{};
 }
 
 TEST(BootSector, OnlyTheFirstFourIdentifierCharactersCount) {
@@ -66,7 +66,7 @@ TEST(BootSector, RecordSizeEncodings) {
     EXPECT_EQ(GeometryOf(f).RecordSize, 1024u);
     // A reserved byte selects the power-of-two branch; 256 - 1 is no usable exponent.
     f.clusters_per_record = 0x00000101;
-    EXPECT_FALSE(DeriveLayout(Boot(f)).layout);
+    EXPECT_FALSE(DeriveLayout(Boot(f)));
 }
 
 TEST(BootSector, LargeClustersStayRepresentable) {
@@ -80,14 +80,14 @@ TEST(BootSector, LargeClustersStayRepresentable) {
     EXPECT_EQ(g.SectorsPerCluster, 256u);
     EXPECT_EQ(g.ClusterSize, 131072u);
     f.mft_cluster = 3;
-    EXPECT_EQ(DeriveLayout(Boot(f)).layout->mft_offset, 3 * 131072);
+    EXPECT_EQ(DeriveLayout(Boot(f))->mft_offset, 3 * 131072);
 }
 
 TEST(BootSector, SizesAndMftPosition) {
     BootFields f;
     f.total_sectors = 209715200;
     f.mft_cluster = 786432;
-    auto layout = *DeriveLayout(Boot(f)).layout;
+    auto layout = *DeriveLayout(Boot(f));
     EXPECT_EQ(layout.volume_size, 107374182400);
     EXPECT_EQ(layout.mft_offset, 0xC0000000);
     EXPECT_EQ(layout.geometry, (VolumeGeometry{1024, 4096, 512, 8}));
@@ -96,8 +96,8 @@ TEST(BootSector, SizesAndMftPosition) {
 TEST(BootSector, UnusableGeometryIsRefusedWithAReason) {
     const auto refused = [](BootFields f) {
         auto outcome = DeriveLayout(Boot(f));
-        EXPECT_FALSE(outcome.layout);
-        EXPECT_FALSE(outcome.refusal.empty());
+        EXPECT_FALSE(outcome);
+        EXPECT_FALSE(outcome.reason().empty());
     };
     BootFields f;
     f.bytes_per_sector = 0;
@@ -110,11 +110,11 @@ TEST(BootSector, UnusableGeometryIsRefusedWithAReason) {
     refused(f);
     f = {};
     f.clusters_per_record = 0xF7;  // 512-byte records are fine, 256 are not
-    EXPECT_TRUE(DeriveLayout(Boot(f)).layout);
+    EXPECT_TRUE(DeriveLayout(Boot(f)));
     f.clusters_per_record = 0xF8;
     refused(f);
     f.clusters_per_record = 0xF0;  // 2^16 is the largest a record may be
-    EXPECT_TRUE(DeriveLayout(Boot(f)).layout);
+    EXPECT_TRUE(DeriveLayout(Boot(f)));
     f.clusters_per_record = 0xEF;
     refused(f);
     f = {};

@@ -17,11 +17,11 @@ TEST_P(FixtureVolume, GeometryMatchesTheManifest) {
     ASSERT_TRUE(IsNtfs(boot));
     EXPECT_EQ(SerialText(boot), m.serial);
     auto outcome = DeriveLayout(boot);
-    ASSERT_TRUE(outcome.layout) << outcome.refusal;
-    EXPECT_EQ(outcome.layout->geometry,
+    ASSERT_TRUE(outcome) << outcome.reason();
+    EXPECT_EQ(outcome->geometry,
               (VolumeGeometry{m.record_size, m.cluster_size, m.bytes_per_sector, m.sectors_per_cluster}));
-    EXPECT_EQ(outcome.layout->volume_size, m.total_sectors * m.bytes_per_sector);
-    EXPECT_EQ(outcome.layout->mft_offset, m.mft_offset);
+    EXPECT_EQ(outcome->volume_size, m.total_sectors * m.bytes_per_sector);
+    EXPECT_EQ(outcome->mft_offset, m.mft_offset);
 }
 
 TEST_P(FixtureVolume, RecordsOfTheFirstExtentPassTheirFixups) {

@@ -138,6 +138,22 @@ TEST(RecoverFile, ClustersPastTheVolumeOrBeforeItAreZerosAndMarkTheFileIncomplet
     EXPECT_EQ(head[0], 20);
 }
 
+// NTFS allocates whole clusters, so a file's last run may reach past the end
+// of a volume whose size is not a whole number of clusters; only the bytes
+// past the real size are missing then, and nothing is.
+TEST(RecoverFile, ALastRunPastTheVolumeEndIsWholeWhileTheRealSizeStaysInside) {
+    TempDir out;
+    for (std::int64_t real : {std::int64_t{2 * 4096 - 100}, std::int64_t{2 * 4096}}) {
+        CraftedFile f(NonResidentData(Runs({RunListEntry(4, 62)}), real));
+        const std::string path = out.path() + "/w" + std::to_string(real);
+        RecoverResult r = f.Recover(path);
+        EXPECT_EQ(r.status, RecoverStatus::Written) << real << ": " << r.reason;
+        Bytes want = Clusters(62, 2);
+        want.resize(static_cast<std::size_t>(real));
+        EXPECT_EQ(ReadWholeFile(path), want) << real;
+    }
+}
+
 TEST(RecoverFile, RecordsThatAreNoDeletedFileWriteNothing) {
     TempDir out;
     const std::string path = out.path() + "/x";

@@ -1,5 +1,7 @@
 #include "ui/message_box.h"
 
+#include <utility>
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -14,7 +16,9 @@ MessageInterceptor& Interceptor() {
 
 }  // namespace
 
-void SetMessageInterceptor(MessageInterceptor interceptor) { Interceptor() = std::move(interceptor); }
+MessageInterceptor SetMessageInterceptor(MessageInterceptor interceptor) {
+    return std::exchange(Interceptor(), std::move(interceptor));
+}
 
 void ShowMessage(const QString& text, QMessageBox::Icon icon) {
     if (Interceptor()) {

@@ -15,8 +15,9 @@ struct ShownMessage {
 };
 
 // While set, boxes are handed to `interceptor` instead of being shown.
+// Returns the interceptor it replaces, so a caller can put it back.
 using MessageInterceptor = std::function<void(const ShownMessage&)>;
-void SetMessageInterceptor(MessageInterceptor interceptor);
+MessageInterceptor SetMessageInterceptor(MessageInterceptor interceptor);
 
 // A modal box captioned "Verandol" with one "OK", centred on the screen.
 void ShowMessage(const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon);

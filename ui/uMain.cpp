@@ -18,6 +18,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "jobs/job_control.h"
+#include "jobs/window_link.h"
 #include "ntfs/drive_discovery.h"
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
@@ -30,13 +32,6 @@
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"
 #include "ui/output_folder_check.h"
-#include "ui/window_link.h"
-
-std::atomic<bool> Scanning{false};
-std::atomic<bool> StopScan{false};
-std::atomic<bool> Recovering{false};
-std::atomic<bool> StopRecover{false};
-std::atomic<bool> AbandonRecovery{false};
 
 using verandol::TahomaFont;
 
@@ -253,12 +248,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::FormCreate() {
     ApplyDiscovery();
-    Scanning = false;
-    StopScan = false;
-    Recovering = false;
-    StopRecover = false;
+    // No job exists yet, so Scanning, StopScan, Recovering and StopRecover
+    // all read false; each command starts its job with fresh flags.
     edPath->setText(DLB->Directory());
 }
+
+bool TMainForm::Scanning() const { return ScanControl && ScanControl->Running(); }
+bool TMainForm::StopScan() const { return ScanControl && ScanControl->StopRequested(); }
+bool TMainForm::Recovering() const { return RecoverControl && RecoverControl->Running(); }
+bool TMainForm::StopRecover() const { return RecoverControl && RecoverControl->StopRequested(); }
 
 void TMainForm::ApplyDiscovery() {
     const verandol::DiscoveryResult found = verandol::DiscoverDrives();
@@ -272,26 +270,25 @@ void TMainForm::ApplyDiscovery() {
 }
 
 void TMainForm::btnScanClick() {
-    if (Scanning) {
-        StopScan = true;
+    if (Scanning()) {
+        ScanControl->RequestStop();
         return;
     }
-    if (Recovering) return;  // btnScan is disabled then; never both kinds at once
+    if (Recovering()) return;  // btnScan is disabled then; never both kinds at once
     const QList<QListWidgetItem*> selected = DriveList->selectedItems();
     if (selected.isEmpty()) {
         verandol::ShowMessage(QStringLiteral("Please select a drive!"));
         return;
     }
-    StopScan = false;
     ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
     StartScan(selected.first()->text(), selected.first()->data(Qt::UserRole).toString());
 }
 
 void TMainForm::StartScan(const QString& drive_name, const QString& path) {
-    // Set before the thread runs, so a press in the meantime only stops it
-    // and no recovery slips in before the walk disables btnRecover.
-    Scanning = true;
-    auto* worker = new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link);
+    // A fresh job, running before the thread does: a press in the meantime
+    // only stops it, and no recovery slips in before the walk disables btnRecover.
+    ScanControl = std::make_shared<verandol::JobControl>();
+    auto* worker = new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl);
     connect(worker, &TScanThread::diskLabels, this, &TMainForm::ShowDiskLabels);
     connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
     connect(worker, &TScanThread::mftLocation, this,
@@ -323,10 +320,14 @@ void TMainForm::WalkStarting(int progress_max) {
     btnRecover->setEnabled(false);
 }
 
-void TMainForm::ScanEnded(bool restore_buttons) {
-    if (!restore_buttons) return;
-    btnScan->setText(QStringLiteral("Scan Now"));
-    btnRecover->setEnabled(true);
+void TMainForm::ScanEnded(bool restore_buttons, const QString& failure) {
+    if (restore_buttons) {
+        btnScan->setText(QStringLiteral("Scan Now"));
+        btnRecover->setEnabled(true);
+    }
+    // Without this a failed scan looks like a volume without deleted files.
+    // The labels keep what the scan had shown.
+    if (!failure.isEmpty()) verandol::ShowMessage(QStringLiteral("The scan could not go on: %1.").arg(failure));
 }
 
 void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
@@ -335,11 +336,11 @@ void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
 }
 
 void TMainForm::btnRecoverClick() {
-    if (Recovering) {
-        StopRecover = true;
+    if (Recovering()) {
+        RecoverControl->RequestStop();
         return;
     }
-    if (Scanning) return;  // the walk disables btnRecover; never both kinds at once
+    if (Scanning()) return;  // the walk disables btnRecover; never both kinds at once
     int ticked = 0;
     for (int index = 0; index < Model->Count(); ++index)
         if (Model->Row(index).ticked) ++ticked;
@@ -351,15 +352,13 @@ void TMainForm::btnRecoverClick() {
         verandol::ShowMessage(QString::fromUtf8(kOutputOnVolume));
         return;
     }
-    StopRecover = false;
     StartRecovery(ticked);
 }
 
 void TMainForm::StartRecovery(int ticked) {
-    // Set before the thread runs, as for the scan.
-    Recovering = true;
-    AbandonRecovery = false;
-    auto* worker = new TRecoverThread(ScanGeometry, ticked, this, Link);
+    // A fresh job, running before the thread does, as for the scan.
+    RecoverControl = std::make_shared<verandol::JobControl>();
+    auto* worker = new TRecoverThread(ScanGeometry, ticked, this, Link, RecoverControl);
     connect(worker, &TRecoverThread::starting, this, &TMainForm::RecoveryStarting);
     connect(worker, &TRecoverThread::progress, PB, &QProgressBar::setValue);
     connect(worker, &TRecoverThread::ended, this, &TMainForm::RecoveryEnded);
@@ -383,7 +382,7 @@ void TMainForm::RecoveryEnded(const QString& report) {
 
 int TMainForm::RowCount() const { return Model->Count(); }
 
-RecoveryRowView TMainForm::ReadRecoveryRow(int index) const {
+verandol::RecoveryRowView TMainForm::ReadRecoveryRow(int index) const {
     if (index < 0 || index >= Model->Count()) return {};
     const verandol::ListRow& row = Model->Row(index);
     return {row.ticked, row.cells[0], row.cells[1], rb1->isChecked(), DLB->Directory().toStdString()};
@@ -413,11 +412,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::StopWorkers() {
-    if (ScanWorker) StopScan = true;
-    if (RecoverWorker) {
-        StopRecover = true;
-        AbandonRecovery = true;
-    }
+    if (ScanWorker) ScanControl->RequestStop();
+    if (RecoverWorker) RecoverControl->Abandon();
     // Releases a worker blocked on a call to this window; a fresh link
     // serves any worker started should the window be shown again.
     Link->Sever();

@@ -1,7 +1,6 @@
 // The one window: the deleted-files list above, the fixed panel below.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,6 +9,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "recover/recovery_row_source.h"
+#include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
 
@@ -29,34 +30,16 @@ class TRecoverThread;
 
 namespace verandol {
 class DeletedFilesModel;
+class JobControl;
 class TDirectoryListBox;
 class TDriveComboBox;
 class WindowLink;
 struct ListRow;
 }  // namespace verandol
 
-// Shared with the workers without a lock: each is written by one side and
-// polled by the other. Static storage, so a worker that outlives its window
-// still reads valid flags.
-extern std::atomic<bool> Scanning;
-extern std::atomic<bool> StopScan;
-extern std::atomic<bool> Recovering;
-extern std::atomic<bool> StopRecover;
-// Set when the window closes: the recovery worker then abandons even the file
-// in hand at its next streamed piece, where a stop request lets it finish.
-extern std::atomic<bool> AbandonRecovery;
-
-// What the recovery worker reads of one row, on the window's thread, when it
-// reaches that row.
-struct RecoveryRowView {
-    bool ticked = false;
-    std::string caption;
-    std::string name;
-    bool own_name = true;  // rb1
-    std::string folder;    // DLB's directory
-};
-
-class TMainForm : public QWidget {
+// The workers reach the list only through the two interfaces it implements,
+// and only on this window's thread.
+class TMainForm : public QWidget, public verandol::DeletedFileList, public verandol::RecoveryRowSource {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -100,10 +83,21 @@ public:
     void CheckBox1Click();
     void Button1Click();
 
-    // Window thread, while the scan worker waits.
-    void AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows);
-    RecoveryRowView ReadRecoveryRow(int index) const;
-    int RowCount() const;
+    // Window thread, while a worker waits.
+    void AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) override;
+    verandol::RecoveryRowView ReadRecoveryRow(int index) const override;
+    int RowCount() const override;
+
+    // The state shared with the workers, read from the current jobs: a scan
+    // or recovery runs until its worker ends, and its stop request stays set
+    // until the next job of its kind starts.
+    bool Scanning() const;
+    bool StopScan() const;
+    bool Recovering() const;
+    bool StopRecover() const;
+    // The current jobs, or null before the first; they outlive the window.
+    std::shared_ptr<const verandol::JobControl> ScanJob() const { return ScanControl; }
+    std::shared_ptr<const verandol::JobControl> RecoveryJob() const { return RecoverControl; }
 
     verandol::DeletedFilesModel* Rows() const { return Model; }
     const verandol::PublishedGeometry& Geometry() const { return ScanGeometry; }
@@ -130,13 +124,15 @@ private:
     // Slots for the workers' queued signals.
     void ShowDiskLabels(const QString& name, const QString& serial);
     void WalkStarting(int progress_max);
-    void ScanEnded(bool restore_buttons);
+    void ScanEnded(bool restore_buttons, const QString& failure);
     void RecoveryStarting(int ticked);
     void RecoveryEnded(const QString& report);
 
     verandol::DeletedFilesModel* Model;
     verandol::PublishedGeometry ScanGeometry;
     std::shared_ptr<verandol::WindowLink> Link;
+    std::shared_ptr<verandol::JobControl> ScanControl;
+    std::shared_ptr<verandol::JobControl> RecoverControl;
     QPointer<TScanThread> ScanWorker;
     QPointer<TRecoverThread> RecoverWorker;
 };

@@ -1,5 +1,7 @@
 #include "gui_test_support.h"
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
@@ -23,16 +25,22 @@ QString Sha256OfFile(const QString& path) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
-MessageCapture::MessageCapture() {
-    SetMessageInterceptor([this](const ShownMessage& message) { shown.push_back(message); });
-}
+MessageCapture::MessageCapture()
+    : previous_(SetMessageInterceptor([this](const ShownMessage& message) { shown.push_back(message); })) {}
 
-MessageCapture::~MessageCapture() { SetMessageInterceptor({}); }
+MessageCapture::~MessageCapture() { SetMessageInterceptor(std::move(previous_)); }
+
+void FailOnUnexpectedMessages() {
+    SetMessageInterceptor([](const ShownMessage& message) {
+        const QByteArray text = "unexpected message box: " + message.text.toUtf8();
+        QTest::qFail(text.constData(), __FILE__, __LINE__);
+    });
+}
 
 namespace {
 
-bool WaitForFlag(const std::atomic<bool>& flag, int timeout_ms) {
-    if (!QTest::qWaitFor([&] { return !flag; }, timeout_ms)) return false;
+bool WaitForEnd(const std::function<bool()>& running, int timeout_ms) {
+    if (!QTest::qWaitFor([&] { return !running(); }, timeout_ms)) return false;
     // The worker clears its flag after its last signal: apply what is queued.
     QCoreApplication::sendPostedEvents();
     return true;
@@ -40,16 +48,20 @@ bool WaitForFlag(const std::atomic<bool>& flag, int timeout_ms) {
 
 }  // namespace
 
-bool WaitForScan(int timeout_ms) { return WaitForFlag(Scanning, timeout_ms); }
+bool WaitForScan(const TMainForm& form, int timeout_ms) {
+    return WaitForEnd([&] { return form.Scanning(); }, timeout_ms);
+}
 
-bool WaitForRecovery(int timeout_ms) { return WaitForFlag(Recovering, timeout_ms); }
+bool WaitForRecovery(const TMainForm& form, int timeout_ms) {
+    return WaitForEnd([&] { return form.Recovering(); }, timeout_ms);
+}
 
 bool ScanFixture(TMainForm& form) {
     const auto items = form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly);
     if (items.size() != 1) return false;
     items.first()->setSelected(true);
     form.btnScan->click();
-    return WaitForScan();
+    return WaitForScan(form);
 }
 
 }  // namespace verandol::test

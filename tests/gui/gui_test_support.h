@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QString>
+#include <QTest>
 
 #include "tests/fixture_support.h"
 #include "ui/message_box.h"
@@ -28,14 +30,34 @@ class MessageCapture {
 public:
     MessageCapture();
     ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
     std::vector<ShownMessage> shown;
+
+private:
+    MessageInterceptor previous_;
 };
 
-// Until the worker has ended and the window has applied all it sent.
-bool WaitForScan(int timeout_ms = 20000);
-bool WaitForRecovery(int timeout_ms = 20000);
+// Any box no MessageCapture expects fails the running test at once, instead
+// of waiting on a modal box nobody will close.
+void FailOnUnexpectedMessages();
+
+// Until the form's worker has ended and the window has applied all it sent.
+bool WaitForScan(const TMainForm& form, int timeout_ms = 20000);
+bool WaitForRecovery(const TMainForm& form, int timeout_ms = 20000);
 
 // Selects the fixture image in DriveList and scans it to the end.
 bool ScanFixture(TMainForm& form);
 
 }  // namespace verandol::test
+
+// Every window suite's main: QTEST_MAIN, with unexpected boxes failing.
+#define VERANDOL_GUI_TEST_MAIN(Suite)                      \
+    int main(int argc, char** argv) {                      \
+        QApplication app(argc, argv);                      \
+        app.setAttribute(Qt::AA_Use96Dpi, true);           \
+        verandol::test::FailOnUnexpectedMessages();        \
+        Suite suite;                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                         \
+        return QTest::qExec(&suite, argc, argv);           \
+    }

@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     if (!QTest::qWaitForWindowExposed(&form) || form.DriveList->count() == 0) return 1;
     form.DriveList->item(0)->setSelected(true);
     form.btnScan->click();
-    if (!verandol::test::WaitForScan()) return 1;
+    if (!verandol::test::WaitForScan(form)) return 1;
     QTest::qWait(200);
     return form.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

@@ -7,10 +7,11 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "gui_test_support.h"
+#include "recover/recovery_report.h"
 #include "ui/deleted_files_model.h"
 #include "ui/list_text_compare.h"
 #include "ui/output_folder_check.h"
-#include "ui/recovery_report.h"
 #include "ui/uMain.h"
 
 using verandol::DeletedFileRow;
@@ -48,6 +49,7 @@ class ListModelTest : public QObject {
 private slots:
     void modelKeepsItsContractThroughEveryChange();
     void ticksAndEditsAreOnTheFirstColumnOnly();
+    void aTickIsSetToTheStateGivenNotToggled();
     void sortOrdersEveryColumnAsText_data();
     void sortOrdersEveryColumnAsText();
     void sortOnEmptyOrSingleListOnlyRemembersTheColumn();
@@ -88,6 +90,17 @@ void ListModelTest::ticksAndEditsAreOnTheFirstColumnOnly() {
     QVERIFY(model.Row(0).ticked);
     QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Record Positon"));
     QCOMPARE(model.headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Last Modify Date"));
+}
+
+void ListModelTest::aTickIsSetToTheStateGivenNotToggled() {
+    verandol::DeletedFilesModel model;
+    model.AppendRows({MakeRow(1)});
+    const QModelIndex tick = model.index(0, 0);
+    for (const Qt::CheckState state : {Qt::Unchecked, Qt::Checked, Qt::Checked, Qt::Unchecked, Qt::Unchecked}) {
+        QVERIFY(model.setData(tick, state, Qt::CheckStateRole));
+        QCOMPARE(model.Row(0).ticked, state == Qt::Checked);
+        QCOMPARE(model.data(tick, Qt::CheckStateRole).value<Qt::CheckState>(), state);
+    }
 }
 
 void ListModelTest::sortOrdersEveryColumnAsText_data() {
@@ -189,5 +202,5 @@ void ListModelTest::folderOnTheReadBlockDeviceIsRefused() {
     QSKIP("the working directory's file system has no block device node here");
 }
 
-QTEST_MAIN(ListModelTest)
+VERANDOL_GUI_TEST_MAIN(ListModelTest)
 #include "tst_list_model.moc"

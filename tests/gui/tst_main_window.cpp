@@ -43,12 +43,10 @@ private:
 };
 
 void MainWindowTest::startStateFollowsTheDesign() {
-    StopScan = true;
-    Recovering = true;
     TMainForm form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Verandol"));
     QCOMPARE(form.size(), QSize(880, 551));
-    QVERIFY(!Scanning && !StopScan && !Recovering && !StopRecover);
+    QVERIFY(!form.Scanning() && !form.StopScan() && !form.Recovering() && !form.StopRecover());
 
     QCOMPARE(form.Label1->text(), QStringLiteral("NTFS Drive List:"));
     QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
@@ -124,7 +122,7 @@ void MainWindowTest::scanWithoutSelectedDriveAsksForOne() {
     QCOMPARE(messages.shown.size(), std::size_t{1});
     QCOMPARE(messages.shown[0].text, QStringLiteral("Please select a drive!"));
     QCOMPARE(messages.shown[0].icon, QMessageBox::NoIcon);
-    QVERIFY(!Scanning);
+    QVERIFY(!form.Scanning());
     QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: 0"));
 }
 
@@ -142,7 +140,7 @@ void MainWindowTest::recoverWithoutTickedRowAsksForOne() {
         QCOMPARE(shown.text, QStringLiteral("Please select a file to recover!"));
         QCOMPARE(shown.icon, QMessageBox::NoIcon);
     }
-    QVERIFY(!Recovering);
+    QVERIFY(!form.Recovering());
 }
 
 void MainWindowTest::checkAllTicksAndUnticksEveryRow() {
@@ -217,5 +215,5 @@ void MainWindowTest::websiteOpensTheShippedHelpPage() {
     QVERIFY(QFileInfo::exists(opened_.toLocalFile()));
 }
 
-QTEST_MAIN(MainWindowTest)
+VERANDOL_GUI_TEST_MAIN(MainWindowTest)
 #include "tst_main_window.moc"

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include "gui_test_support.h"
+#include "jobs/job_control.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/uMain.h"
@@ -67,6 +69,7 @@ private slots:
     void discoveryListsTheImageAndItsLabels();
     void scanShowsFiguresAndListsEveryDeletedFile();
     void stopDuringScanKeepsRowsFoundSoFar();
+    void failedScanSaysWhyAndKeepsWhatItShowed();
     void recoveryUnderOwnNamesMatchesTheManifest();
     void recoveryAsFileNumberUsesRowIndices();
     void stopDuringRecoveryEndsCleanly();
@@ -143,13 +146,62 @@ void ScanRecoverTest::stopDuringScanKeepsRowsFoundSoFar() {
     // the second press lands during the walk.
     form.btnScan->click();
     form.btnScan->click();
-    QVERIFY(StopScan);
-    QVERIFY(WaitForScan());
+    QVERIFY(form.StopScan());
+    QVERIFY(WaitForScan(form));
     QVERIFY(form.Rows()->Count() < all);
     QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: %1").arg(form.Rows()->Count()));
     QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
     QVERIFY(form.btnRecover->isEnabled());
     QVERIFY(form.PB->value() < form.PB->maximum());
+}
+
+// Adds a DriveList entry for `path` and scans it.
+bool ScanPath(TMainForm& form, const QString& path) {
+    auto* item = new QListWidgetItem(QFileInfo(path).fileName(), form.DriveList);
+    item->setData(Qt::UserRole, path);
+    form.DriveList->clearSelection();
+    item->setSelected(true);
+    form.btnScan->click();
+    return WaitForScan(form);
+}
+
+void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
+    const verandol::testing::Manifest manifest = LoadManifest();
+    const QString damaged = volumes_.filePath(QStringLiteral("damaged-mft.img"));
+    QFile::remove(damaged);
+    QVERIFY(QFile::copy(FixtureImagePath(), damaged));
+    {
+        // Record 0's first sector no longer ends in its update sequence number.
+        QFile image(damaged);
+        QVERIFY(image.open(QIODevice::ReadWrite));
+        QVERIFY(image.seek(manifest.mft_offset + 510));
+        QVERIFY(image.write("\xEE\xEE", 2) == 2);
+    }
+    MessageCapture messages;
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    const int rows = form.Rows()->Count();
+    QVERIFY(rows > 0);
+    QVERIFY(messages.shown.empty());
+
+    QVERIFY(ScanPath(form, damaged));
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text,
+             QStringLiteral("The scan could not go on: MFT record 0 is damaged: it fails its update sequence check."));
+    QCOMPARE(messages.shown[0].icon, QMessageBox::NoIcon);
+    // The figures read before the failure stay; the old rows stay under the reset count.
+    QCOMPARE(form.DriveMFTLocation->text(),
+             "MFT Location: 0x" + QString::number(manifest.mft_offset, 16).toUpper());
+    QCOMPARE(form.Rows()->Count(), rows);
+    QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: 0"));
+    QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
+    QVERIFY(form.btnRecover->isEnabled());
+
+    QVERIFY(ScanPath(form, volumes_.filePath(QStringLiteral("no-such-volume"))));
+    QCOMPARE(messages.shown.size(), std::size_t{2});
+    QVERIFY2(messages.shown[1].text.startsWith(QStringLiteral("The scan could not go on: cannot open ")),
+             qPrintable(messages.shown[1].text));
+    QCOMPARE(form.Rows()->Count(), rows);
 }
 
 void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
@@ -163,7 +215,7 @@ void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
     form.CheckBox1->click();
     StateRecorder recovery(form.btnScan, form.btnRecover);
     form.btnRecover->click();
-    QVERIFY(WaitForRecovery());
+    QVERIFY(WaitForRecovery(form));
     QCOMPARE(recovery.states,
              (std::vector<std::pair<bool, QString>>{{false, QStringLiteral("停止恢复")}, {true, "Recover Now"}}));
     QCOMPARE(form.btnRecover->text(), QStringLiteral("Recover Now"));
@@ -186,7 +238,7 @@ void ScanRecoverTest::recoveryAsFileNumberUsesRowIndices() {
     Tick(form, 1);
     Tick(form, 3);
     form.btnRecover->click();
-    QVERIFY(WaitForRecovery());
+    QVERIFY(WaitForRecovery(form));
     QCOMPARE(form.PB->maximum(), 2);
     QCOMPARE(form.PB->value(), 2);
     QCOMPARE(QDir(out.path()).entryList(QDir::Files), (QStringList{"File_1", "File_3"}));
@@ -208,8 +260,8 @@ void ScanRecoverTest::stopDuringRecoveryEndsCleanly() {
     // the second press.
     form.btnRecover->click();
     form.btnRecover->click();
-    QVERIFY(StopRecover);
-    QVERIFY(WaitForRecovery());
+    QVERIFY(form.StopRecover());
+    QVERIFY(WaitForRecovery(form));
     QCOMPARE(form.PB->value(), 0);
     QCOMPARE(form.btnRecover->text(), QStringLiteral("Recover Now"));
     QVERIFY(form.btnScan->isEnabled());
@@ -231,7 +283,7 @@ void ScanRecoverTest::failedRowsAreReportedAtTheEnd() {
     Tick(form, bad);
     Tick(form, good);
     form.btnRecover->click();
-    QVERIFY(WaitForRecovery());
+    QVERIFY(WaitForRecovery(form));
     QCOMPARE(form.PB->value(), 2);
     QCOMPARE(messages.shown.size(), std::size_t{1});
     const QString& report = messages.shown[0].text;
@@ -249,10 +301,10 @@ void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {
         form->show();
         QVERIFY(ScanFixture(*form));
         form->btnScan->click();
-        QVERIFY(Scanning);
+        QVERIFY(form->Scanning());
         // The worker may be blocked on a row append this thread never runs.
         form->close();
-        QVERIFY(!Scanning);
+        QVERIFY(!form->Scanning());
         form.reset();
     }
     {
@@ -261,12 +313,13 @@ void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {
         form->DLB->SetDirectory(out.path());
         form->CheckBox1->click();
         form->btnRecover->click();
-        QVERIFY(Recovering);
+        QVERIFY(form->Recovering());
+        const auto job = form->RecoveryJob();
         form.reset();  // destroyed without a close
-        QVERIFY(!Recovering);
+        QVERIFY(!job->Running());
     }
     QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
-QTEST_MAIN(ScanRecoverTest)
+VERANDOL_GUI_TEST_MAIN(ScanRecoverTest)
 #include "tst_scan_recover.moc"

@@ -1,4 +1,4 @@
-#include "ui/window_link.h"
+#include "jobs/window_link.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "ui/recovery_report.h"
+#include "recover/recovery_report.h"
 
 #include <algorithm>
 

@@ -1,0 +1,19 @@
+// What the scan worker needs of the list it fills.
+#pragma once
+
+#include <vector>
+
+#include "scan/deleted_file_row.h"
+
+namespace verandol {
+
+// Called on the window's thread while the worker waits, so rows land in
+// record order and the worker never touches the list itself.
+class DeletedFileList {
+public:
+    virtual ~DeletedFileList() = default;
+    // Appends the rows after the present ones, unticked, and updates the count shown.
+    virtual void AddDeletedFileRow(std::vector<DeletedFileRow> rows) = 0;
+};
+
+}  // namespace verandol
