@@ -1,9 +1,11 @@
 #include "recover/uRecoverThread.h"
 
+#include <optional>
 #include <vector>
 
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
+#include "recover/kept_folders.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
 #include "recover/recovery_report.h"
@@ -20,7 +22,10 @@ void TRecoverThread::Execute() {
     verandol::CallOnWindowThread(link_, [&] { rows = rows_->RowCount(); });
     int position = 0;
     int recovered = 0;
+    int incomplete = 0;
     std::vector<verandol::RecoveryFailure> failures;
+    std::optional<verandol::KeptFolders> kept;
+    std::string kept_root, last_folder;
     for (int index = 0; index < rows && !job_->StopRequested(); ++index) {
         // Read afresh per row: ticks, sort order, folder and naming may
         // change while the worker is busy with earlier rows.
@@ -28,11 +33,17 @@ void TRecoverThread::Execute() {
         if (!verandol::CallOnWindowThread(link_, [&] { row = rows_->ReadRecoveryRow(index); })) break;
         if (!row.ticked) continue;
 
-        const std::string output = verandol::OutputPath(row.folder, row.own_name, row.name, index);
         verandol::RecoverResult result;
+        last_folder = row.folder;
         try {
-            result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, output,
-                                           &job_->AbandonFlag());
+            // The output folder may change between rows; the kept folders follow it.
+            if (row.keep_folders && (!kept || kept_root != row.folder)) kept.emplace(kept_root = row.folder);
+            const verandol::Outcome<std::string> output =
+                row.keep_folders ? kept->PathFor(row.row_folder, row.name, index, true)
+                                 : verandol::OutputPath(row.folder, row.own_name, row.name, index);
+            result = output ? verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, *output,
+                                                    &job_->AbandonFlag(), geometry_.bitmap ? &*geometry_.bitmap : nullptr)
+                            : verandol::RecoverResult{verandol::RecoverStatus::NotWritten, output.reason()};
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }
@@ -41,6 +52,7 @@ void TRecoverThread::Execute() {
         switch (result.status) {
             case verandol::RecoverStatus::Written: ++recovered; break;
             case verandol::RecoverStatus::Incomplete:
+                ++incomplete;
                 failures.push_back({row.name, row.caption, true, result.reason});
                 break;
             case verandol::RecoverStatus::NotWritten:
@@ -50,6 +62,8 @@ void TRecoverThread::Execute() {
         emit progress(++position);
     }
 
+    emit summary(recovered, incomplete, static_cast<int>(failures.size()) - incomplete,
+                 QString::fromStdString(last_folder));
     emit ended(QString::fromStdString(verandol::RecoveryReport(ticked_, recovered, failures)));
     job_->Finished();
 }

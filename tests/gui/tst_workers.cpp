@@ -35,7 +35,7 @@ struct FakeRowSource : RecoveryRowSource {
     RecoveryRowView ReadRecoveryRow(int index) const override {
         on_read(index);
         const DeletedFileRow& row = rows[static_cast<std::size_t>(index)];
-        return {true, row.position_text, row.name, true, folder};
+        return {true, row.position_text, row.name, true, folder, false, {}};
     }
 };
 
