@@ -110,9 +110,15 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     int listed = 0;
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
-        if (Asked(parsed.positions, row.position_text) && filters.filter.Accepts(row))
-            files.push_back({std::move(row.position_text), std::move(row.name), std::move(row.folder), listed});
+        if (Asked(parsed.positions, row.position_text) && filters.filter.AcceptsBeforeFolder(row))
+            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed});
         ++listed;
+    };
+    // Folders come after the walk, one per listed row.
+    hooks.folders = [&](std::vector<std::string> folders) {
+        for (ListedFile& file : files)
+            if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
+        std::erase_if(files, [&](const ListedFile& file) { return !filters.filter.AcceptsFolder(file.folder); });
     };
     const ScanOutcome outcome = RunScan(parsed.volume, hooks);
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {

@@ -15,8 +15,8 @@ std::string JsonUtc(std::uint64_t ntfs_time) {
     return text ? JsonString(*text) : "null";
 }
 
-std::string RecoverableText(const DeletedFileRow& row) {
-    return row.recoverable == DeletedFileRow::kRecoverableUnknown ? std::string() : std::to_string(row.recoverable);
+std::string RecoverableText(int recoverable) {
+    return recoverable == DeletedFileRow::kRecoverableUnknown ? std::string() : std::to_string(recoverable);
 }
 
 }  // namespace
@@ -26,18 +26,33 @@ std::string TsvHeader() {
                     "Folder", "Recoverable"});
 }
 
-std::string TsvRow(const DeletedFileRow& row) {
-    return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text,
-                    row.folder, RecoverableText(row)});
+std::string TsvRowBeforeFolder(const DeletedFileRow& row) {
+    return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text}) + '\t';
 }
 
-std::string JsonRow(const DeletedFileRow& row) {
+std::string TsvRowFromFolder(const std::string& folder, int recoverable) {
+    return TsvLine({folder, RecoverableText(recoverable)});
+}
+
+std::string TsvRow(const DeletedFileRow& row) {
+    return TsvRowBeforeFolder(row) + TsvRowFromFolder(row.folder, row.recoverable);
+}
+
+std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
     return "{\"position\":" + JsonString(row.position_text) + ",\"name\":" + JsonString(row.name) +
            ",\"type\":" + JsonString(row.type) + ",\"size\":" + std::to_string(row.size) +
            ",\"created\":" + JsonString(row.created_text) + ",\"modified\":" + JsonString(row.modified_text) +
            ",\"created_utc\":" + JsonUtc(row.created_time) + ",\"modified_utc\":" + JsonUtc(row.modified_time) +
-           ",\"path\":" + JsonString(row.folder) +
-           ",\"recoverable\":" + (row.recoverable < 0 ? std::string("null") : RecoverableText(row)) + "}";
+           ",\"path\":";
+}
+
+std::string JsonRowFromFolder(const std::string& folder, int recoverable) {
+    return JsonString(folder) + ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) +
+           "}";
+}
+
+std::string JsonRow(const DeletedFileRow& row) {
+    return JsonRowBeforeFolder(row) + JsonRowFromFolder(row.folder, row.recoverable);
 }
 
 }  // namespace verandol::cli

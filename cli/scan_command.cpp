@@ -12,6 +12,12 @@ namespace verandol::cli {
 
 namespace {
 
+struct PendingLine {
+    std::size_t end;  // where its text ends in the shared buffer
+    int recoverable;
+    bool accepted;    // by the filters that need no folder
+};
+
 void PrintLine(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -44,8 +50,26 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         for (const std::string& figure : figures) PrintLine("# " + figure);
         if (!json) PrintLine(TsvHeader());
     };
-    hooks.row = [json, &filters](DeletedFileRow row) {
-        if (filters.filter.Accepts(row)) PrintLine(json ? JsonRow(row) : TsvRow(row));
+    // A row's folder is known only after the walk: each line waits as the
+    // text before its folder, all in one buffer, so a million rows stay cheap.
+    std::string before_folders;
+    std::vector<PendingLine> pending;
+    hooks.row = [&](DeletedFileRow row) {
+        const bool accepted = filters.filter.AcceptsBeforeFolder(row);
+        if (accepted) before_folders += json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row);
+        pending.push_back({before_folders.size(), row.recoverable, accepted});
+    };
+    hooks.folders = [&](std::vector<std::string> folders) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            const PendingLine& line = pending[i];
+            const std::string folder = i < folders.size() ? std::move(folders[i]) : std::string();
+            if (line.accepted && filters.filter.AcceptsFolder(folder)) {
+                std::fwrite(before_folders.data() + start, 1, line.end - start, stdout);
+                PrintLine(json ? JsonRowFromFolder(folder, line.recoverable) : TsvRowFromFolder(folder, line.recoverable));
+            }
+            start = line.end;
+        }
     };
 
     const ScanOutcome outcome = RunScan(operands[0], hooks);

@@ -28,18 +28,13 @@ public:
         if (hooks_.walk_starting) hooks_.walk_starting(outcome_.figures);
     }
     void Progress(int position) override { progress_.Update(position, total_, "records"); }
-    // Rows wait for their folders, which are known only after the walk.
     void Row(DeletedFileRow row) override {
         ++outcome_.rows;
         if (row.recoverable == 100) ++outcome_.recoverable_rows;
-        pending_.push_back(std::move(row));
+        if (hooks_.row) hooks_.row(std::move(row));
     }
     void Folders(std::vector<std::string> folders) override {
-        for (std::size_t i = 0; i < pending_.size(); ++i) {
-            if (i < folders.size()) pending_[i].folder = std::move(folders[i]);
-            if (hooks_.row) hooks_.row(std::move(pending_[i]));
-        }
-        pending_.clear();
+        if (hooks_.folders) hooks_.folders(std::move(folders));
     }
     bool StopRequested() override { return false; }
     void Ended(ScanEnd end, const std::string& reason) override {
@@ -53,7 +48,6 @@ private:
     ScanOutcome& outcome_;
     ProgressLine progress_{"Scanning"};
     long long total_ = 0;
-    std::vector<DeletedFileRow> pending_;
 };
 
 }  // namespace

@@ -23,8 +23,10 @@ struct ScanHooks {
     // Called once the volume is known to be NTFS and the walk begins, with
     // every figure but the deleted-file count.
     std::function<void(const std::vector<std::string>& figures)> walk_starting;
-    // Every row, in record order, once the walk has ended and its folder is known.
+    // Every row, in record order, as the walk finds it: its folder is not known yet.
     std::function<void(DeletedFileRow row)> row;
+    // After the walk, one folder per row, in the order of the rows.
+    std::function<void(std::vector<std::string> folders)> folders;
 };
 
 // Scans `volume_path`, showing progress on a terminal. The command line

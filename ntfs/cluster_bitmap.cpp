@@ -1,6 +1,7 @@
 #include "ntfs/cluster_bitmap.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "ntfs/attributes.h"
 #include "ntfs/layout.h"
@@ -43,6 +44,13 @@ ClusterBitmap::ClusterBitmap(ByteSource& volume, std::int64_t cluster_size, Bitm
     : volume_(volume), cluster_size_(cluster_size), extent_(std::move(extent)) {}
 
 const std::vector<std::uint8_t>* ClusterBitmap::Block(std::int64_t block) {
+    if (block == last_block_) return last_bytes_;
+    last_block_ = block;
+    last_bytes_ = LoadBlock(block);
+    return last_bytes_;
+}
+
+const std::vector<std::uint8_t>* ClusterBitmap::LoadBlock(std::int64_t block) {
     if (auto found = blocks_.find(block); found != blocks_.end()) return found->second.empty() ? nullptr : &found->second;
     if (blocks_.size() >= kMaxBlocks) blocks_.clear();
     std::vector<std::uint8_t>& bytes = blocks_[block];
@@ -82,21 +90,25 @@ const std::vector<std::uint8_t>* ClusterBitmap::Block(std::int64_t block) {
 
 std::optional<std::int64_t> ClusterBitmap::CountRange(std::int64_t first, std::int64_t count) {
     std::int64_t set = 0;
-    std::int64_t block_index = -1;
-    const std::vector<std::uint8_t>* block = nullptr;
-    for (std::int64_t cluster = first; cluster < first + count;) {
-        const std::int64_t byte = cluster / 8;
-        if (byte / kBlockBytes != block_index) {
-            block_index = byte / kBlockBytes;
-            block = Block(block_index);
-            if (!block) return std::nullopt;
+    const std::int64_t end = first + count;
+    const std::int64_t block_clusters = kBlockBytes * 8;
+    for (std::int64_t cluster = first; cluster < end;) {
+        const std::int64_t block_index = cluster / block_clusters;
+        const std::vector<std::uint8_t>* block = Block(block_index);
+        if (!block) return std::nullopt;
+        const std::uint8_t* bytes = block->data();
+        const std::int64_t base = block_index * block_clusters;
+        const std::int64_t stop = std::min(end, base + block_clusters);
+        const auto bit = [&](std::int64_t c) { return (bytes[(c - base) / 8] >> ((c - base) % 8)) & 1; };
+        while (cluster < stop && cluster % 64 != 0) set += bit(cluster++);
+        // Whole 64-cluster words: a deleted 1 GiB file has a quarter of a
+        // million clusters.
+        for (; cluster + 64 <= stop; cluster += 64) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + (cluster - base) / 8, sizeof word);
+            set += __builtin_popcountll(word);
         }
-        const unsigned value = (*block)[static_cast<std::size_t>(byte % kBlockBytes)];
-        const unsigned low = static_cast<unsigned>(cluster % 8);
-        const unsigned high = static_cast<unsigned>(std::min<std::int64_t>(8, low + (first + count - cluster)));
-        const unsigned mask = ((1u << high) - 1) & ~((1u << low) - 1);
-        set += __builtin_popcount(value & mask);
-        cluster += high - low;
+        while (cluster < stop) set += bit(cluster++);
     }
     return set;
 }

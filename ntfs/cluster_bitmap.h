@@ -57,6 +57,7 @@ private:
     std::optional<std::int64_t> CountRange(std::int64_t first, std::int64_t count);
     // Block `block` of the bitmap's bytes, null when it cannot be read.
     const std::vector<std::uint8_t>* Block(std::int64_t block);
+    const std::vector<std::uint8_t>* LoadBlock(std::int64_t block);
 
     ByteSource& volume_;
     std::int64_t cluster_size_;
@@ -64,6 +65,9 @@ private:
     // Blocks of the bitmap read so far; dropped all at once past a bound, so
     // a bitmap of a large volume never sits in memory whole.
     std::unordered_map<std::int64_t, std::vector<std::uint8_t>> blocks_;
+    // The block asked for last: files deleted together lie close together.
+    std::int64_t last_block_ = -1;
+    const std::vector<std::uint8_t>* last_bytes_ = nullptr;
 };
 
 }  // namespace verandol

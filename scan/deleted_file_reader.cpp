@@ -9,7 +9,7 @@
 
 namespace verandol {
 
-std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position) {
+std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position, ByteSpan* data) {
     if (!IsDeletedFileRecord(record)) return std::nullopt;
 
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
@@ -17,8 +17,10 @@ std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t p
     ByteSpan file_name = FindAttribute(record, layout::attr::kFileName, true);
     auto units = ReadFileNameUnits(file_name);
     if (!units) return std::nullopt;
-    auto size = ReadListedDataSize(FindAttribute(record, layout::attr::kData, false));
+    const ByteSpan data_attribute = FindAttribute(record, layout::attr::kData, false);
+    auto size = ReadListedDataSize(data_attribute);
     if (!size) return std::nullopt;
+    if (data) *data = data_attribute;
 
     DeletedFileRow row;
     row.position = position;

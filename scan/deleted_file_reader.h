@@ -12,6 +12,7 @@ namespace verandol {
 // is in use, is a directory (any flag set), or lacks one of the
 // standard-information, file-name (DOS-only names passed over) and data
 // attributes.
-std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position);
+// `data`, when given, is set to the record's $DATA for the caller's own use.
+std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position, ByteSpan* data = nullptr);
 
 }  // namespace verandol

@@ -23,17 +23,23 @@ void RowDetails::NoteFolder(std::int64_t record_number, MutableByteSpan record) 
     if (ApplyFixups(record)) folders_.NoteFolder(record_number, record);
 }
 
-void RowDetails::Complete(DeletedFileRow& row, ByteSpan record) {
+void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
     parents_.push_back(row.parent_reference);
     if (!bitmap_) return;
-    if (auto use = bitmap_->CountForData(FindAttribute(record, layout::attr::kData, false)))
+    if (auto use = bitmap_->CountForData(data))
         row.recoverable = FreeSharePercent(*use);
 }
 
 std::vector<std::string> RowDetails::TakeFolders() {
     std::vector<std::string> paths;
     paths.reserve(parents_.size());
-    for (std::uint64_t parent : parents_) paths.push_back(folders_.PathOf(parent));
+    // Files of one folder tend to sit side by side in the MFT.
+    std::uint64_t last = 0;
+    for (std::uint64_t parent : parents_) {
+        if (paths.empty() || parent != last) paths.push_back(folders_.PathOf(parent));
+        else paths.push_back(paths.back());
+        last = parent;
+    }
     parents_.clear();
     return paths;
 }

@@ -26,9 +26,9 @@ public:
     // A walked record that FolderPaths::IsFolderRecord accepted, before its fixups.
     void NoteFolder(std::int64_t record_number, MutableByteSpan record);
 
-    // Sets the row's recoverable share from its record (after the fixups)
-    // and remembers its folder reference.
-    void Complete(DeletedFileRow& row, ByteSpan record);
+    // Sets the row's recoverable share from its $DATA and remembers its
+    // folder reference.
+    void Complete(DeletedFileRow& row, ByteSpan data);
 
     // One folder path per completed row, in the order they were completed.
     std::vector<std::string> TakeFolders();

@@ -33,8 +33,17 @@ bool RowFilter::Accepts(std::string_view name, std::string_view folder, std::int
     if (size < min_size) return false;
     if (recoverable_only && recoverable != 100) return false;
     if (!name_glob.empty() && !GlobMatches(name_glob, name)) return false;
-    if (!folder_glob.empty() && !GlobMatches(folder_glob, folder)) return false;
+    if (!AcceptsFolder(folder)) return false;
     return text.empty() || ContainsFolded(name, text) || ContainsFolded(folder, text);
+}
+
+bool RowFilter::AcceptsBeforeFolder(const DeletedFileRow& row) const {
+    return row.size >= min_size && (!recoverable_only || row.recoverable == 100) &&
+           (name_glob.empty() || GlobMatches(name_glob, row.name));
+}
+
+bool RowFilter::AcceptsFolder(std::string_view folder) const {
+    return folder_glob.empty() || GlobMatches(folder_glob, folder);
 }
 
 }  // namespace verandol

@@ -26,6 +26,10 @@ struct RowFilter {
     bool Accepts(const DeletedFileRow& row) const {
         return Accepts(row.name, row.folder, row.size, row.recoverable);
     }
+    // The command line's two halves of the same test (it has no `text`): what
+    // a row shows during the walk, and its folder, known after it.
+    bool AcceptsBeforeFolder(const DeletedFileRow& row) const;
+    bool AcceptsFolder(std::string_view folder) const;
 };
 
 // Both tests ignore the case of ASCII letters, as a person typing expects.

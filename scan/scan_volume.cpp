@@ -101,8 +101,9 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         }
         // Most records are in use: pass them over before the fixups.
         if (!IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
-        if (auto row = ReadDeletedFileRow(record, *position)) {
-            details.Complete(*row, record);
+        ByteSpan data;
+        if (auto row = ReadDeletedFileRow(record, *position, &data)) {
+            details.Complete(*row, data);
             events.Row(std::move(*row));
         }
     }
