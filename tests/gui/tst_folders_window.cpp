@@ -44,13 +44,7 @@ int Ticked(const TMainForm& form) {
     return ticked;
 }
 
-bool ScanFolderImage(TMainForm& form) {
-    const auto items = form.DriveList->findItems(QString::fromLatin1(kImage), Qt::MatchExactly);
-    if (items.size() != 1) return false;
-    items.first()->setSelected(true);
-    form.btnScan->click();
-    return WaitForScan(form);
-}
+bool ScanFolderImage(TMainForm& form) { return ScanListedImage(form, QString::fromLatin1(kImage)); }
 
 }  // namespace
 
@@ -68,9 +62,7 @@ private:
 
 void FoldersWindowTest::initTestCase() {
     QVERIFY(volumes_.isValid());
-    QVERIFY(QFile::copy(QString::fromStdString(verandol::testing::FixtureImagePath("folders")),
-                        volumes_.filePath(QString::fromLatin1(kImage))));
-    QVERIFY(QDir::setCurrent(volumes_.path()));
+    QVERIFY(StageImage(volumes_.path(), "folders", QString::fromLatin1(kImage)));
 }
 
 void FoldersWindowTest::rowsShowTheirFolderAndShare() {
