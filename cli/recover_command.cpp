@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,7 +13,9 @@
 #include "cli/text_escape.h"
 #include "cli/unique_paths.h"
 #include "cli/volume_scan.h"
+#include "ntfs/ascii_case.h"
 #include "recover/kept_folders.h"
+#include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
 
@@ -27,6 +28,7 @@ struct RecoverArgs {
     std::string out_dir;
     bool name_by_index = false;
     bool keep_folders = false;
+    bool allow_same_device = false;
     std::vector<std::string> positions;
 };
 
@@ -47,7 +49,7 @@ struct Job {
 
 bool SameText(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        return AsciiLower(x) == AsciiLower(y);
     });
 }
 
@@ -92,6 +94,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             parsed.name_by_index = true;
         } else if (arg == "--keep-folders") {
             parsed.keep_folders = true;
+        } else if (arg == "--allow-same-device") {
+            parsed.allow_same_device = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "recover: unknown option " + arg);
         } else {
@@ -105,6 +109,11 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     // OutputPath adds its own "/".
     while (parsed.out_dir.size() > 1 && parsed.out_dir.back() == '/') parsed.out_dir.pop_back();
     if (!IsDirectory(parsed.out_dir)) return Fail(kExitUsage, "recover: no such folder " + parsed.out_dir);
+    if (!parsed.allow_same_device) {
+        const std::string refusal = OutputDeviceRefusal(parsed.volume, parsed.out_dir);
+        if (!refusal.empty())
+            return Fail(kExitUsage, "recover: " + refusal + " (--allow-same-device writes there anyway)");
+    }
 
     std::vector<ListedFile> files;
     int listed = 0;

@@ -22,8 +22,9 @@ std::string RecoverableText(int recoverable) {
 }  // namespace
 
 std::string TsvHeader() {
-    return TsvLine({"Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date",
-                    "Folder", "Recoverable"});
+    const auto& c = kDeletedFileColumnCaptions;
+    const auto& added = kAddedColumnCaptions;
+    return TsvLine({c[0], c[1], c[2], c[3], c[4], c[5], added[0], added[1]});
 }
 
 std::string TsvRowBeforeFolder(const DeletedFileRow& row) {

@@ -29,6 +29,11 @@ Options:
   --keep-folders    (recover) Put each file into its folder path below
                     OUTDIR, creating the folders; a folder whose record was
                     reused is written _lost_folder_N.
+  --allow-same-device
+                    (recover) Write into OUTDIR even when it lies on the
+                    device being read (or on a disk or partition sharing its
+                    blocks, also through an ntfs-3g mount). Each file written
+                    there may overwrite data still to be recovered.
   -h, --help        Shows this text.
 
 Filters (scan and recover), all of which a file must pass:
@@ -77,7 +82,8 @@ stops after removing the partly written file.
 Exit status:
   0    everything asked for was done
   1    some files could not be recovered, or only in part
-  2    bad usage, a missing OUTDIR, or a volume that cannot be scanned
+  2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, or
+       a volume that cannot be scanned
   130  interrupted by Ctrl+C during recovery
 )usage";
 }

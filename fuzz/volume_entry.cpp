@@ -7,7 +7,7 @@
 #include "fuzz/fuzz_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
-#include "tests/scan_collector.h"
+#include "scan/scan_collector.h"
 
 namespace verandol::fuzz {
 
@@ -19,7 +19,7 @@ void Empty(const std::string& folder) {
     for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
 }
 
-void CheckScanEnd(const testing::ScanCollector& scan) {
+void CheckScanEnd(const ScanCollector& scan) {
     VERANDOL_FUZZ_CHECK(scan.end.has_value());
     if (*scan.end == ScanEnd::Failed) VERANDOL_FUZZ_CHECK(!scan.reason.empty());
     VERANDOL_FUZZ_CHECK(static_cast<std::int64_t>(scan.rows.size()) <= std::max(scan.progress_max, 0));
@@ -37,7 +37,7 @@ bool HoldsTemporaryFile(const std::string& folder) {
 
 void FuzzVolume(ByteSpan input, const std::string& output_folder) {
     MemoryVolume volume(std::vector<std::uint8_t>(input.begin(), input.end()));
-    testing::ScanCollector scan;
+    ScanCollector scan;
     ScanVolume(volume, "fuzz", "", scan);
     CheckScanEnd(scan);
     if (!scan.published) return;

@@ -5,16 +5,16 @@
 #include <optional>
 #include <vector>
 
+#include "ntfs/ascii_case.h"
+
 namespace verandol {
 namespace {
-
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool StartsAmPm(const std::string& pattern, std::size_t at) {
     static constexpr char kToken[] = "ampm";
     if (pattern.size() - at < 4) return false;
     for (std::size_t i = 0; i < 4; ++i)
-        if (Fold(pattern[at + i]) != kToken[i]) return false;
+        if (AsciiLower(pattern[at + i]) != kToken[i]) return false;
     return true;
 }
 
@@ -36,14 +36,14 @@ std::vector<Token> Scan(const std::string& pattern) {
     };
     for (std::size_t i = 0; i < pattern.size();) {
         const char c = pattern[i];
-        const char folded = Fold(c);
+        const char folded = AsciiLower(c);
         if (StartsAmPm(pattern, i)) {
             tokens.push_back({Token::kAmPm, 0, 0, {}});
             i += 4;
         } else if (folded == 'd' || folded == 'm' || folded == 'y' || folded == 'h' ||
                    folded == 's') {
             std::size_t end = i;
-            while (end < pattern.size() && Fold(pattern[end]) == folded) ++end;
+            while (end < pattern.size() && AsciiLower(pattern[end]) == folded) ++end;
             tokens.push_back({Token::kLetters, folded, end - i, {}});
             i = end;
         } else if (c == '/' || c == ':') {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "ntfs/ascii_case.h"
+
 namespace verandol {
 
 std::string DisplaySettings::long_time_pattern() const {
@@ -90,8 +92,7 @@ bool IsSeparatorText(const std::string& text) {
     if (text.empty()) return true;
     if (text.size() != 1) return false;
     const auto c = static_cast<unsigned char>(text[0]);
-    const bool alphanumeric =
-        (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool alphanumeric = (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c));
     return c < 0x80 && !alphanumeric;
 }
 
@@ -122,8 +123,7 @@ std::string QuoteLiteral(const std::string& text) {
     std::string out;
     bool open = false;
     for (const char c : text) {
-        const bool ascii_letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (ascii_letter || c == '/' || c == ':' || c == '\'') {
+        if (IsAsciiLetter(c) || c == '/' || c == ':' || c == '\'') {
             if (!open) out += '"';
             open = true;
             out += c;
@@ -136,8 +136,6 @@ std::string QuoteLiteral(const std::string& text) {
     if (open) out += '"';
     return out;
 }
-
-char FoldedLetter(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Date part. The text between the first two fields is taken as the locale's
 // date separator when it is a single mark (or nothing at all); each gap
@@ -190,8 +188,8 @@ void MapDateFormat(const LanginfoTexts& texts, DisplaySettings& settings) {
         if (gap && separator && pieces[i].literal == *separator) {
             pattern += '/';
         } else if (gap && pieces[i].literal.empty() &&
-                   FoldedLetter(pieces[i - 1].token.back()) ==
-                       FoldedLetter(pieces[i + 1].token.front())) {
+                   AsciiLower(pieces[i - 1].token.back()) ==
+                       AsciiLower(pieces[i + 1].token.front())) {
             pattern += "\"\"";  // "dd" next to "ddd" would read as one run
         } else {
             pattern += QuoteLiteral(pieces[i].literal);

@@ -1,11 +1,13 @@
 #include "recover/uRecoverThread.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
 #include "recover/kept_folders.h"
+#include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
 #include "recover/recovery_report.h"
@@ -26,6 +28,10 @@ void TRecoverThread::Execute() {
     std::vector<verandol::RecoveryFailure> failures;
     std::optional<verandol::KeptFolders> kept;
     std::string kept_root, last_folder;
+    // The window checked the folder at the press, but a new one may be
+    // chosen while the recovery runs: each folder is checked as it first comes.
+    std::optional<std::string> checked_folder;
+    std::string folder_refusal;
     for (int index = 0; index < rows && !job_->StopRequested(); ++index) {
         // Read afresh per row: ticks, sort order, folder and naming may
         // change while the worker is busy with earlier rows.
@@ -33,17 +39,24 @@ void TRecoverThread::Execute() {
         if (!verandol::CallOnWindowThread(link_, [&] { row = rows_->ReadRecoveryRow(index); })) break;
         if (!row.ticked) continue;
 
-        verandol::RecoverResult result;
+        if (row.folder != checked_folder) {
+            checked_folder = row.folder;
+            folder_refusal = verandol::OutputDeviceRefusal(geometry_.path, row.folder);
+        }
+        verandol::RecoverResult result{verandol::RecoverStatus::NotWritten, folder_refusal};
         last_folder = row.folder;
         try {
             // The output folder may change between rows; the kept folders follow it.
-            if (row.keep_folders && (!kept || kept_root != row.folder)) kept.emplace(kept_root = row.folder);
-            const verandol::Outcome<std::string> output =
-                row.keep_folders ? kept->PathFor(row.row_folder, row.name, index, true)
-                                 : verandol::OutputPath(row.folder, row.own_name, row.name, index);
-            result = output ? verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, *output,
-                                                    &job_->AbandonFlag(), geometry_.bitmap ? &*geometry_.bitmap : nullptr)
-                            : verandol::RecoverResult{verandol::RecoverStatus::NotWritten, output.reason()};
+            if (folder_refusal.empty()) {
+                if (row.keep_folders && (!kept || kept_root != row.folder)) kept.emplace(kept_root = row.folder);
+                const verandol::Outcome<std::string> output =
+                    row.keep_folders ? kept->PathFor(row.row_folder, row.name, index, true)
+                                     : verandol::OutputPath(row.folder, row.own_name, row.name, index);
+                result = output ? verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, *output,
+                                                        &job_->AbandonFlag(),
+                                                        geometry_.bitmap ? &*geometry_.bitmap : nullptr)
+                                : verandol::RecoverResult{verandol::RecoverStatus::NotWritten, output.reason()};
+            }
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }

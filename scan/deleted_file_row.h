@@ -1,10 +1,20 @@
 // One deleted file as the list shows it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 namespace verandol {
+
+// The six columns' captions, in order, for the window's list and the command
+// line's header line alike. They are the product's own texts, spelled as it
+// has always spelled them: "Record Positon" is not a typo to mend, since
+// scripts read the header line.
+inline constexpr std::array<const char*, 6> kDeletedFileColumnCaptions = {
+    "Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date"};
+// The two columns after them: where the file was and how much is left of it.
+inline constexpr std::array<const char*, 2> kAddedColumnCaptions = {"Folder", "Recoverable"};
 
 struct DeletedFileRow {
     std::int64_t position = 0;   // the record's byte position on the volume

@@ -4,13 +4,9 @@
 
 #include <algorithm>
 
+#include "ntfs/ascii_case.h"
+
 namespace verandol {
-
-namespace {
-
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 bool GlobMatches(std::string_view pattern, std::string_view text) {
     // fnmatch works on C strings; a name holding NUL is cut there, which
@@ -22,7 +18,7 @@ bool GlobMatches(std::string_view pattern, std::string_view text) {
 bool ContainsFolded(std::string_view text, std::string_view part) {
     if (part.empty()) return true;
     return std::search(text.begin(), text.end(), part.begin(), part.end(),
-                       [](char a, char b) { return Fold(a) == Fold(b); }) != text.end();
+                       [](char a, char b) { return AsciiLower(a) == AsciiLower(b); }) != text.end();
 }
 
 bool RowFilter::IsEmpty() const {

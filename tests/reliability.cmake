@@ -1,16 +1,11 @@
 # Tests of how the tool behaves on damaged volumes, hostile names, a read-only
 # source and a full output folder, and the replay of inputs the fuzzers found.
-set(VERANDOL_FUZZ_ENTRIES
-  ${PROJECT_SOURCE_DIR}/fuzz/boot_sector_entry.cpp
-  ${PROJECT_SOURCE_DIR}/fuzz/folders_entry.cpp
-  ${PROJECT_SOURCE_DIR}/fuzz/record_entry.cpp
-  ${PROJECT_SOURCE_DIR}/fuzz/run_list_entry.cpp
-  ${PROJECT_SOURCE_DIR}/fuzz/volume_entry.cpp)
-
-# The fuzz entries and the shared helpers are built once for all these tests.
-add_library(verandol_reliability_support STATIC reliability_support.cpp ${VERANDOL_FUZZ_ENTRIES})
+# The shared helpers are built once for all these tests; the fuzz entries
+# come from fuzz/.
+add_library(verandol_reliability_support STATIC reliability_support.cpp)
 target_compile_options(verandol_reliability_support PRIVATE ${VERANDOL_WARNINGS})
-target_link_libraries(verandol_reliability_support PUBLIC verandol_test_support verandol_scan verandol_recover)
+target_link_libraries(verandol_reliability_support PUBLIC verandol_test_support verandol_fuzz_entries
+  verandol_scan verandol_recover)
 
 verandol_unit_test(test_damage test_damage.cpp)
 target_link_libraries(test_damage PRIVATE verandol_reliability_support)

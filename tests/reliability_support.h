@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "recover/recover_file.h"
+#include "scan/scan_collector.h"
 #include "tests/fixture_support.h"
 #include "tests/record_builder.h"
-#include "tests/scan_collector.h"
 
 namespace verandol::testing {
 

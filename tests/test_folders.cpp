@@ -13,7 +13,7 @@
 #include "scan/scan_volume.h"
 #include "tests/fixture_support.h"
 #include "tests/record_builder.h"
-#include "tests/scan_collector.h"
+#include "scan/scan_collector.h"
 
 namespace verandol {
 namespace {

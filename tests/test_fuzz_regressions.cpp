@@ -9,6 +9,7 @@
 
 #include "fuzz/boot_sector_entry.h"
 #include "fuzz/folders_entry.h"
+#include "fuzz/mount_info_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/run_list_entry.h"
 #include "fuzz/volume_entry.h"
@@ -24,6 +25,7 @@ const std::map<std::string, Entry>& Entries() {
     static const std::map<std::string, Entry> entries = {
         {"boot_sector", fuzz::FuzzBootSector},
         {"folders", fuzz::FuzzFolders},
+        {"mount_info", fuzz::FuzzMountInfo},
         {"record", fuzz::FuzzRecord},
         {"run_list", fuzz::FuzzRunList},
         {"volume",

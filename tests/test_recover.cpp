@@ -9,10 +9,10 @@
 
 #include "ntfs/record_texts.h"
 #include "recover/recover_file.h"
+#include "scan/scan_collector.h"
 #include "scan/scan_volume.h"
 #include "tests/fixture_support.h"
 #include "tests/record_builder.h"
-#include "tests/scan_collector.h"
 
 namespace verandol {
 namespace {

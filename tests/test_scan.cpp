@@ -5,10 +5,10 @@
 #include <map>
 
 #include "ntfs/display_settings.h"
+#include "scan/scan_collector.h"
 #include "scan/scan_volume.h"
 #include "tests/fixture_support.h"
 #include "tests/record_builder.h"
-#include "tests/scan_collector.h"
 
 namespace verandol {
 namespace {

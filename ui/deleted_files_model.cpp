@@ -7,17 +7,11 @@
 namespace verandol {
 
 QString ListColumnCaption(ListColumn column) {
-    switch (column) {
-        case ListColumn::RecordPosition: return QStringLiteral("Record Positon");
-        case ListColumn::FileName: return QStringLiteral("File Name");
-        case ListColumn::FileType: return QStringLiteral("File Type");
-        case ListColumn::FileSize: return QStringLiteral("File Size");
-        case ListColumn::CreateDate: return QStringLiteral("Create Date");
-        case ListColumn::LastModifyDate: return QStringLiteral("Last Modify Date");
-        case ListColumn::Folder: return QStringLiteral("Folder");
-        case ListColumn::Recoverable: return QStringLiteral("Recoverable");
-    }
-    return {};
+    const auto index = static_cast<std::size_t>(column);
+    if (index < kDeletedFileColumnCaptions.size()) return QString::fromLatin1(kDeletedFileColumnCaptions[index]);
+    if (index - kDeletedFileColumnCaptions.size() < kAddedColumnCaptions.size())
+        return QString::fromLatin1(kAddedColumnCaptions[index - kDeletedFileColumnCaptions.size()]);
+    return QString();
 }
 
 int ListColumnWidth(ListColumn column) {

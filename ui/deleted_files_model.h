@@ -17,8 +17,9 @@ namespace verandol {
 
 // The six designed columns, then the folder and the recoverable share.
 enum class ListColumn { RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate, Folder, Recoverable };
-inline constexpr int kListColumnCount = 6;   // the designed columns, all sorted as text
-inline constexpr int kShownColumnCount = 8;  // with Folder and Recoverable
+// The designed columns, all sorted as text.
+inline constexpr int kListColumnCount = static_cast<int>(kDeletedFileColumnCaptions.size());
+inline constexpr int kShownColumnCount = kListColumnCount + static_cast<int>(kAddedColumnCaptions.size());
 
 QString ListColumnCaption(ListColumn column);
 int ListColumnWidth(ListColumn column);

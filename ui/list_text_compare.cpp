@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "ntfs/ascii_case.h"
+
 namespace verandol {
 
 namespace {
 
-int Folded(char c) {
-    const int byte = static_cast<unsigned char>(c);
-    return (byte >= 'a' && byte <= 'z') ? byte - 32 : byte;
-}
+// Upper case, compared as unsigned bytes: letters come before '_' (95).
+int Folded(char c) { return static_cast<unsigned char>(AsciiUpper(c)); }
 
 }  // namespace
 

@@ -23,6 +23,7 @@
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
 #include "ntfs/drive_discovery.h"
+#include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
 #include "ui/deleted_files_model.h"
@@ -34,7 +35,6 @@
 #include "ui/grid_line_delegate.h"
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"
-#include "ui/output_folder_check.h"
 
 using verandol::TahomaFont;
 
@@ -48,9 +48,8 @@ namespace {
 // well within this; one that does not is left to end on its own.
 constexpr int kShutdownWaitMs = 2000;
 
-const char* const kOutputOnVolume =
-    "The output folder lies on the volume being recovered from. Choose a folder on another drive, "
-    "so the recovered files cannot overwrite the data still to be recovered.";
+const char* const kChooseAnotherDrive =
+    "Choose a folder on another drive, so the recovered files cannot overwrite the data still to be recovered.";
 
 // The design's labels grow with their text.
 void ShowText(QLabel* label, const QString& text) {
@@ -157,6 +156,7 @@ void TMainForm::BuildPanel() {
     Drive_Title->setFont(TahomaFont(17, true));
     Drive_Title->setAlignment(Qt::AlignCenter);
 
+    // "Unkown" is the product's own spelling of these start texts; keep it.
     DriveName = MakeLabel(Panel1, QStringLiteral("Disk Name: Unkown"), bold, 161, 60);
     DriveSerial = MakeLabel(Panel1, QStringLiteral("Disk Serial: Unkown"), bold, 161, 79);
     DriveSize = MakeLabel(Panel1, QStringLiteral("Disk Size: Unkown"), bold, 161, 98);
@@ -404,8 +404,11 @@ void TMainForm::btnRecoverClick() {
         verandol::ShowMessage(QStringLiteral("Please select a file to recover!"));
         return;
     }
-    if (verandol::OutputFolderOnVolume(ScanGeometry.path, DLB->Directory().toStdString())) {
-        verandol::ShowMessage(QString::fromUtf8(kOutputOnVolume));
+    const std::string refusal = verandol::OutputDeviceRefusal(ScanGeometry.path, DLB->Directory().toStdString());
+    if (!refusal.empty()) {
+        QString text = QString::fromStdString(refusal);
+        text[0] = text[0].toUpper();
+        verandol::ShowMessage(text + QStringLiteral(". ") + QString::fromUtf8(kChooseAnotherDrive));
         return;
     }
     StartRecovery(ticked);
@@ -462,7 +465,8 @@ void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); 
 
 void TMainForm::DLBChange() { edPath->setText(DLB->Directory()); }
 
-// Compares the texts of two rows in the column `SortColumn` names.
+// Compares two texts of the column being sorted; ListView1ColumnClick hands
+// it the texts of column `SortColumn`, so the compare itself needs no column.
 int TMainForm::ListView1Compare(std::string_view item1, std::string_view item2) const {
     return verandol::CompareListTexts(item1, item2);
 }

@@ -1,8 +1,4 @@
 // The deleted-files list: its model contract, the sort order and its cost.
-#include <sys/stat.h>
-
-#include <filesystem>
-
 #include <QAbstractItemModelTester>
 #include <QTest>
 #include <QTreeView>
@@ -11,7 +7,6 @@
 #include "recover/recovery_report.h"
 #include "ui/deleted_files_model.h"
 #include "ui/list_text_compare.h"
-#include "ui/output_folder_check.h"
 #include "ui/uMain.h"
 
 using verandol::DeletedFileRow;
@@ -55,8 +50,6 @@ private slots:
     void sortOnEmptyOrSingleListOnlyRemembersTheColumn();
     void twoHundredThousandRowsAppendAndSortInOrder();
     void reportListsTenFailuresThenTheRest();
-    void imageVolumeNeverRefusesItsOwnFolder();
-    void folderOnTheReadBlockDeviceIsRefused();
 };
 
 void ListModelTest::modelKeepsItsContractThroughEveryChange() {
@@ -180,26 +173,6 @@ void ListModelTest::reportListsTenFailuresThenTheRest() {
     QVERIFY(report.contains(QStringLiteral("f9 (0x9): not written, reason9")));
     QVERIFY(!report.contains(QStringLiteral("f10")));
     QVERIFY(report.endsWith(QStringLiteral("and 2 more")));
-}
-
-void ListModelTest::imageVolumeNeverRefusesItsOwnFolder() {
-    const std::string image = VERANDOL_FIXTURE_DIR "/sec512-clu4k.img";
-    QVERIFY(std::filesystem::exists(image));
-    QVERIFY(!verandol::OutputFolderOnVolume(image, VERANDOL_FIXTURE_DIR));
-}
-
-void ListModelTest::folderOnTheReadBlockDeviceIsRefused() {
-    struct stat folder {};
-    QVERIFY(stat(".", &folder) == 0);
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev", ec)) {
-        struct stat device {};
-        if (stat(entry.path().c_str(), &device) != 0 || !S_ISBLK(device.st_mode)) continue;
-        if (device.st_rdev != folder.st_dev) continue;
-        QVERIFY(verandol::OutputFolderOnVolume(entry.path().string(), "."));
-        return;
-    }
-    QSKIP("the working directory's file system has no block device node here");
 }
 
 VERANDOL_GUI_TEST_MAIN(ListModelTest)

@@ -16,11 +16,14 @@
 
 #include "gui_test_support.h"
 #include "jobs/job_control.h"
+#include "tests/loop_volume.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/uMain.h"
 
 using namespace verandol::test;
+
+Q_DECLARE_METATYPE(verandol::testing::MountDriver)
 
 namespace {
 
@@ -74,6 +77,8 @@ private slots:
     void recoveryAsFileNumberUsesRowIndices();
     void stopDuringRecoveryEndsCleanly();
     void failedRowsAreReportedAtTheEnd();
+    void recoveryOntoTheScannedDeviceIsRefused_data();
+    void recoveryOntoTheScannedDeviceIsRefused();
     void closingDuringWorkStopsTheWorkers();
 
 private:
@@ -292,6 +297,50 @@ void ScanRecoverTest::failedRowsAreReportedAtTheEnd() {
     QCOMPARE(messages.shown[0].icon, QMessageBox::NoIcon);
     QVERIFY(QFile::exists(out.filePath(QStringLiteral("main.c"))));
     QVERIFY(!QFile::exists(out.filePath(QStringLiteral("shopping.txt"))));
+}
+
+void ScanRecoverTest::recoveryOntoTheScannedDeviceIsRefused_data() {
+    QTest::addColumn<verandol::testing::MountDriver>("driver");
+    QTest::newRow("kernel") << verandol::testing::MountDriver::Kernel;
+    QTest::newRow("ntfs-3g") << verandol::testing::MountDriver::Fuse;
+}
+
+void ScanRecoverTest::recoveryOntoTheScannedDeviceIsRefused() {
+    QFETCH(verandol::testing::MountDriver, driver);
+    std::string skip;
+    auto volume = verandol::testing::LoopVolume::Attach("sec512-clu4k", &skip);
+    if (!volume || !volume->Mount(driver, &skip)) QSKIP(skip.c_str());
+    MessageCapture messages;
+    TMainForm form;
+    QVERIFY(ScanPath(form, QString::fromStdString(volume->device())));
+    QVERIFY(form.Rows()->Count() > 0);
+    form.DLB->SetDirectory(QString::fromStdString(volume->mount_point()));
+    form.CheckBox1->click();
+    form.btnRecover->click();
+    QVERIFY(!form.Recovering());
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    const QString& text = messages.shown[0].text;
+    QVERIFY2(text.startsWith(QStringLiteral("The output folder ")) &&
+                 text.contains(QString::fromStdString(" is on " + volume->device())) &&
+                 text.endsWith(QStringLiteral("Choose a folder on another drive, so the recovered files cannot "
+                                              "overwrite the data still to be recovered.")),
+             qPrintable(text));
+    QVERIFY(!QFile::exists(QString::fromStdString(volume->mount_point() + "/" + form.Rows()->Row(0).cells[1])));
+
+    // Started towards another folder, then pointed at the device before the
+    // worker reads its first row: every row is refused, none written.
+    QTemporaryDir elsewhere;
+    form.DLB->SetDirectory(elsewhere.path());
+    form.btnRecover->click();
+    form.DLB->SetDirectory(QString::fromStdString(volume->mount_point()));
+    QVERIFY(WaitForRecovery(form));
+    QCOMPARE(messages.shown.size(), std::size_t{2});
+    QVERIFY2(messages.shown[1].text.startsWith(QStringLiteral("0 of %1 ticked files were recovered.")
+                                                   .arg(form.Rows()->Count())) &&
+                 messages.shown[1].text.contains(QString::fromStdString(" is on " + volume->device())),
+             qPrintable(messages.shown[1].text));
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
+    QVERIFY(!QFile::exists(QString::fromStdString(volume->mount_point() + "/" + form.Rows()->Row(0).cells[1])));
 }
 
 void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {

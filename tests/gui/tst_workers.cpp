@@ -26,14 +26,12 @@ struct CollectedList : DeletedFileList {
     }
 };
 
-// Every row ticked and named after its file; `on_read` runs as a row is read.
+// Every row ticked and named after its file.
 struct FakeRowSource : RecoveryRowSource {
     std::vector<DeletedFileRow> rows;
     std::string folder;
-    std::function<void(int)> on_read = [](int) {};
     int RowCount() const override { return static_cast<int>(rows.size()); }
     RecoveryRowView ReadRecoveryRow(int index) const override {
-        on_read(index);
         const DeletedFileRow& row = rows[static_cast<std::size_t>(index)];
         return {true, row.position_text, row.name, true, folder, false, {}};
     }
@@ -51,7 +49,6 @@ class WorkersTest : public QObject {
     Q_OBJECT
 private slots:
     void scanThenRecoverWithoutAWindow();
-    void stopRequestEndsTheRecoveryBetweenRows();
 
 private:
     std::vector<DeletedFileRow> Scan(PublishedGeometry* published);
@@ -97,32 +94,6 @@ void WorkersTest::scanThenRecoverWithoutAWindow() {
     QCOMPARE(progress.last()[0].toInt(), source.RowCount());
     for (const testing::ManifestFile& file : manifest.Deleted())
         QCOMPARE(testing::Sha256Hex(testing::ReadWholeFile(out.path() + "/" + file.name)), file.sha256);
-}
-
-void WorkersTest::stopRequestEndsTheRecoveryBetweenRows() {
-    PublishedGeometry published;
-    FakeRowSource source;
-    source.rows = Scan(&published);
-    QVERIFY(source.rows.size() >= 3);
-    testing::TempDir out;
-    source.folder = out.path();
-    auto job = std::make_shared<JobControl>();
-    // The press lands while the worker reads row 1: that row is still
-    // recovered, row 2 is never read.
-    int highest_read = -1;
-    source.on_read = [&](int index) {
-        highest_read = index;
-        if (index == 1) job->RequestStop();
-    };
-    TRecoverThread recovery(published, source.RowCount(), &source, link_, job);
-    QSignalSpy progress(&recovery, &TRecoverThread::progress);
-    recovery.start();
-    QVERIFY(WaitForEnd(*job));
-    QVERIFY(recovery.wait(5000));
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(highest_read, 1);
-    QCOMPARE(progress.size(), 2);
-    QCOMPARE(out.Entries().size(), std::size_t{2});
 }
 
 QTEST_GUILESS_MAIN(WorkersTest)

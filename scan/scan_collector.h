@@ -1,4 +1,5 @@
-// Records everything a scan reports, for tests.
+// Keeps everything a scan reports, for callers that look at a whole scan
+// once it has ended rather than as it goes: the tests and the fuzzers.
 #pragma once
 
 #include <functional>
@@ -6,7 +7,7 @@
 
 #include "scan/scan_volume.h"
 
-namespace verandol::testing {
+namespace verandol {
 
 struct ScanCollector : ScanEvents {
     std::vector<std::string> texts;  // every label text, in order
@@ -42,4 +43,4 @@ struct ScanCollector : ScanEvents {
     }
 };
 
-}  // namespace verandol::testing
+}  // namespace verandol

@@ -1,0 +1,103 @@
+#include "recover/output_device_check.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "ntfs/volume.h"
+#include "recover/block_devices.h"
+#include "recover/mount_info.h"
+
+namespace verandol {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A block device the folder's files may be written to.
+struct Target {
+    std::uint64_t device = 0;
+    std::string name;     // how the refusal names it
+    std::string fs_type;  // set when the device was found as a mount's source
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code error;
+    const fs::path canonical = fs::canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+// The folder's own device, and the block device its mount reads, if any.
+std::vector<Target> TargetsOf(const std::string& folder, const SystemTables& tables) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) return {};
+    std::vector<Target> targets{{info.st_dev, {}, {}}};
+    const auto mount = MountHolding(ParseMountInfo(ReadAll(tables.mountinfo)), info.st_dev, Canonical(folder));
+    struct stat source {};
+    if (mount && stat(mount->source.c_str(), &source) == 0 && S_ISBLK(source.st_mode) &&
+        source.st_rdev != info.st_dev)
+        targets.push_back({source.st_rdev, mount->source, mount->fs_type});
+    return targets;
+}
+
+std::string RefusalText(const std::string& folder, const Target& target, const std::string& device_name,
+                        const std::string& volume_path, bool same) {
+    std::string text = "the output folder " + folder + " is on " + device_name;
+    if (!target.fs_type.empty()) text += " (mounted as " + target.fs_type + ")";
+    if (!same) text += ", which shares its blocks with " + volume_path;
+    return text + ", the volume being read";
+}
+
+bool SameFile(const std::string& a, const struct stat& b) {
+    struct stat info {};
+    return !a.empty() && stat(a.c_str(), &info) == 0 && info.st_dev == b.st_dev && info.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::string OutputDeviceRefusal(const std::string& volume_path, const std::string& folder,
+                                const SystemTables& tables) {
+    struct stat volume_info {};
+    if (stat(volume_path.c_str(), &volume_info) != 0) return {};
+    const std::vector<Target> targets = TargetsOf(folder, tables);
+
+    if (S_ISBLK(volume_info.st_mode)) {
+        // The device as the read will see it; a node this process may not
+        // open is judged by its number all the same.
+        const auto volume = VolumeFile::Open(volume_path);
+        const std::uint64_t device = volume ? volume->DeviceId() : volume_info.st_rdev;
+        const std::vector<BlockDevice> family = OverlappingBlockDevices(device, tables.sysfs);
+        for (const Target& target : targets) {
+            auto member = std::find_if(family.begin(), family.end(),
+                                       [&](const BlockDevice& m) { return m.device == target.device; });
+            if (member == family.end()) continue;
+            const bool same = target.device == device;
+            const std::string name =
+                !target.name.empty() ? target.name : same ? volume_path : "/dev/" + member->name;
+            return RefusalText(folder, target, name, volume_path, same);
+        }
+        return {};
+    }
+    // An image file: only a loop device reading it (or a partition of one) can write into it.
+    for (const Target& target : targets) {
+        for (const BlockDevice& member : OverlappingBlockDevices(target.device, tables.sysfs)) {
+            if (!SameFile(LoopBackingFile(member.device, tables.sysfs), volume_info)) continue;
+            const std::string name = !target.name.empty() ? target.name : "/dev/" + member.name;
+            return RefusalText(folder, target, name + ", a loop device reading " + volume_path, volume_path, true);
+        }
+    }
+    return {};
+}
+
+}  // namespace verandol
