@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,9 +15,33 @@ namespace verandol::cli {
 namespace {
 
 struct PendingLine {
-    std::size_t end;  // where its text ends in the shared buffer
+    std::uint32_t chunk, start, length;  // where its text lies in the buffers
     int recoverable;
-    bool accepted;    // by the filters that need no folder
+    bool accepted;  // by the filters that need no folder
+};
+
+// Texts kept in 1 MiB pieces that never move once written, so a million
+// rows are neither copied on growth nor held twice.
+class TextChunks {
+public:
+    PendingLine Add(const std::string& text, int recoverable) {
+        if (chunks_.empty() || chunks_.back().size() + text.size() > chunks_.back().capacity()) {
+            chunks_.emplace_back();
+            chunks_.back().reserve(std::max<std::size_t>(kChunkBytes, text.size()));
+        }
+        std::string& chunk = chunks_.back();
+        const auto start = static_cast<std::uint32_t>(chunk.size());
+        chunk += text;
+        return {static_cast<std::uint32_t>(chunks_.size() - 1), start, static_cast<std::uint32_t>(text.size()),
+                recoverable, true};
+    }
+    void Write(const PendingLine& line) const {
+        std::fwrite(chunks_[line.chunk].data() + line.start, 1, line.length, stdout);
+    }
+
+private:
+    static constexpr std::size_t kChunkBytes = 1 << 20;
+    std::vector<std::string> chunks_;
 };
 
 void PrintLine(const std::string& line) {
@@ -51,24 +77,21 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         if (!json) PrintLine(TsvHeader());
     };
     // A row's folder is known only after the walk: each line waits as the
-    // text before its folder, all in one buffer, so a million rows stay cheap.
-    std::string before_folders;
+    // text before its folder.
+    TextChunks before_folders;
     std::vector<PendingLine> pending;
     hooks.row = [&](DeletedFileRow row) {
-        const bool accepted = filters.filter.AcceptsBeforeFolder(row);
-        if (accepted) before_folders += json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row);
-        pending.push_back({before_folders.size(), row.recoverable, accepted});
+        if (!filters.filter.AcceptsBeforeFolder(row)) return pending.push_back({0, 0, 0, row.recoverable, false});
+        pending.push_back(before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable));
     };
     hooks.folders = [&](std::vector<std::string> folders) {
-        std::size_t start = 0;
         for (std::size_t i = 0; i < pending.size(); ++i) {
             const PendingLine& line = pending[i];
             const std::string folder = i < folders.size() ? std::move(folders[i]) : std::string();
             if (line.accepted && filters.filter.AcceptsFolder(folder)) {
-                std::fwrite(before_folders.data() + start, 1, line.end - start, stdout);
+                before_folders.Write(line);
                 PrintLine(json ? JsonRowFromFolder(folder, line.recoverable) : TsvRowFromFolder(folder, line.recoverable));
             }
-            start = line.end;
         }
     };
 
