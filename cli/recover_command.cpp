@@ -7,12 +7,14 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/filter_options.h"
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/text_escape.h"
 #include "cli/unique_paths.h"
 #include "cli/volume_scan.h"
 #include "ntfs/ascii_case.h"
+#include "recover/kept_folders.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
@@ -25,6 +27,7 @@ struct RecoverArgs {
     std::string volume;
     std::string out_dir;
     bool name_by_index = false;
+    bool keep_folders = false;
     bool allow_same_device = false;
     std::vector<std::string> positions;
 };
@@ -34,6 +37,7 @@ struct RecoverArgs {
 struct ListedFile {
     std::string position_text;
     std::string name;
+    std::string folder;
     int index = 0;
 };
 
@@ -80,12 +84,16 @@ bool IsDirectory(const std::string& path) {
 
 }  // namespace
 
-int RecoverCommand(const std::vector<std::string>& args) {
+int RecoverCommand(const std::vector<std::string>& all_args) {
+    const FilterArgs filters = TakeFilterOptions(all_args);
+    if (!filters.error.empty()) return Fail(kExitUsage, "recover: " + filters.error);
     RecoverArgs parsed;
     std::vector<std::string> operands;
-    for (const std::string& arg : args) {
+    for (const std::string& arg : filters.rest) {
         if (arg == "--name-by-index") {
             parsed.name_by_index = true;
+        } else if (arg == "--keep-folders") {
+            parsed.keep_folders = true;
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -111,9 +119,15 @@ int RecoverCommand(const std::vector<std::string>& args) {
     int listed = 0;
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
-        if (Asked(parsed.positions, row.position_text))
-            files.push_back({std::move(row.position_text), std::move(row.name), listed});
+        if (Asked(parsed.positions, row.position_text) && filters.filter.AcceptsBeforeFolder(row))
+            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed});
         ++listed;
+    };
+    // Folders come after the walk, one per listed row.
+    hooks.folders = [&](std::vector<std::string> folders) {
+        for (ListedFile& file : files)
+            if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
+        std::erase_if(files, [&](const ListedFile& file) { return !filters.filter.AcceptsFolder(file.folder); });
     };
     const ScanOutcome outcome = RunScan(parsed.volume, hooks);
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
@@ -123,6 +137,7 @@ int RecoverCommand(const std::vector<std::string>& args) {
     const std::vector<Job> jobs = JobsFor(parsed.positions, files);
     const std::atomic<bool>& interrupted = CatchInterrupt();
     UniquePaths paths;
+    KeptFolders kept(parsed.out_dir);
     ProgressLine progress("Recovering");
     bool all_done = true;
     long long finished = 0;
@@ -134,17 +149,26 @@ int RecoverCommand(const std::vector<std::string>& args) {
             ++finished;
             continue;
         }
-        const std::string path =
-            paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.file->name, job.file->index));
+        const Outcome<std::string> path =
+            parsed.keep_folders
+                ? kept.PathFor(job.file->folder, job.file->name, job.file->index, !parsed.name_by_index)
+                : paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.file->name, job.file->index));
+        if (!path) {
+            PrintLine({"failed", job.asked, path.reason()});
+            all_done = false;
+            ++finished;
+            continue;
+        }
         const RecoverResult result =
             RecoverFile(outcome.geometry->path, job.file->position_text, outcome.geometry->geometry,
-                        outcome.geometry->mft_runs, path, &interrupted);
+                        outcome.geometry->mft_runs, *path, &interrupted,
+                        outcome.geometry->bitmap ? &*outcome.geometry->bitmap : nullptr);
         if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
         switch (result.status) {
-            case RecoverStatus::Written: PrintLine({"written", job.asked, path}); break;
+            case RecoverStatus::Written: PrintLine({"written", job.asked, *path}); break;
             case RecoverStatus::Incomplete:
-                PrintLine({"incomplete", job.asked, path, result.reason});
+                PrintLine({"incomplete", job.asked, *path, result.reason});
                 all_done = false;
                 break;
             case RecoverStatus::NotWritten:

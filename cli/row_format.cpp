@@ -15,23 +15,45 @@ std::string JsonUtc(std::uint64_t ntfs_time) {
     return text ? JsonString(*text) : "null";
 }
 
+std::string RecoverableText(int recoverable) {
+    return recoverable == DeletedFileRow::kRecoverableUnknown ? std::string() : std::to_string(recoverable);
+}
+
 }  // namespace
 
 std::string TsvHeader() {
     const auto& c = kDeletedFileColumnCaptions;
-    return TsvLine({c[0], c[1], c[2], c[3], c[4], c[5]});
+    const auto& added = kAddedColumnCaptions;
+    return TsvLine({c[0], c[1], c[2], c[3], c[4], c[5], added[0], added[1]});
+}
+
+std::string TsvRowBeforeFolder(const DeletedFileRow& row) {
+    return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text}) + '\t';
+}
+
+std::string TsvRowFromFolder(const std::string& folder, int recoverable) {
+    return TsvLine({folder, RecoverableText(recoverable)});
 }
 
 std::string TsvRow(const DeletedFileRow& row) {
-    return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text});
+    return TsvRowBeforeFolder(row) + TsvRowFromFolder(row.folder, row.recoverable);
 }
 
-std::string JsonRow(const DeletedFileRow& row) {
+std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
     return "{\"position\":" + JsonString(row.position_text) + ",\"name\":" + JsonString(row.name) +
            ",\"type\":" + JsonString(row.type) + ",\"size\":" + std::to_string(row.size) +
            ",\"created\":" + JsonString(row.created_text) + ",\"modified\":" + JsonString(row.modified_text) +
            ",\"created_utc\":" + JsonUtc(row.created_time) + ",\"modified_utc\":" + JsonUtc(row.modified_time) +
+           ",\"path\":";
+}
+
+std::string JsonRowFromFolder(const std::string& folder, int recoverable) {
+    return JsonString(folder) + ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) +
            "}";
+}
+
+std::string JsonRow(const DeletedFileRow& row) {
+    return JsonRowBeforeFolder(row) + JsonRowFromFolder(row.folder, row.recoverable);
 }
 
 }  // namespace verandol::cli

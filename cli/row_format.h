@@ -11,9 +11,15 @@ namespace verandol::cli {
 // same names a person sees.
 std::string TsvHeader();
 std::string TsvRow(const DeletedFileRow& row);
+// The same line in two parts, since a row's folder is known only after the
+// walk: everything before the folder (its tab included), then the rest.
+std::string TsvRowBeforeFolder(const DeletedFileRow& row);
+std::string TsvRowFromFolder(const std::string& folder, int recoverable);
 
 // The display texts for people, plus UTC texts for scripts that compare
 // times across machines in different zones.
 std::string JsonRow(const DeletedFileRow& row);
+std::string JsonRowBeforeFolder(const DeletedFileRow& row);
+std::string JsonRowFromFolder(const std::string& folder, int recoverable);
 
 }  // namespace verandol::cli

@@ -1,15 +1,48 @@
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/filter_options.h"
 #include "cli/row_format.h"
 #include "cli/volume_scan.h"
 
 namespace verandol::cli {
 
 namespace {
+
+struct PendingLine {
+    std::uint32_t chunk, start, length;  // where its text lies in the buffers
+    int recoverable;
+    bool accepted;  // by the filters that need no folder
+};
+
+// Texts kept in 1 MiB pieces that never move once written, so a million
+// rows are neither copied on growth nor held twice.
+class TextChunks {
+public:
+    PendingLine Add(const std::string& text, int recoverable) {
+        if (chunks_.empty() || chunks_.back().size() + text.size() > chunks_.back().capacity()) {
+            chunks_.emplace_back();
+            chunks_.back().reserve(std::max<std::size_t>(kChunkBytes, text.size()));
+        }
+        std::string& chunk = chunks_.back();
+        const auto start = static_cast<std::uint32_t>(chunk.size());
+        chunk += text;
+        return {static_cast<std::uint32_t>(chunks_.size() - 1), start, static_cast<std::uint32_t>(text.size()),
+                recoverable, true};
+    }
+    void Write(const PendingLine& line) const {
+        std::fwrite(chunks_[line.chunk].data() + line.start, 1, line.length, stdout);
+    }
+
+private:
+    static constexpr std::size_t kChunkBytes = 1 << 20;
+    std::vector<std::string> chunks_;
+};
 
 void PrintLine(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -18,7 +51,10 @@ void PrintLine(const std::string& line) {
 
 }  // namespace
 
-int ScanCommand(const std::vector<std::string>& args) {
+int ScanCommand(const std::vector<std::string>& all_args) {
+    const FilterArgs filters = TakeFilterOptions(all_args);
+    if (!filters.error.empty()) return Fail(kExitUsage, "scan: " + filters.error);
+    const std::vector<std::string>& args = filters.rest;
     bool json = false;
     std::vector<std::string> operands;
     for (const std::string& arg : args) {
@@ -40,7 +76,24 @@ int ScanCommand(const std::vector<std::string>& args) {
         for (const std::string& figure : figures) PrintLine("# " + figure);
         if (!json) PrintLine(TsvHeader());
     };
-    hooks.row = [json](DeletedFileRow row) { PrintLine(json ? JsonRow(row) : TsvRow(row)); };
+    // A row's folder is known only after the walk: each line waits as the
+    // text before its folder.
+    TextChunks before_folders;
+    std::vector<PendingLine> pending;
+    hooks.row = [&](DeletedFileRow row) {
+        if (!filters.filter.AcceptsBeforeFolder(row)) return pending.push_back({0, 0, 0, row.recoverable, false});
+        pending.push_back(before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable));
+    };
+    hooks.folders = [&](std::vector<std::string> folders) {
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            const PendingLine& line = pending[i];
+            const std::string folder = i < folders.size() ? std::move(folders[i]) : std::string();
+            if (line.accepted && filters.filter.AcceptsFolder(folder)) {
+                before_folders.Write(line);
+                PrintLine(json ? JsonRowFromFolder(folder, line.recoverable) : TsvRowFromFolder(folder, line.recoverable));
+            }
+        }
+    };
 
     const ScanOutcome outcome = RunScan(operands[0], hooks);
     if (outcome.end != ScanEnd::Completed) {
@@ -48,6 +101,7 @@ int ScanCommand(const std::vector<std::string>& args) {
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);
     }
     PrintLine("# Deleted Files: " + std::to_string(outcome.rows));
+    PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
     if (std::fflush(stdout) != 0) return Fail(kExitUsage, "cannot write the listing");
     return kExitDone;
 }

@@ -6,6 +6,7 @@ const char* UsageText() {
     return R"usage(Usage:
   verandol-cli scan VOLUME [--json]
   verandol-cli recover VOLUME OUTDIR [--name-by-index] [POSITION...]
+  (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli --help
 
@@ -39,6 +40,9 @@ Options:
   --name-by-index   (recover) Name each file File_N, N being its row index
                     in the scan's list (counting from 0), instead of its own
                     name from the volume.
+  --keep-folders    (recover) Put each file into its folder path below
+                    OUTDIR, creating the folders; a folder whose record was
+                    reused is written _lost_folder_N.
   --allow-same-device
                     (recover) Write into OUTDIR even when it lies on the
                     device being read (or on a disk or partition sharing its
@@ -46,24 +50,39 @@ Options:
                     there may overwrite data still to be recovered.
   -h, --help        Shows this text.
 
+Filters (scan and recover), all of which a file must pass:
+  --name GLOB       the file name matches GLOB (*, ?, [...]; letter case ignored)
+  --folder GLOB     the folder path matches GLOB, e.g. '/Users/*'
+  --min-size N      the file holds at least N bytes
+  --recoverable     none of the file's clusters is in use by another file
+
 Output of scan:
   First the volume's figures, each on a line starting with "# ":
     # Disk Name: ...      # Disk Serial: ...     # Drive Size: N KB
     # MFT Location: 0x... # MFT Size: N KB       # All Files: N
-  then one line per deleted file, and last "# Deleted Files: N".
+  then one line per deleted file (once the whole MFT has been read), and
+  last "# Deleted Files: N" and "# Recoverable Files: N", which count every
+  deleted file found, filtered or not ("recoverable" meaning 100%).
   TSV (default): a header line with the column names
     Record Positon, File Name, File Type, File Size, Create Date,
-    Last Modify Date
+    Last Modify Date, Folder, Recoverable
   and tab-separated fields in which tab, newline, carriage return and
   backslash are written \t, \n, \r and \\.
   JSON (--json): keys "position" (e.g. "0x4C00"), "name", "type", "size"
   (a number of bytes), "created" and "modified" (dates as in your locale, ""
   when there is none), "created_utc" and "modified_utc" (ISO 8601 UTC such as
-  "2024-05-01T12:00:00Z", or null).
+  "2024-05-01T12:00:00Z", or null), "path" (the folder, e.g. "/Users/ann", or
+  "<lost folder #N>/..." when a folder's record was reused) and "recoverable".
+  Folder and Recoverable: the share, 0 to 100, of the file's clusters that
+  no other file uses now (empty in TSV, null in JSON, when the volume's
+  cluster bitmap cannot be read). It is an estimate: a free cluster may have
+  been overwritten and freed again.
 
 Output of recover, one tab-separated line per file asked for:
     written      POSITION  OUTPUT-PATH
-    incomplete   POSITION  OUTPUT-PATH  REASON   (unreadable parts are zeros)
+    incomplete   POSITION  OUTPUT-PATH  REASON   (unreadable parts are zeros,
+                                                or other files now use some
+                                                of its clusters)
     failed       POSITION  REASON                (nothing written)
   with the fields escaped as in the TSV listing.
   Files are named as on the volume, with characters a Linux name cannot hold

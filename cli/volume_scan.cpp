@@ -30,7 +30,11 @@ public:
     void Progress(int position) override { progress_.Update(position, total_, "records"); }
     void Row(DeletedFileRow row) override {
         ++outcome_.rows;
+        if (row.recoverable == 100) ++outcome_.recoverable_rows;
         if (hooks_.row) hooks_.row(std::move(row));
+    }
+    void Folders(std::vector<std::string> folders) override {
+        if (hooks_.folders) hooks_.folders(std::move(folders));
     }
     bool StopRequested() override { return false; }
     void Ended(ScanEnd end, const std::string& reason) override {

@@ -14,6 +14,7 @@ struct ScanOutcome {
     std::vector<std::string> figures;  // "Disk Name: ..." and the rest, in the window's order
     std::optional<PublishedGeometry> geometry;
     long long rows = 0;
+    long long recoverable_rows = 0;  // rows whose data is 100% unclaimed
     ScanEnd end = ScanEnd::Failed;
     std::string reason;
 };
@@ -22,7 +23,10 @@ struct ScanHooks {
     // Called once the volume is known to be NTFS and the walk begins, with
     // every figure but the deleted-file count.
     std::function<void(const std::vector<std::string>& figures)> walk_starting;
+    // Every row, in record order, as the walk finds it: its folder is not known yet.
     std::function<void(DeletedFileRow row)> row;
+    // After the walk, one folder per row, in the order of the rows.
+    std::function<void(std::vector<std::string> folders)> folders;
 };
 
 // Scans `volume_path`, showing progress on a terminal. The command line

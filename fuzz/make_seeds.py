@@ -138,3 +138,15 @@ ntfs_boot = clu512[:512]
 for lba in (4, 18, 38):
     chain[lba * 512:(lba + 1) * 512] = ntfs_boot
 write("disk", "mbr-chain", bytes(chain))
+# Record 6 (the cluster bitmap's) and the folder volume's own records: the
+# whole tree, and the lost folder's corner of it alone.
+folders = (images / "folders.img").read_bytes()
+g = json.loads((fixtures / "folders.folders.json").read_text())["geometry"]
+
+
+def folder_record(n):
+    return folders[g["mft_offset"] + n * g["record_size"]:g["mft_offset"] + (n + 1) * g["record_size"]]
+
+
+write("folders", "folders-tree", folder_record(6) + b"".join(folder_record(n) for n in range(64, 92)))
+write("folders", "folders-lost", folder_record(6) + b"".join(folder_record(n) for n in range(64, 69)))

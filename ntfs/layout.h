@@ -33,7 +33,7 @@ inline constexpr std::size_t kSignature = 0;        // "FILE"
 inline constexpr std::size_t kUsaOffset = 4;        // u16: update sequence array offset
 inline constexpr std::size_t kUsaCount = 6;         // u16: entries, the sequence number included
 inline constexpr std::size_t kLogSequence = 8;      // u64 (not read)
-inline constexpr std::size_t kSequenceNumber = 16;  // u16
+inline constexpr std::size_t kSequenceNumber = 16;  // u16: bumped each time the record is freed
 inline constexpr std::size_t kLinkCount = 18;       // u16 (not read)
 inline constexpr std::size_t kFirstAttribute = 20;  // u16
 inline constexpr std::size_t kFlags = 22;           // u16: 0x0001 in use, 0x0002 directory
@@ -111,7 +111,7 @@ static_assert(kModificationTime + 8 <= 40);  // a 48-byte value still holds both
 
 // --- $FILE_NAME, offsets from the attribute's first byte -------------------
 namespace file_name {
-inline constexpr std::size_t kParentReference = 24;  // (not read)
+inline constexpr std::size_t kParentReference = 24;  // u64: folder's record (48 bits), sequence (16)
 inline constexpr std::size_t kTimes = 32;            // four NTFS times (not read)
 inline constexpr std::size_t kAllocatedSize = 64;    // (not read)
 inline constexpr std::size_t kRealSize = 72;         // (not read)

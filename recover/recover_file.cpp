@@ -10,6 +10,7 @@
 #include "ntfs/listed_attributes.h"
 #include "ntfs/mft_map.h"
 #include "ntfs/record_texts.h"
+#include "recover/cluster_reuse_check.h"
 #include "recover/data_layout.h"
 #include "recover/data_streaming.h"
 #include "recover/data_writer.h"
@@ -56,7 +57,7 @@ Outcome<std::vector<std::vector<std::uint8_t>>> FindDataPieces(ByteSource& volum
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop) {
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap) {
     auto position = ParsePositionCaption(position_text);
     // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
     // overlapping copy and warns.
@@ -110,16 +111,17 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     }
     if (writer.Stopped()) return NotWritten("stopped");
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
-    if (!writer.Missing().empty()) return {RecoverStatus::Incomplete, writer.Missing()};
-    return {RecoverStatus::Written, {}};
+    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, writer.Missing()};
+    return WithClusterReuseNote(std::move(result), volume, data, geometry, bitmap);
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
-                          const std::string& output_path, const std::atomic<bool>* stop) {
+                          const std::string& output_path, const std::atomic<bool>* stop,
+                          const BitmapExtent* bitmap) {
     Outcome<OpenedVolume> volume = OpenVolume(volume_path);
     if (!volume) return NotWritten(volume.reason());
-    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop);
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap);
 }
 
 }  // namespace verandol

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/run_list.h"
 #include "ntfs/volume.h"
@@ -34,14 +35,17 @@ struct RecoverResult {
 // are zeros; an encrypted file is not written. The data goes to a temporary file in the same
 // folder that replaces `output_path` only once every byte is written and
 // closed. `stop`, when given, is polled between streamed pieces; a stop
-// removes the temporary file and reports NotWritten.
+// removes the temporary file and reports NotWritten. With the scan's
+// `bitmap`, a file some of whose clusters other files now use is reported
+// Incomplete (it is still written).
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop = nullptr);
+                          const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr);
 
 // Opens the volume read-only for the one call.
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
-                          const std::string& output_path, const std::atomic<bool>* stop = nullptr);
+                          const std::string& output_path, const std::atomic<bool>* stop = nullptr,
+                          const BitmapExtent* bitmap = nullptr);
 
 }  // namespace verandol

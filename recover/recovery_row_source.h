@@ -12,6 +12,8 @@ struct RecoveryRowView {
     std::string name;      // the "File Name" cell
     bool own_name = true;  // rb1: named after the file, else "File_" and the row index
     std::string folder;    // the output folder
+    bool keep_folders = false;  // into the row's folder path below the output folder
+    std::string row_folder;     // the "Folder" cell
 };
 
 // Called on the window's thread while the worker waits: ticks, the sort order,

@@ -6,6 +6,7 @@
 
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
+#include "recover/kept_folders.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
@@ -23,7 +24,10 @@ void TRecoverThread::Execute() {
     verandol::CallOnWindowThread(link_, [&] { rows = rows_->RowCount(); });
     int position = 0;
     int recovered = 0;
+    int incomplete = 0;
     std::vector<verandol::RecoveryFailure> failures;
+    std::optional<verandol::KeptFolders> kept;
+    std::string kept_root, last_folder;
     // The window checked the folder at the press, but a new one may be
     // chosen while the recovery runs: each folder is checked as it first comes.
     std::optional<std::string> checked_folder;
@@ -40,11 +44,19 @@ void TRecoverThread::Execute() {
             folder_refusal = verandol::OutputDeviceRefusal(geometry_.path, row.folder);
         }
         verandol::RecoverResult result{verandol::RecoverStatus::NotWritten, folder_refusal};
+        last_folder = row.folder;
         try {
-            if (folder_refusal.empty())
-                result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, geometry_.mft_runs,
-                                               verandol::OutputPath(row.folder, row.own_name, row.name, index),
-                                               &job_->AbandonFlag());
+            // The output folder may change between rows; the kept folders follow it.
+            if (folder_refusal.empty()) {
+                if (row.keep_folders && (!kept || kept_root != row.folder)) kept.emplace(kept_root = row.folder);
+                const verandol::Outcome<std::string> output =
+                    row.keep_folders ? kept->PathFor(row.row_folder, row.name, index, true)
+                                     : verandol::OutputPath(row.folder, row.own_name, row.name, index);
+                result = output ? verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry,
+                                                        geometry_.mft_runs, *output, &job_->AbandonFlag(),
+                                                        geometry_.bitmap ? &*geometry_.bitmap : nullptr)
+                                : verandol::RecoverResult{verandol::RecoverStatus::NotWritten, output.reason()};
+            }
         } catch (const std::exception& error) {
             result = {verandol::RecoverStatus::NotWritten, error.what()};
         }
@@ -53,6 +65,7 @@ void TRecoverThread::Execute() {
         switch (result.status) {
             case verandol::RecoverStatus::Written: ++recovered; break;
             case verandol::RecoverStatus::Incomplete:
+                ++incomplete;
                 failures.push_back({row.name, row.caption, true, result.reason});
                 break;
             case verandol::RecoverStatus::NotWritten:
@@ -62,6 +75,8 @@ void TRecoverThread::Execute() {
         emit progress(++position);
     }
 
+    emit summary(recovered, incomplete, static_cast<int>(failures.size()) - incomplete,
+                 QString::fromStdString(last_folder));
     emit ended(QString::fromStdString(verandol::RecoveryReport(ticked_, recovered, failures)));
     job_->Finished();
 }

@@ -1,6 +1,7 @@
 // What the scan worker needs of the list it fills.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "scan/deleted_file_row.h"
@@ -14,6 +15,9 @@ public:
     virtual ~DeletedFileList() = default;
     // Appends the rows after the present ones, unticked, and updates the count shown.
     virtual void AddDeletedFileRow(std::vector<DeletedFileRow> rows) = 0;
+    // After the walk: the folder of every row added since the list was
+    // emptied, in the order they were added.
+    virtual void SetFolders(std::vector<std::string> folders) { (void)folders; }
 };
 
 }  // namespace verandol

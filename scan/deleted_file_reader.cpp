@@ -6,19 +6,25 @@
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/record_texts.h"
+#include "scan/folder_paths.h"
 
 namespace verandol {
 
-std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position) {
+std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position, ByteSpan* data) {
     if (!IsDeletedFileRecord(record) || IsExtensionRecord(record)) return std::nullopt;
 
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;
-    auto units = ReadFileNameUnits(FindAttribute(record, layout::attr::kFileName, true));
+    ByteSpan file_name = FindAttribute(record, layout::attr::kFileName, true);
+    auto units = ReadFileNameUnits(file_name);
     if (!units) return std::nullopt;
-    auto size = ReadListedDataSize(FindAttribute(record, layout::attr::kData, false));
+    const ByteSpan data_attribute = FindAttribute(record, layout::attr::kData, false);
+    auto size = ReadListedDataSize(data_attribute);
     if (!size) return std::nullopt;
-    return MakeDeletedFileRow(position, *units, *size, *times);
+    if (data) *data = data_attribute;
+    DeletedFileRow row = MakeDeletedFileRow(position, *units, *size, *times);
+    row.parent_reference = ReadParentReference(file_name).value_or(0);
+    return row;
 }
 
 DeletedFileRow MakeDeletedFileRow(std::int64_t position, std::u16string_view units, std::int64_t size,

@@ -15,7 +15,8 @@ namespace verandol {
 // standard-information, file-name (DOS-only names passed over) and data
 // attributes. Extension records (their header names a base record) are parts
 // of another file and never make a row.
-std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position);
+// `data`, when given, is set to the record's $DATA for the caller's own use.
+std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position, ByteSpan* data = nullptr);
 
 // The row's texts from the values found, wherever they were found.
 DeletedFileRow MakeDeletedFileRow(std::int64_t position, std::u16string_view units, std::int64_t size,

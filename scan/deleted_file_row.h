@@ -13,6 +13,8 @@ namespace verandol {
 // scripts read the header line.
 inline constexpr std::array<const char*, 6> kDeletedFileColumnCaptions = {
     "Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date"};
+// The two columns after them: where the file was and how much is left of it.
+inline constexpr std::array<const char*, 2> kAddedColumnCaptions = {"Folder", "Recoverable"};
 
 struct DeletedFileRow {
     std::int64_t position = 0;   // the record's byte position on the volume
@@ -25,6 +27,13 @@ struct DeletedFileRow {
     std::uint64_t modified_time = 0;
     std::string created_text;    // local date-time text, empty when there is none
     std::string modified_text;
+    std::uint64_t parent_reference = 0;  // the folder's file reference, from the file name
+    // The folder from the root ("/Users/ann", "<lost folder #N>/sub"); the
+    // scan fills it in once the walk has seen every folder (ScanEvents::Folders).
+    std::string folder;
+    // Share of the data's clusters still free, 0 to 100; -1 when unknown.
+    int recoverable = kRecoverableUnknown;
+    static constexpr int kRecoverableUnknown = -1;
 };
 
 }  // namespace verandol

@@ -5,6 +5,7 @@
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
 #include "scan/deleted_file_reader.h"
+#include "scan/folder_paths.h"
 
 namespace verandol {
 
@@ -18,7 +19,9 @@ std::optional<DeletedFileRow> ReadListedFileRow(ByteSource& volume, const MftMap
     auto size = ReadListedDataSize(found.data.front().attribute);
     if (!size) return std::nullopt;
     const std::u16string units = ReadFileNameUnits(found.file_name).value_or(std::u16string());
-    return MakeDeletedFileRow(position, units, *size, *times);
+    DeletedFileRow row = MakeDeletedFileRow(position, units, *size, *times);
+    row.parent_reference = ReadParentReference(found.file_name).value_or(0);
+    return row;
 }
 
 }  // namespace verandol

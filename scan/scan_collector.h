@@ -16,6 +16,7 @@ struct ScanCollector : ScanEvents {
     int last_progress = 0;
     int progress_calls = 0;
     std::vector<DeletedFileRow> rows;
+    int folder_calls = 0;
     std::optional<ScanEnd> end;
     std::string reason;
     std::function<bool(const ScanCollector&)> stop_when = [](const ScanCollector&) { return false; };
@@ -31,6 +32,10 @@ struct ScanCollector : ScanEvents {
         ++progress_calls;
     }
     void Row(DeletedFileRow row) override { rows.push_back(std::move(row)); }
+    void Folders(std::vector<std::string> folders) override {
+        folder_calls++;
+        for (std::size_t i = 0; i < rows.size() && i < folders.size(); ++i) rows[i].folder = std::move(folders[i]);
+    }
     bool StopRequested() override { return stop_when(*this); }
     void Ended(ScanEnd e, const std::string& r) override {
         end = e;

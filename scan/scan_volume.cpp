@@ -15,6 +15,7 @@
 #include "scan/deleted_file_reader.h"
 #include "scan/listed_file_reader.h"
 #include "scan/mft_record_reader.h"
+#include "scan/row_details.h"
 
 namespace verandol {
 
@@ -72,7 +73,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     // The same "0x" and at least two upper-case digits as a row's position.
     events.MftLocation("MFT Location: " + PositionCaption(layout.mft_offset));
-    events.GeometryPublished({drive_name, path, layout.geometry, {}});
+    PublishedGeometry published{drive_name, path, layout.geometry, {}, std::nullopt};
+    events.GeometryPublished(published);
 
     const Outcome<MftExtent> mft = ReadMftExtent(volume, layout);
     if (!mft) return events.Ended(ScanEnd::Failed, mft.reason());
@@ -81,25 +83,43 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     if (count < layout::record::kFirstUserRecord)
         return events.Ended(ScanEnd::Failed, "the MFT holds fewer than 16 records");
 
-    events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
     // Recovery reads records through the same map as the walk.
-    events.GeometryPublished({drive_name, path, layout.geometry, mft->runs});
+    published.mft_runs = mft->runs;
     MftRecordReader reader(volume, layout.geometry, mft->runs);
+    published.bitmap = ReadVolumeBitmap(reader, layout.geometry);
+    events.GeometryPublished(published);
+    events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
+    RowDetails details(volume, layout.geometry, published.bitmap);
     std::vector<std::uint8_t> record(layout.geometry.RecordSize);
     const std::int64_t readable_end = std::min(count, reader.ReadableLimit());
     for (std::int64_t i = layout::record::kFirstUserRecord; i < readable_end; ++i) {
-        if (events.StopRequested()) return events.Ended(ScanEnd::Stopped, {});
+        if (events.StopRequested()) {
+            events.Folders(details.TakeFolders());
+            return events.Ended(ScanEnd::Stopped, {});
+        }
         events.Progress(static_cast<int>(i - layout::record::kFirstUserRecord + 1));
         auto position = reader.Read(i, record);
+        if (!position) continue;
+        if (FolderPaths::IsFolderRecord(record)) {
+            details.NoteFolder(i, record);
+            continue;
+        }
         // Most records are in use: pass them over before the fixups.
-        if (!position || !IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
+        if (!IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
+        // A file whose $DATA lies in extension records has no single run list
+        // to count against the bitmap: its share stays unknown.
+        ByteSpan data;
         auto row = HasAttributeList(record)
                        ? ReadListedFileRow(volume, reader.Map(), layout.geometry, record, i, *position)
-                       : ReadDeletedFileRow(record, *position);
-        if (row) events.Row(std::move(*row));
+                       : ReadDeletedFileRow(record, *position, &data);
+        if (row) {
+            details.Complete(*row, data);
+            events.Row(std::move(*row));
+        }
     }
     // The records past what the volume can deliver count as walked.
     if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
+    events.Folders(details.TakeFolders());
     events.Ended(ScanEnd::Completed, {});
 }
 

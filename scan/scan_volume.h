@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
-
 #include <vector>
 
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/run_list.h"
 #include "ntfs/volume.h"
@@ -22,6 +23,9 @@ struct PublishedGeometry {
     VolumeGeometry geometry;
     // The MFT's map (record 0's runs); empty until record 0 has been read.
     std::vector<Run> mft_runs;
+    // Where the cluster bitmap lies, so a recovery can tell which of a file's
+    // clusters other files have taken since; nullopt when it is unreadable.
+    std::optional<BitmapExtent> bitmap;
 };
 
 enum class ScanEnd { Completed, Stopped, Failed };
@@ -38,8 +42,8 @@ public:
     // "MFT Location: 0x...".
     virtual void MftLocation(const std::string& text) = 0;
     // From here on a recovery uses this scan's geometry, even if the scan
-    // fails at its next steps. Called again, with the MFT's map, once record
-    // 0 has been read.
+    // fails at its next steps. Published again, with the MFT's map and the
+    // cluster bitmap, once record 0 has been read.
     virtual void GeometryPublished(const PublishedGeometry& published) = 0;
     // "MFT Size: ... KB" and "All Files: ...".
     virtual void MftFigures(const std::string& size_text, const std::string& count_text) = 0;
@@ -49,8 +53,12 @@ public:
     virtual void WalkStarting(int progress_max) = 0;
     // The progress position after advancing by one for a record.
     virtual void Progress(int position) = 0;
-    // One deleted file, in record order.
+    // One deleted file, in record order. Its folder is not known yet.
     virtual void Row(DeletedFileRow row) = 0;
+    // After the walk (also a stopped one), the folders of every row
+    // delivered, one per row in the order of the Row calls. A folder's
+    // record may come after its files' records, so this cannot come sooner.
+    virtual void Folders(std::vector<std::string> folders) { (void)folders; }
     // Polled before each record.
     virtual bool StopRequested() = 0;
     // The last call. `reason` says why a failed scan could not go on.

@@ -72,6 +72,14 @@ void TScanThread::Row(verandol::DeletedFileRow row) {
     if (pending_.size() >= kMaxBatch || PublishDue()) Publish();
 }
 
+void TScanThread::Folders(std::vector<std::string> folders) {
+    // Every row is in the list before its folder arrives.
+    Publish();
+    if (window_gone_) return;
+    window_gone_ = !verandol::CallOnWindowThread(
+        link_, [this, &folders] { list_->SetFolders(std::move(folders)); });
+}
+
 bool TScanThread::PublishDue() const {
     return std::chrono::steady_clock::now() - last_publish_ >= kPublishInterval;
 }

@@ -54,6 +54,7 @@ private:
     void WalkStarting(int progress_max) override;
     void Progress(int position) override;
     void Row(verandol::DeletedFileRow row) override;
+    void Folders(std::vector<std::string> folders) override;
     bool StopRequested() override;
     void Ended(verandol::ScanEnd end, const std::string& reason) override;
 

@@ -69,12 +69,14 @@ Manifest ParseManifest(const nlohmann::json& j) {
         file.mft_record = f.value("mft_record", std::int64_t{-1});
         file.resident = f.value("resident", false);
         file.size = f.at("size");
-        file.sha256 = f.at("sha256");
+        file.sha256 = f.value("sha256", "");
         for (const auto& run : f.value("runs", nlohmann::json::array()))
             file.runs.emplace_back(run.at(0).is_null() ? -1 : run.at(0).get<std::int64_t>(), run.at(1));
         file.initialized_size = f.value("initialized_size", std::int64_t{-1});
         file.compressed = f.value("compressed", false);
         file.extension_records = f.value("extension_records", 0);
+        if (f.contains("folder")) file.folder = f.at("folder").get<std::string>();
+        if (f.contains("recoverable")) file.recoverable = f.at("recoverable").get<int>();
         m.files.push_back(std::move(file));
     }
     return m;
@@ -82,7 +84,9 @@ Manifest ParseManifest(const nlohmann::json& j) {
 
 }  // namespace
 
-Manifest LoadManifest(const std::string& name) { return ParseManifest(ReadJson(name + ".manifest.json")); }
+Manifest LoadManifest(const std::string& name) { return LoadManifestFile(name + ".manifest.json"); }
+
+Manifest LoadManifestFile(const std::string& file_name) { return ParseManifest(ReadJson(file_name)); }
 
 std::vector<std::string> DiskFixtureNames() { return {"gpt-disk", "mbr-disk"}; }
 

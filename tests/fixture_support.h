@@ -15,7 +15,7 @@ struct ManifestFile {
     std::int64_t mft_record = -1;
     bool resident = false;
     std::int64_t size = 0;
-    std::string sha256;
+    std::string sha256;  // empty when later files took its clusters
     // Non-resident data: its runs ([lcn, clusters], lcn -1 for a hole), the
     // bytes initialized (-1 when not recorded), whether it is compressed and
     // how many extension records hold its pieces.
@@ -23,6 +23,8 @@ struct ManifestFile {
     std::int64_t initialized_size = -1;
     bool compressed = false;
     int extension_records = 0;
+    std::optional<std::string> folder;  // the folder a scan must show, where recorded
+    std::optional<int> recoverable;     // the driver's bitmap's free share, where recorded
 };
 
 struct Manifest {
@@ -41,6 +43,9 @@ struct Manifest {
 // Every fixture image, by name ("sec512-clu4k", ...).
 std::vector<std::string> FixtureNames();
 Manifest LoadManifest(const std::string& name);
+// A manifest under another file name in the fixtures folder, such as the
+// folder volume's "folders.folders.json", which stays out of FixtureNames().
+Manifest LoadManifestFile(const std::string& file_name);
 // The decompressed image in the build tree.
 std::string FixtureImagePath(const std::string& name);
 

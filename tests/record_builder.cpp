@@ -31,8 +31,9 @@ Bytes StandardInformation(std::uint64_t created, std::uint64_t modified) {
     return Resident(0x10, value);
 }
 
-Bytes FileName(const std::u16string& name, std::uint8_t name_space) {
+Bytes FileName(const std::u16string& name, std::uint8_t name_space, std::uint64_t parent) {
     Bytes value(66);
+    PutLe(value, 0, parent, 8);
     value[64] = static_cast<std::uint8_t>(name.size());
     value[65] = name_space;
     for (char16_t unit : name) {

@@ -13,7 +13,9 @@ void PutLe(Bytes& b, std::size_t offset, std::uint64_t value, std::size_t width)
 
 // An attribute: header, then the value or run list, padded to 8 bytes.
 Bytes StandardInformation(std::uint64_t created, std::uint64_t modified);
-Bytes FileName(const std::u16string& name, std::uint8_t name_space);
+// `parent` is the folder's file reference (record in the low 48 bits,
+// sequence number in the high 16); the root, record 5, by default.
+Bytes FileName(const std::u16string& name, std::uint8_t name_space, std::uint64_t parent = 5);
 Bytes ResidentData(const Bytes& value);
 Bytes NonResidentData(const Bytes& run_list, std::int64_t real_size, std::int64_t first_vcn = 0,
                       std::int64_t last_vcn = 0, std::uint16_t flags = 0);

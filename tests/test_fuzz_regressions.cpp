@@ -11,6 +11,7 @@
 #include "fuzz/boot_sector_entry.h"
 #include "fuzz/lznt1_entry.h"
 #include "fuzz/disk_entry.h"
+#include "fuzz/folders_entry.h"
 #include "fuzz/mount_info_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/run_list_entry.h"
@@ -29,6 +30,7 @@ const std::map<std::string, Entry>& Entries() {
         {"boot_sector", fuzz::FuzzBootSector},
         {"lznt1", fuzz::FuzzLznt1},
         {"disk", fuzz::FuzzDisk},
+        {"folders", fuzz::FuzzFolders},
         {"mount_info", fuzz::FuzzMountInfo},
         {"record", fuzz::FuzzRecord},
         {"run_list", fuzz::FuzzRunList},

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include <QColor>
+
 namespace verandol {
 
 QString ListColumnCaption(ListColumn column) {
     const auto index = static_cast<std::size_t>(column);
-    return index < kDeletedFileColumnCaptions.size() ? QString::fromLatin1(kDeletedFileColumnCaptions[index])
-                                                     : QString();
+    if (index < kDeletedFileColumnCaptions.size()) return QString::fromLatin1(kDeletedFileColumnCaptions[index]);
+    if (index - kDeletedFileColumnCaptions.size() < kAddedColumnCaptions.size())
+        return QString::fromLatin1(kAddedColumnCaptions[index - kDeletedFileColumnCaptions.size()]);
+    return QString();
 }
 
 int ListColumnWidth(ListColumn column) {
@@ -18,6 +22,8 @@ int ListColumnWidth(ListColumn column) {
         case ListColumn::FileSize: return 100;
         case ListColumn::CreateDate: return 160;
         case ListColumn::LastModifyDate: return 160;
+        case ListColumn::Folder: return 240;
+        case ListColumn::Recoverable: return 80;
     }
     return 0;
 }
@@ -27,7 +33,7 @@ int DeletedFilesModel::rowCount(const QModelIndex& parent) const {
 }
 
 int DeletedFilesModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kListColumnCount;
+    return parent.isValid() ? 0 : kShownColumnCount;
 }
 
 QVariant DeletedFilesModel::data(const QModelIndex& index, int role) const {
@@ -36,12 +42,16 @@ QVariant DeletedFilesModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return QString::fromStdString(row.cells[static_cast<std::size_t>(index.column())]);
     if (role == Qt::CheckStateRole && index.column() == 0) return row.ticked ? Qt::Checked : Qt::Unchecked;
+    // Nothing of a 0% file's data is left: its row recedes.
+    if (role == Qt::ForegroundRole && row.recoverable == 0) return QColor(128, 128, 128);
+    if (role == Qt::TextAlignmentRole && index.column() == static_cast<int>(ListColumn::Recoverable))
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
 
 bool DeletedFilesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || index.column() != 0) return false;
-    ListRow& row = rows_[static_cast<std::size_t>(index.row())];
+    ListRow& row = rows_[Map(index.row())];
     if (role == Qt::CheckStateRole) {
         row.ticked = value.value<Qt::CheckState>() == Qt::Checked;
     } else if (role == Qt::EditRole) {
@@ -55,7 +65,7 @@ bool DeletedFilesModel::setData(const QModelIndex& index, const QVariant& value,
 }
 
 QVariant DeletedFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kListColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kShownColumnCount)
         return {};
     return ListColumnCaption(static_cast<ListColumn>(section));
 }
@@ -69,27 +79,85 @@ Qt::ItemFlags DeletedFilesModel::flags(const QModelIndex& index) const {
 
 void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
     if (rows.empty()) return;
-    beginInsertRows({}, Count(), Count() + static_cast<int>(rows.size()) - 1);
+    std::size_t accepted = rows.size();
+    if (filtered_) {
+        accepted = 0;
+        for (const DeletedFileRow& row : rows) accepted += filter_.Accepts(row);
+    }
+    if (accepted > 0) beginInsertRows({}, Count(), Count() + static_cast<int>(accepted) - 1);
     // No reserve: growing by exactly one batch would copy the whole list at
     // every batch and hold two copies of it at once.
     for (DeletedFileRow& row : rows) {
+        const bool shown = !filtered_ || filter_.Accepts(row);
+        const std::string share = row.recoverable < 0 ? std::string() : std::to_string(row.recoverable) + "%";
+        recoverable_count_ += row.recoverable == 100;
         rows_.push_back({{std::move(row.position_text), std::move(row.name), std::move(row.type),
-                          std::move(row.size_text), std::move(row.created_text), std::move(row.modified_text)},
-                         false});
+                          std::move(row.size_text), std::move(row.created_text), std::move(row.modified_text),
+                          std::move(row.folder), share},
+                         false,
+                         row.size,
+                         row.recoverable,
+                         static_cast<std::uint32_t>(rows_.size())});
+        if (filtered_ && shown) shown_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
     }
-    endInsertRows();
+    if (accepted > 0) endInsertRows();
+}
+
+void DeletedFilesModel::SetFolders(std::vector<std::string> folders) {
+    if (rows_.empty()) return;
+    const auto folder_cell = static_cast<std::size_t>(ListColumn::Folder);
+    for (ListRow& row : rows_)
+        if (row.ordinal < folders.size()) row.cells[folder_cell] = std::move(folders[row.ordinal]);
+    if (filtered_) {
+        beginResetModel();
+        RebuildShown();
+        endResetModel();
+    } else {
+        emit dataChanged(index(0, static_cast<int>(folder_cell)), index(Count() - 1, static_cast<int>(folder_cell)),
+                         {Qt::DisplayRole});
+    }
 }
 
 void DeletedFilesModel::Clear() {
     beginResetModel();
     rows_.clear();
+    shown_.clear();
+    recoverable_count_ = 0;
     endResetModel();
 }
 
 void DeletedFilesModel::SetAllTicked(bool ticked) {
-    if (rows_.empty()) return;
-    for (ListRow& row : rows_) row.ticked = ticked;
+    if (Count() == 0) return;
+    for (int i = 0; i < Count(); ++i) rows_[Map(i)].ticked = ticked;
     emit dataChanged(index(0, 0), index(Count() - 1, 0), {Qt::CheckStateRole});
+}
+
+bool DeletedFilesModel::Accepts(const ListRow& row) const {
+    return filter_.Accepts(row.cells[static_cast<std::size_t>(ListColumn::FileName)],
+                           row.cells[static_cast<std::size_t>(ListColumn::Folder)], row.size, row.recoverable);
+}
+
+void DeletedFilesModel::RebuildShown() {
+    shown_.clear();
+    if (!filtered_) return;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (Accepts(rows_[i])) shown_.push_back(static_cast<std::uint32_t>(i));
+}
+
+void DeletedFilesModel::SetFilter(RowFilter filter) {
+    beginResetModel();
+    filter_ = std::move(filter);
+    filtered_ = !filter_.IsEmpty();
+    RebuildShown();
+    endResetModel();
+}
+
+void DeletedFilesModel::SortByRecoverable() {
+    std::vector<std::uint32_t> order(rows_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return rows_[a].recoverable < rows_[b].recoverable; });
+    Reorder(order);
 }
 
 void DeletedFilesModel::Reorder(const std::vector<std::uint32_t>& order) {
@@ -100,6 +168,7 @@ void DeletedFilesModel::Reorder(const std::vector<std::uint32_t>& order) {
     // carry over, 200,000 rows reorder in one pass.
     beginResetModel();
     rows_ = std::move(sorted);
+    RebuildShown();
     endResetModel();
 }
 

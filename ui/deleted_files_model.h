@@ -11,19 +11,27 @@
 #include <QAbstractTableModel>
 
 #include "scan/deleted_file_row.h"
+#include "scan/row_filter.h"
 
 namespace verandol {
 
-enum class ListColumn { RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate };
+// The six designed columns, then the folder and the recoverable share.
+enum class ListColumn { RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate, Folder, Recoverable };
+// The designed columns, all sorted as text.
 inline constexpr int kListColumnCount = static_cast<int>(kDeletedFileColumnCaptions.size());
+inline constexpr int kShownColumnCount = kListColumnCount + static_cast<int>(kAddedColumnCaptions.size());
 
 QString ListColumnCaption(ListColumn column);
 int ListColumnWidth(ListColumn column);
 
-// The caption (column 0) and the five sub-items, as UTF-8 texts.
+// The caption (column 0), the five sub-items, the folder and the share
+// ("76%", empty when unknown), as UTF-8 texts.
 struct ListRow {
-    std::array<std::string, kListColumnCount> cells;
+    std::array<std::string, kShownColumnCount> cells;
     bool ticked = false;
+    std::int64_t size = 0;
+    int recoverable = DeletedFileRow::kRecoverableUnknown;
+    std::uint32_t ordinal = 0;  // arrival order in this scan, for its folders
 };
 
 class DeletedFilesModel : public QAbstractTableModel {
@@ -40,19 +48,41 @@ public:
 
     // New rows arrive unticked, after the present ones.
     void AppendRows(std::vector<DeletedFileRow> rows);
+    // The folders of every row this scan appended, in arrival order.
+    void SetFolders(std::vector<std::string> folders);
     void Clear();
+    // Ticks or unticks the rows shown.
     void SetAllTicked(bool ticked);
+    // Shows only the rows the filter accepts (an empty filter shows all);
+    // Row() and Count() then speak of the rows shown.
+    void SetFilter(RowFilter filter);
+    const RowFilter& Filter() const { return filter_; }
+    // Every row of the scan, shown or not, and those whose data is all there.
+    int TotalCount() const { return static_cast<int>(rows_.size()); }
+    int RecoverableCount() const { return recoverable_count_; }
+    // Ascending by the recoverable share, unknown first.
+    void SortByRecoverable();
     // Ascending and stable by the texts of one column; `compare` answers
     // negative when the first text goes first.
     template <class Compare>
     void SortByColumn(int column, Compare compare);
 
-    const ListRow& Row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
-    int Count() const { return static_cast<int>(rows_.size()); }
+    const ListRow& Row(int index) const { return rows_[Map(index)]; }
+    int Count() const { return filtered_ ? static_cast<int>(shown_.size()) : TotalCount(); }
 
 private:
+    std::size_t Map(int index) const {
+        return filtered_ ? shown_[static_cast<std::size_t>(index)] : static_cast<std::size_t>(index);
+    }
+    bool Accepts(const ListRow& row) const;
+    void RebuildShown();
     void Reorder(const std::vector<std::uint32_t>& order);
     std::vector<ListRow> rows_;
+    // With a filter, the indexes into rows_ of the rows shown, in order.
+    std::vector<std::uint32_t> shown_;
+    bool filtered_ = false;
+    RowFilter filter_;
+    int recoverable_count_ = 0;
 };
 
 template <class Compare>

@@ -13,7 +13,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTreeView>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "jobs/job_control.h"
@@ -25,6 +27,7 @@
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_combo_box.h"
+#include "ui/filter_bar.h"
 #include "ui/fixed_height_delegate.h"
 #include "ui/fonts.h"
 #include "ui/grid_line_delegate.h"
@@ -85,10 +88,12 @@ TMainForm::TMainForm(QWidget* parent)
     Panel1->setFixedHeight(kPanelHeight);
     BuildList();
     BuildPanel();
+    BuildAdditions();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(FilterBar1);
     layout->addWidget(ListView1, 1);
     layout->addWidget(Panel1);
 
@@ -117,7 +122,7 @@ void TMainForm::BuildList() {
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
-    for (int column = 0; column < verandol::kListColumnCount; ++column)
+    for (int column = 0; column < verandol::kShownColumnCount; ++column)
         ListView1->setColumnWidth(column, verandol::ListColumnWidth(static_cast<verandol::ListColumn>(column)));
 }
 
@@ -206,10 +211,54 @@ void TMainForm::BuildPanel() {
     Button1->setFont(TahomaFont(13));
 }
 
+// What the window has beside its design: each keeps clear of the designed
+// controls, and the filter bar stays hidden until asked for.
+void TMainForm::BuildAdditions() {
+    rbKeepFolders = new QRadioButton(QStringLiteral("Keep Folders"), Panel1);
+    rbKeepFolders->setGeometry(680, 113, 153, 17);
+
+    FilterBar1 = new verandol::FilterBar(this);
+    FilterBar1->hide();
+    connect(FilterBar1, &verandol::FilterBar::FilterChanged, this,
+            [this](const verandol::RowFilter& filter) { Model->SetFilter(filter); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &TMainForm::ShowFilterBar);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TMainForm::HideFilterBar);
+
+    // The count of whole files sits under "Deleted Files: ", inside the
+    // information box, which has just the room for one more line.
+    RecoverableFileCount = MakeLabel(Panel1, QStringLiteral("Recoverable Files: 0"), TahomaFont(11, true), 161, 186);
+    // How a recovery went: a note over the foot of the list, gone at the next
+    // scan or recovery or when clicked, so the list keeps its designed size.
+    RecoveryNote = new QLabel(ListView1);
+    RecoveryNote->setStyleSheet(QStringLiteral("background-color: #FFFFE1; border: 1px solid grey; padding: 3px;"));
+    RecoveryNote->hide();
+    RecoveryNote->installEventFilter(this);
+}
+
+void TMainForm::ShowFilterBar() {
+    FilterBar1->show();
+    FilterBar1->Text->setFocus();
+    FilterBar1->Text->selectAll();
+}
+
+void TMainForm::HideFilterBar() {
+    if (!FilterBar1->isVisible()) return;
+    FilterBar1->hide();
+    FilterBar1->Reset();
+    Model->SetFilter({});
+    ListView1->setFocus();
+}
+
+void TMainForm::ShowRecoverableCount() {
+    ShowText(RecoverableFileCount, QStringLiteral("Recoverable Files: %1").arg(Model->RecoverableCount()));
+}
+
 void TMainForm::SetTabOrder() {
     // The panel's controls in their design order, then the list.
     const QWidget* const order[] = {btnScan, DriveList, PB,        DLB,        DCB,    RadioGroup1, rb1,
-                                    rb2,     btnRecover, edPath,   CheckBox1, Button1, ListView1};
+                                    rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, ListView1};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
@@ -242,6 +291,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     // PB keeps to the panel's bottom edge and follows its width.
     if (watched == Panel1 && event->type() == QEvent::Resize)
         PB->setGeometry(1, Panel1->height() - 17, Panel1->width() - 2, 16);
+    if (watched == RecoveryNote && event->type() == QEvent::MouseButtonPress) RecoveryNote->hide();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -313,6 +363,8 @@ void TMainForm::ShowDiskLabels(const QString& name, const QString& serial) {
 
 void TMainForm::WalkStarting(int progress_max) {
     Model->Clear();
+    ShowRecoverableCount();
+    RecoveryNote->hide();
     PB->setRange(0, progress_max);
     PB->setValue(0);
     btnScan->setText(QStringLiteral("Stop Scanning"));
@@ -331,8 +383,12 @@ void TMainForm::ScanEnded(bool restore_buttons, const QString& failure) {
 
 void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
     Model->AppendRows(std::move(rows));
-    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->Count()));
+    // Every row the scan found, whether the filter shows it or not.
+    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->TotalCount()));
+    ShowRecoverableCount();
 }
+
+void TMainForm::SetFolders(std::vector<std::string> folders) { Model->SetFolders(std::move(folders)); }
 
 void TMainForm::btnRecoverClick() {
     if (Recovering()) {
@@ -360,9 +416,11 @@ void TMainForm::btnRecoverClick() {
 void TMainForm::StartRecovery(int ticked) {
     // A fresh job, running before the thread does, as for the scan.
     RecoverControl = std::make_shared<verandol::JobControl>();
+    RecoveryNote->hide();
     auto* worker = new TRecoverThread(ScanGeometry, ticked, this, Link, RecoverControl);
     connect(worker, &TRecoverThread::starting, this, &TMainForm::RecoveryStarting);
     connect(worker, &TRecoverThread::progress, PB, &QProgressBar::setValue);
+    connect(worker, &TRecoverThread::summary, this, &TMainForm::RecoverySummary);
     connect(worker, &TRecoverThread::ended, this, &TMainForm::RecoveryEnded);
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     RecoverWorker = worker;
@@ -376,6 +434,16 @@ void TMainForm::RecoveryStarting(int ticked) {
     btnScan->setEnabled(false);
 }
 
+void TMainForm::RecoverySummary(int written, int incomplete, int not_written, const QString& folder) {
+    QString note = QStringLiteral("Recovery: %1 written, %2 incomplete").arg(written).arg(incomplete);
+    if (not_written > 0) note += QStringLiteral(", %1 not written").arg(not_written);
+    RecoveryNote->setText(note + QStringLiteral(", in %1").arg(folder));
+    RecoveryNote->adjustSize();
+    RecoveryNote->move(4, ListView1->height() - RecoveryNote->height() - 4);
+    RecoveryNote->show();
+    RecoveryNote->raise();
+}
+
 void TMainForm::RecoveryEnded(const QString& report) {
     btnRecover->setText(QStringLiteral("Recover Now"));
     btnScan->setEnabled(true);
@@ -387,7 +455,9 @@ int TMainForm::RowCount() const { return Model->Count(); }
 verandol::RecoveryRowView TMainForm::ReadRecoveryRow(int index) const {
     if (index < 0 || index >= Model->Count()) return {};
     const verandol::ListRow& row = Model->Row(index);
-    return {row.ticked, row.cells[0], row.cells[1], rb1->isChecked(), DLB->Directory().toStdString()};
+    const bool keep = rbKeepFolders->isChecked();
+    return {row.ticked, row.cells[0],      row.cells[1], rb1->isChecked() || keep, DLB->Directory().toStdString(),
+            keep,       row.cells[static_cast<std::size_t>(verandol::ListColumn::Folder)]};
 }
 
 void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }
@@ -402,6 +472,8 @@ int TMainForm::ListView1Compare(std::string_view item1, std::string_view item2) 
 
 void TMainForm::ListView1ColumnClick(int column) {
     SortColumn = column;
+    // The share sorts as a number: "100%" after "9%".
+    if (column == static_cast<int>(verandol::ListColumn::Recoverable)) return Model->SortByRecoverable();
     Model->SortByColumn(SortColumn, [this](std::string_view a, std::string_view b) { return ListView1Compare(a, b); });
 }
 

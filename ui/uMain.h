@@ -30,6 +30,7 @@ class TRecoverThread;
 
 namespace verandol {
 class DeletedFilesModel;
+class FilterBar;
 class JobControl;
 class TDirectoryListBox;
 class TDriveComboBox;
@@ -67,6 +68,12 @@ public:
     QGroupBox* RadioGroup1;
     QRadioButton* rb1;
     QRadioButton* rb2;
+    // Beside the design: the third save option, the filter bar above the
+    // list, the count of whole files and the note a recovery leaves.
+    QRadioButton* rbKeepFolders;
+    verandol::FilterBar* FilterBar1;
+    QLabel* RecoverableFileCount;
+    QLabel* RecoveryNote;
     QPushButton* btnRecover;
     QLineEdit* edPath;
     QCheckBox* CheckBox1;
@@ -85,6 +92,10 @@ public:
 
     // Window thread, while a worker waits.
     void AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) override;
+    void SetFolders(std::vector<std::string> folders) override;
+    // Ctrl+F and Escape.
+    void ShowFilterBar();
+    void HideFilterBar();
     verandol::RecoveryRowView ReadRecoveryRow(int index) const override;
     int RowCount() const override;
 
@@ -127,6 +138,9 @@ private:
     void ScanEnded(bool restore_buttons, const QString& failure);
     void RecoveryStarting(int ticked);
     void RecoveryEnded(const QString& report);
+    void RecoverySummary(int written, int incomplete, int not_written, const QString& folder);
+    void BuildAdditions();
+    void ShowRecoverableCount();
 
     verandol::DeletedFilesModel* Model;
     verandol::PublishedGeometry ScanGeometry;

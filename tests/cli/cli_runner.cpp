@@ -77,16 +77,19 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     return fields;
 }
 
-Fixture LoadFixture(const std::string& name) {
+Fixture LoadFixture(const std::string& name, const std::string& manifest_file) {
     Fixture fixture;
     fixture.image_path = testing::FixtureImagePath(name);
-    fixture.manifest = testing::LoadManifest(name);
+    fixture.manifest = manifest_file.empty() ? testing::LoadManifest(name) : testing::LoadManifestFile(manifest_file);
     std::vector<std::pair<std::int64_t, DeletedFile>> deleted;
     for (const testing::ManifestFile& file : fixture.manifest.Deleted()) {
         // The scan lists records by index; on a fragmented MFT a later record
         // can lie at a lower position on the volume.
         const std::int64_t position = fixture.manifest.RecordPosition(file.mft_record);
-        deleted.push_back({file.mft_record, {file.name, file.size, file.sha256, PositionCaption(position)}});
+        const std::string parent = file.path.substr(0, file.path.rfind('/'));
+        deleted.push_back({file.mft_record, {file.name, file.size, file.sha256, PositionCaption(position),
+                                             file.folder.value_or(parent.empty() ? "/" : parent),
+                                             file.recoverable.value_or(100)}});
     }
     std::sort(deleted.begin(), deleted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [position, file] : deleted) fixture.deleted.push_back(std::move(file));

@@ -30,6 +30,8 @@ struct DeletedFile {
     std::int64_t size = 0;
     std::string sha256;
     std::string position_text;  // where the scan lists its record
+    std::string folder;         // the folder of its manifest path
+    int recoverable = 100;      // the share of its clusters still free
 };
 
 struct Fixture {
@@ -39,7 +41,9 @@ struct Fixture {
 };
 
 // The decompressed image and manifest of a fixture such as "sec512-clu4k".
-Fixture LoadFixture(const std::string& name);
+// `manifest_file` names a manifest kept outside the common set, such as
+// "folders.folders.json".
+Fixture LoadFixture(const std::string& name, const std::string& manifest_file = {});
 
 std::string Sha256OfFile(const std::string& path);
 

@@ -27,25 +27,29 @@ TEST_P(CliScan, TsvListsFiguresHeaderAndEveryDeletedFile) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::vector<std::string> lines = SplitLines(run.out);
-    ASSERT_EQ(lines.size(), 6 + 1 + fixture_.deleted.size() + 1) << run.out;
+    ASSERT_EQ(lines.size(), 6 + 1 + fixture_.deleted.size() + 2) << run.out;
 
     const char* figures[] = {"# Disk Name: ",    "# Disk Serial: ", "# Drive Size: ",
                              "# MFT Location: 0x", "# MFT Size: ",    "# All Files: "};
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(lines[i].rfind(figures[i], 0), 0u) << lines[i];
     EXPECT_NE(lines[0].find(fixture_.manifest.label), std::string::npos) << lines[0];
     EXPECT_TRUE(lines[2].ends_with(" KB")) << lines[2];
-    EXPECT_EQ(lines[6], "Record Positon\tFile Name\tFile Type\tFile Size\tCreate Date\tLast Modify Date");
+    EXPECT_EQ(lines[6],
+              "Record Positon\tFile Name\tFile Type\tFile Size\tCreate Date\tLast Modify Date\tFolder\tRecoverable");
 
     for (std::size_t i = 0; i < fixture_.deleted.size(); ++i) {
         const DeletedFile& file = fixture_.deleted[i];
         const std::vector<std::string> fields = SplitTabs(lines[7 + i]);
-        ASSERT_EQ(fields.size(), 6u) << lines[7 + i];
+        ASSERT_EQ(fields.size(), 8u) << lines[7 + i];
         EXPECT_EQ(fields[0], file.position_text);
         EXPECT_EQ(fields[1], file.name);
         EXPECT_EQ(fields[2], TypeOf(file.name));
         EXPECT_EQ(fields[3], std::to_string(file.size));
+        EXPECT_EQ(fields[6], file.folder);
+        EXPECT_EQ(fields[7], "100");
     }
-    EXPECT_EQ(lines.back(), "# Deleted Files: " + std::to_string(fixture_.deleted.size()));
+    EXPECT_EQ(lines[lines.size() - 2], "# Deleted Files: " + std::to_string(fixture_.deleted.size()));
+    EXPECT_EQ(lines.back(), "# Recoverable Files: " + std::to_string(fixture_.deleted.size()));
 }
 
 TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
@@ -74,7 +78,9 @@ TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
         ASSERT_LT(row, fixture_.deleted.size()) << line;
         const DeletedFile& file = fixture_.deleted[row++];
         const nlohmann::json object = nlohmann::json::parse(line);
-        EXPECT_EQ(object.size(), 8u) << line;
+        EXPECT_EQ(object.size(), 10u) << line;
+        EXPECT_EQ(object["path"], file.folder);
+        EXPECT_EQ(object["recoverable"], 100);
         EXPECT_EQ(object["position"], file.position_text);
         EXPECT_EQ(object["name"], file.name);
         EXPECT_EQ(object["type"], TypeOf(file.name));

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -56,8 +57,15 @@ bool WaitForRecovery(const TMainForm& form, int timeout_ms) {
     return WaitForEnd([&] { return form.Recovering(); }, timeout_ms);
 }
 
-bool ScanFixture(TMainForm& form) {
-    const auto items = form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly);
+bool ScanFixture(TMainForm& form) { return ScanListedImage(form, QString::fromLatin1(kFixtureName)); }
+
+bool StageImage(const QString& folder, const std::string& fixture, const QString& name) {
+    return QFile::copy(QString::fromStdString(testing::FixtureImagePath(fixture)), folder + "/" + name) &&
+           QDir::setCurrent(folder);
+}
+
+bool ScanListedImage(TMainForm& form, const QString& name) {
+    const auto items = form.DriveList->findItems(name, Qt::MatchExactly);
     if (items.size() != 1) return false;
     items.first()->setSelected(true);
     form.btnScan->click();

@@ -48,6 +48,11 @@ bool WaitForRecovery(const TMainForm& form, int timeout_ms = 20000);
 
 // Selects the fixture image in DriveList and scans it to the end.
 bool ScanFixture(TMainForm& form);
+// The same for the image listed as `name`.
+bool ScanListedImage(TMainForm& form, const QString& name);
+// Copies the fixture `fixture` into `folder` as `name` and makes the folder
+// the working directory, where discovery looks for volume images.
+bool StageImage(const QString& folder, const std::string& fixture, const QString& name);
 
 }  // namespace verandol::test
 

@@ -33,7 +33,7 @@ struct FakeRowSource : RecoveryRowSource {
     int RowCount() const override { return static_cast<int>(rows.size()); }
     RecoveryRowView ReadRecoveryRow(int index) const override {
         const DeletedFileRow& row = rows[static_cast<std::size_t>(index)];
-        return {true, row.position_text, row.name, true, folder};
+        return {true, row.position_text, row.name, true, folder, false, {}};
     }
 };
 

@@ -1,11 +1,11 @@
-#include "cli/unique_paths.h"
+#include "recover/unique_paths.h"
 
 #include "recover/output_name.h"
 
 #include <cstddef>
 #include <string_view>
 
-namespace verandol::cli {
+namespace verandol {
 
 std::string SuffixedPath(const std::string& path, int n) {
     const std::size_t slash = path.rfind('/');
@@ -40,4 +40,4 @@ std::string UniquePaths::Claim(const std::string& path) {
     return candidate;
 }
 
-}  // namespace verandol::cli
+}  // namespace verandol

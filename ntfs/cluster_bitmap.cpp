@@ -1,0 +1,147 @@
+#include "ntfs/cluster_bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ntfs/attributes.h"
+#include "ntfs/layout.h"
+
+namespace verandol {
+
+namespace {
+
+// Bitmap bytes read at a time: 64 KiB covers 2 GiB of a volume with 4 KiB
+// clusters, and deleted files cluster in few such stretches.
+constexpr std::int64_t kBlockBytes = 64 * 1024;
+constexpr std::size_t kMaxBlocks = 256;
+
+std::optional<DecodedRunList> DataRuns(ByteSpan data, const NonResidentExtent& extent) {
+    if (extent.run_list_offset >= data.size()) return std::nullopt;
+    return DecodeRunList(data.subspan(extent.run_list_offset));
+}
+
+}  // namespace
+
+Outcome<BitmapExtent> ReadBitmapExtent(ByteSpan record) {
+    ByteSpan data = FindAttribute(record, layout::attr::kData, false);
+    if (data.empty()) return Refusal("the cluster bitmap's record has no data attribute");
+    auto extent = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
+    if (!extent || extent->first_vcn != 0 || extent->real_size <= 0)
+        return Refusal("the cluster bitmap's data attribute does not describe its clusters");
+    auto runs = DataRuns(data, *extent);
+    if (!runs || !runs->problem.empty()) return Refusal("the cluster bitmap's run list is damaged");
+    return BitmapExtent{std::move(runs->runs), extent->real_size};
+}
+
+int FreeSharePercent(const ClusterUse& use) {
+    if (use.total <= 0 || use.in_use <= 0) return 100;
+    if (use.in_use >= use.total) return 0;
+    const long double free_share = static_cast<long double>(use.total - use.in_use) / use.total;
+    return std::clamp(static_cast<int>(free_share * 100), 1, 99);
+}
+
+ClusterBitmap::ClusterBitmap(ByteSource& volume, std::int64_t cluster_size, BitmapExtent extent)
+    : volume_(volume), cluster_size_(cluster_size), extent_(std::move(extent)) {}
+
+const std::vector<std::uint8_t>* ClusterBitmap::Block(std::int64_t block) {
+    if (block == last_block_) return last_bytes_;
+    last_block_ = block;
+    last_bytes_ = LoadBlock(block);
+    return last_bytes_;
+}
+
+const std::vector<std::uint8_t>* ClusterBitmap::LoadBlock(std::int64_t block) {
+    if (auto found = blocks_.find(block); found != blocks_.end()) return found->second.empty() ? nullptr : &found->second;
+    if (blocks_.size() >= kMaxBlocks) blocks_.clear();
+    std::vector<std::uint8_t>& bytes = blocks_[block];
+    const std::int64_t start = block * kBlockBytes;
+    if (start < 0 || start >= extent_.bytes) return nullptr;
+    const std::int64_t length = std::min(kBlockBytes, extent_.bytes - start);
+    std::vector<std::uint8_t> read(static_cast<std::size_t>(length));
+    // Walk the runs to the bytes [start, start + length) of the bitmap.
+    std::int64_t vcn_bytes = 0;
+    std::int64_t done = 0;
+    for (const Run& run : extent_.runs) {
+        if (done == length) break;
+        std::int64_t run_bytes;
+        if (run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
+            __builtin_mul_overflow(static_cast<std::int64_t>(run.clusters), cluster_size_, &run_bytes))
+            run_bytes = INT64_MAX;
+        const std::int64_t want = start + done;
+        if (want - vcn_bytes >= run_bytes) {
+            if (__builtin_add_overflow(vcn_bytes, run_bytes, &vcn_bytes)) break;
+            continue;
+        }
+        // A hole or a run off the volume: these bytes of the bitmap are unknown.
+        std::int64_t position;
+        if (run.sparse || !run.valid || __builtin_mul_overflow(run.lcn, cluster_size_, &position) ||
+            __builtin_add_overflow(position, want - vcn_bytes, &position))
+            return nullptr;
+        const std::int64_t piece = std::min(length - done, run_bytes - (want - vcn_bytes));
+        const auto got = volume_.ReadAt(position, MutableByteSpan(read.data() + done, static_cast<std::size_t>(piece)));
+        if (static_cast<std::int64_t>(got) != piece) return nullptr;
+        done += piece;
+        vcn_bytes += run_bytes;
+    }
+    if (done != length) return nullptr;
+    bytes = std::move(read);
+    return &bytes;
+}
+
+std::optional<std::int64_t> ClusterBitmap::CountRange(std::int64_t first, std::int64_t count) {
+    std::int64_t set = 0;
+    const std::int64_t end = first + count;
+    const std::int64_t block_clusters = kBlockBytes * 8;
+    for (std::int64_t cluster = first; cluster < end;) {
+        const std::int64_t block_index = cluster / block_clusters;
+        const std::vector<std::uint8_t>* block = Block(block_index);
+        if (!block) return std::nullopt;
+        const std::uint8_t* bytes = block->data();
+        const std::int64_t base = block_index * block_clusters;
+        const std::int64_t stop = std::min(end, base + block_clusters);
+        const auto bit = [&](std::int64_t c) { return (bytes[(c - base) / 8] >> ((c - base) % 8)) & 1; };
+        while (cluster < stop && cluster % 64 != 0) set += bit(cluster++);
+        // Whole 64-cluster words: a deleted 1 GiB file has a quarter of a
+        // million clusters.
+        for (; cluster + 64 <= stop; cluster += 64) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + (cluster - base) / 8, sizeof word);
+            set += __builtin_popcountll(word);
+        }
+        while (cluster < stop) set += bit(cluster++);
+    }
+    return set;
+}
+
+std::optional<ClusterUse> ClusterBitmap::Count(const std::vector<Run>& runs, std::int64_t real_size) {
+    if (real_size < 0 || cluster_size_ <= 0) return std::nullopt;
+    std::int64_t needed = real_size / cluster_size_ + (real_size % cluster_size_ != 0);
+    std::int64_t bits;
+    if (__builtin_mul_overflow(extent_.bytes, std::int64_t{8}, &bits)) bits = INT64_MAX;
+    ClusterUse use;
+    for (const Run& run : runs) {
+        if (needed == 0) break;
+        const std::int64_t take = static_cast<std::int64_t>(std::min<std::uint64_t>(run.clusters, static_cast<std::uint64_t>(needed)));
+        needed -= take;
+        if (run.sparse || take == 0) continue;
+        // A run outside what the bitmap maps cannot be judged; and a file
+        // cannot hold more clusters than the volume has.
+        if (!run.valid || run.lcn > bits || take > bits - run.lcn || use.total + take > bits) return std::nullopt;
+        auto set = CountRange(run.lcn, take);
+        if (!set) return std::nullopt;
+        use.in_use += *set;
+        use.total += take;
+    }
+    return use;
+}
+
+std::optional<ClusterUse> ClusterBitmap::CountForData(ByteSpan data) {
+    if (!IsNonResident(data)) return ClusterUse{};
+    auto extent = ReadNonResidentExtent(data);
+    if (!extent || extent->first_vcn != 0) return std::nullopt;
+    auto runs = DataRuns(data, *extent);
+    if (!runs) return std::nullopt;
+    return Count(runs->runs, extent->real_size);
+}
+
+}  // namespace verandol

@@ -1,0 +1,24 @@
+// A recovered file whose clusters other files have taken since it was
+// deleted holds their data, not its own: such a file is still written (what
+// is left may help), but never reported as recovered in full.
+#pragma once
+
+#include "ntfs/byte_reader.h"
+#include "ntfs/cluster_bitmap.h"
+#include "ntfs/geometry.h"
+#include "ntfs/volume.h"
+#include "recover/recover_file.h"
+
+namespace verandol {
+
+// "12 of 50 clusters are in use by other files now", or empty when none is
+// (or the bitmap cannot tell).
+std::string ClusterReuseNote(ByteSource& volume, ByteSpan data, const VolumeGeometry& geometry,
+                             const BitmapExtent& bitmap);
+
+// A written result turned Incomplete when the note is not empty; an
+// Incomplete one gets the note after its own reason.
+RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, ByteSpan data,
+                                   const VolumeGeometry& geometry, const BitmapExtent* bitmap);
+
+}  // namespace verandol

@@ -1,0 +1,105 @@
+#include "scan/folder_paths.h"
+
+#include <algorithm>
+
+#include "ntfs/attributes.h"
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+#include "ntfs/record_texts.h"
+
+namespace verandol {
+
+namespace {
+
+// The sequence number NTFS gives a record when it frees it: one more,
+// skipping zero.
+std::uint16_t NextSequence(std::uint16_t sequence) {
+    return sequence == 0xFFFF ? 1 : static_cast<std::uint16_t>(sequence + 1);
+}
+
+}  // namespace
+
+FileReference SplitFileReference(std::uint64_t reference) {
+    return {static_cast<std::int64_t>(reference & 0xFFFFFFFFFFFFull), static_cast<std::uint16_t>(reference >> 48)};
+}
+
+std::optional<std::uint64_t> ReadParentReference(ByteSpan file_name) {
+    return read_le64(file_name, layout::file_name::kParentReference);
+}
+
+std::string LostFolderMarker(std::int64_t record) { return "<lost folder #" + std::to_string(record) + ">"; }
+
+bool FolderPaths::IsFolderRecord(ByteSpan record) {
+    auto flags = read_le16(record, layout::record::kFlags);
+    return HasFileSignature(record) && flags && (*flags & layout::record::kFlagDirectory) != 0;
+}
+
+void FolderPaths::NoteFolder(std::int64_t record_number, ByteSpan record) {
+    ByteSpan file_name = FindAttribute(record, layout::attr::kFileName, true);
+    auto parent = ReadParentReference(file_name);
+    auto units = ReadFileNameUnits(file_name);
+    auto sequence = read_le16(record, layout::record::kSequenceNumber);
+    auto flags = read_le16(record, layout::record::kFlags);
+    if (!parent || !units || !sequence || !flags) return;
+    if (!folders_.empty() && folders_.back().record >= record_number) return;
+    Folder folder;
+    folder.record = record_number;
+    folder.sequence = *sequence;
+    folder.in_use = (*flags & layout::record::kFlagInUse) != 0;
+    folder.parent = *parent;
+    folder.name = Utf16ToUtf8(*units);
+    // A path's components are split at "/", which no NTFS name may hold.
+    std::replace(folder.name.begin(), folder.name.end(), '/', '_');
+    folders_.push_back(std::move(folder));
+}
+
+FolderPaths::Folder* FolderPaths::Find(FileReference reference) {
+    auto found = std::lower_bound(folders_.begin(), folders_.end(), reference.record,
+                                  [](const Folder& f, std::int64_t record) { return f.record < record; });
+    if (found == folders_.end() || found->record != reference.record) return nullptr;
+    // Sequence 0 in a reference means "not checked". A folder freed since
+    // the file was deleted carries the next number; one in use again under a
+    // new number is some other folder.
+    if (reference.sequence == 0 || found->sequence == reference.sequence) return &*found;
+    if (!found->in_use && found->sequence == NextSequence(reference.sequence)) return &*found;
+    return nullptr;
+}
+
+void FolderPaths::Resolve(Folder& start) {
+    std::vector<Folder*> chain{&start};
+    start.state = Folder::State::Resolving;
+    std::string base;
+    for (;;) {
+        const FileReference up = SplitFileReference(chain.back()->parent);
+        if (up.record == kRootFolderRecord) break;
+        Folder* parent = Find(up);
+        if (parent && parent->state == Folder::State::Resolved) {
+            base = parent->path;
+            break;
+        }
+        // Unknown, a cycle, or deeper than any real volume: the chain ends here.
+        if (!parent || parent->state == Folder::State::Resolving ||
+            chain.size() >= static_cast<std::size_t>(kMaxFolderDepth)) {
+            base = LostFolderMarker(up.record);
+            break;
+        }
+        parent->state = Folder::State::Resolving;
+        chain.push_back(parent);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        (*it)->path = base + "/" + (*it)->name;
+        (*it)->state = Folder::State::Resolved;
+        base = (*it)->path;
+    }
+}
+
+std::string FolderPaths::PathOf(std::uint64_t parent_reference) {
+    const FileReference reference = SplitFileReference(parent_reference);
+    if (reference.record == kRootFolderRecord) return "/";
+    Folder* folder = Find(reference);
+    if (!folder) return LostFolderMarker(reference.record);
+    if (folder->state != Folder::State::Resolved) Resolve(*folder);
+    return folder->path;
+}
+
+}  // namespace verandol

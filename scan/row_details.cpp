@@ -1,0 +1,48 @@
+#include "scan/row_details.h"
+
+#include "ntfs/attributes.h"
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+
+namespace verandol {
+
+std::optional<BitmapExtent> ReadVolumeBitmap(MftRecordReader& reader, const VolumeGeometry& geometry) {
+    std::vector<std::uint8_t> record(geometry.RecordSize);
+    if (!reader.Read(kBitmapRecord, record) || !ApplyFixups(record)) return std::nullopt;
+    Outcome<BitmapExtent> extent = ReadBitmapExtent(record);
+    if (!extent) return std::nullopt;
+    return std::move(*extent);
+}
+
+RowDetails::RowDetails(ByteSource& volume, const VolumeGeometry& geometry,
+                       const std::optional<BitmapExtent>& bitmap) {
+    if (bitmap) bitmap_.emplace(volume, geometry.ClusterSize, *bitmap);
+}
+
+void RowDetails::NoteFolder(std::int64_t record_number, MutableByteSpan record) {
+    if (ApplyFixups(record)) folders_.NoteFolder(record_number, record);
+}
+
+void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
+    parents_.push_back(row.parent_reference);
+    // No $DATA here (it lies in extension records): the share stays unknown.
+    if (!bitmap_ || data.empty()) return;
+    if (auto use = bitmap_->CountForData(data))
+        row.recoverable = FreeSharePercent(*use);
+}
+
+std::vector<std::string> RowDetails::TakeFolders() {
+    std::vector<std::string> paths;
+    paths.reserve(parents_.size());
+    // Files of one folder tend to sit side by side in the MFT.
+    std::uint64_t last = 0;
+    for (std::uint64_t parent : parents_) {
+        if (paths.empty() || parent != last) paths.push_back(folders_.PathOf(parent));
+        else paths.push_back(paths.back());
+        last = parent;
+    }
+    parents_.clear();
+    return paths;
+}
+
+}  // namespace verandol
