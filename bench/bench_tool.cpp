@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
         auto volume = OpenVolume(args[1]);
         const VolumeLayout layout = LayoutOf(*volume);
         const auto start = std::chrono::steady_clock::now();
-        const RecoverResult result = RecoverFile(*volume, args[2], layout.geometry, args[3]);
+        const RecoverResult result = RecoverFile(*volume, args[2], layout.geometry, {}, args[3]);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         if (result.status != RecoverStatus::Written) Die("recovery: " + result.reason);
         std::printf("seconds=%.6f\n", took.count());

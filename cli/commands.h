@@ -1,4 +1,4 @@
-// The two commands; each takes the arguments after its name and returns the
+// The commands; each takes the arguments after its name and returns the
 // process's exit status.
 #pragma once
 
@@ -9,5 +9,6 @@ namespace verandol::cli {
 
 int ScanCommand(const std::vector<std::string>& args);
 int RecoverCommand(const std::vector<std::string>& args);
+int VolumesCommand(const std::vector<std::string>& args);
 
 }  // namespace verandol::cli

@@ -26,5 +26,6 @@ int main(int argc, char** argv) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "scan") return ScanCommand(rest);
     if (args[0] == "recover") return RecoverCommand(rest);
+    if (args[0] == "volumes") return VolumesCommand(rest);
     return Fail(kExitUsage, "unknown command " + args[0] + " (try verandol-cli --help)");
 }

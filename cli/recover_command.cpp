@@ -137,7 +137,8 @@ int RecoverCommand(const std::vector<std::string>& args) {
         const std::string path =
             paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.file->name, job.file->index));
         const RecoverResult result =
-            RecoverFile(parsed.volume, job.file->position_text, outcome.geometry->geometry, path, &interrupted);
+            RecoverFile(outcome.geometry->path, job.file->position_text, outcome.geometry->geometry,
+                        outcome.geometry->mft_runs, path, &interrupted);
         if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
         switch (result.status) {

@@ -6,11 +6,19 @@ const char* UsageText() {
     return R"usage(Usage:
   verandol-cli scan VOLUME [--json]
   verandol-cli recover VOLUME OUTDIR [--name-by-index] [POSITION...]
+  verandol-cli volumes [PATH...]
   verandol-cli --help
 
 Finds deleted files on an NTFS volume (a block device such as /dev/sdb1, or
 an image file) by reading it raw, and copies their data out. The volume is
 only ever opened read-only.
+
+VOLUME is a block device or image file holding one NTFS volume, or a
+partition inside a whole disk or disk image: PATH@N is partition N of PATH
+(disk.img@2, /dev/sdb@1, case.E01@1; MBR logical partitions count from 5).
+A whole disk named without @N is scanned when it holds exactly one NTFS
+partition. EnCase images (.E01, with their .E02... segments beside them),
+VHD, VHDX and VMDK files are read like disk images.
 
 Commands:
   scan      Lists the deleted files on VOLUME.
@@ -19,6 +27,12 @@ Commands:
             them, e.g. 0x4C00, any letter case), or every listed deleted file
             when no POSITION is given. A position the scan did not list is
             reported as failed and nothing is written for it.
+  volumes   Lists the NTFS volumes found on this machine's block devices
+            and in the images (.img, .raw, .dd, .E01, .vhd, .vhdx, .vmdk) of
+            the working folder,
+            or in the PATHs given: one line per volume with its address (to
+            pass to scan and recover), its size in bytes, its label and its
+            serial number, tab-separated.
 
 Options:
   --json            (scan) One JSON object per file instead of TSV.
@@ -63,8 +77,10 @@ stops after removing the partly written file.
 Exit status:
   0    everything asked for was done
   1    some files could not be recovered, or only in part
-  2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, or
-       a volume that cannot be scanned
+  2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
+       volume that cannot be scanned, a disk with several NTFS partitions
+       named without @N (the message lists their addresses), or a PATH
+       given to volumes without one
   130  interrupted by Ctrl+C during recovery
 )usage";
 }

@@ -56,3 +56,85 @@ for manifest_path in sorted(fixtures.glob("*.manifest.json")):
 # Boot sector, the whole MFT and a few data clusters of the 512-byte-cluster volume.
 clu512 = (images / "sec512-clu512.img").read_bytes()
 write("volume", "sec512-clu512-head", clu512[:128 * 1024])
+
+# LZNT1: the stored clusters of compression units that shrank, as the
+# compressed fixture volume holds them (first byte 4: 64 KiB units).
+sys.path.insert(0, str(fixtures))
+import inspect_volume  # noqa: E402
+
+packed = inspect_volume.Volume(str(images / "packed-clu4k.img"))
+packed_records = dict(packed.records())
+cs = packed.geo["cluster_size"]
+for f in json.loads((fixtures / "packed-clu4k.manifest.json").read_text())["files"]:
+    if not (f.get("compressed") and f.get("sparse") and f["deleted"]):
+        continue
+    lcns = []
+    for lcn, count in f["runs"]:
+        lcns += [None] * count if lcn is None else list(range(lcn, lcn + count))
+    unit = [lcn for lcn in lcns[:16] if lcn is not None]
+    if len(unit) < 16:
+        write("lznt1", f"packed-{f['name']}", bytes([4]) + b"".join(packed.read_raw(l * cs, cs) for l in unit))
+
+# Attribute lists: the sparse disk image's list and the attributes of its
+# first extension records, renumbered to the records the fuzz entry builds
+# (base 5, extensions from 6 on).
+straddle = inspect_volume.Volume(str(images / "straddle-clu512.img"))
+records = dict(straddle.records())
+m = json.loads((fixtures / "straddle-clu512.manifest.json").read_text())
+disk = next(f for f in m["files"] if f["name"] == "disk-a.img")
+base = records[disk["mft_record"]]
+al = next(a for a in base["attrs"] if a["type"] == inspect_volume.ATTR_ATTRIBUTE_LIST)
+value = bytearray(al["value"] if al["resident"] else straddle.read_runs(al["runs"], al["data_size"]))
+extensions = sorted({n for n, r in records.items() if r["base"] == disk["mft_record"]})[:4]
+renumber = {disk["mft_record"]: 5, **{n: 6 + i for i, n in enumerate(extensions)}}
+pos = 0
+while pos + 26 <= len(value):
+    length = int.from_bytes(value[pos + 4:pos + 6], "little")
+    if length == 0:
+        break
+    ref = int.from_bytes(value[pos + 16:pos + 24], "little")
+    number = renumber.get(ref & ((1 << 48) - 1), 30)
+    value[pos + 16:pos + 24] = ((ref & ~((1 << 48) - 1)) | number).to_bytes(8, "little")
+    pos += length
+
+
+# Each extension record's attributes, from its first to its end marker.
+mft = straddle.read_runs(straddle.mft_runs, straddle.mft_size)
+size = straddle.geo["record_size"]
+parts = [bytes(value)]
+for n in extensions:
+    rec, _ = inspect_volume.apply_fixups(mft[n * size:(n + 1) * size])
+    first = int.from_bytes(rec[20:22], "little")
+    used = int.from_bytes(rec[24:28], "little")
+    parts.append(rec[first:used])
+part = max(len(p) for p in parts)
+write("attribute_list", "straddle-disk-a",
+      bytes([len(extensions)]) + b"".join(p + bytes(part - len(p)) for p in parts))
+# Whole disks: the tables at the start of each fixture disk (the partitions
+# themselves then run past the cut end), and a small MBR disk whose
+# extended partition holds a chain of two records, each before an NTFS
+# volume's first sector.
+for disk in ("gpt-disk", "mbr-disk"):
+    write("disk", f"{disk}-tables", (images / f"{disk}.dd").read_bytes()[:40 * 1024])
+
+
+def mbr_entry(kind, start, sectors):
+    return bytes([0, 0, 0, 0, kind, 0, 0, 0]) + start.to_bytes(4, "little") + sectors.to_bytes(4, "little")
+
+
+def boot_record(entries):
+    sector = bytearray(512)
+    for i, entry in enumerate(entries):
+        sector[0x1BE + 16 * i:0x1BE + 16 * (i + 1)] = entry
+    sector[510:512] = b"\x55\xaa"
+    return bytes(sector)
+
+
+chain = bytearray(128 * 512)
+chain[0:512] = boot_record([mbr_entry(0x07, 4, 8), mbr_entry(0x05, 16, 100)])
+chain[16 * 512:17 * 512] = boot_record([mbr_entry(0x07, 2, 8), mbr_entry(0x05, 20, 30)])
+chain[36 * 512:37 * 512] = boot_record([mbr_entry(0x07, 2, 8)])
+ntfs_boot = clu512[:512]
+for lba in (4, 18, 38):
+    chain[lba * 512:(lba + 1) * 512] = ntfs_boot
+write("disk", "mbr-chain", bytes(chain))

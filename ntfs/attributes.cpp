@@ -8,13 +8,17 @@ namespace verandol {
 namespace at = layout::attr;
 namespace fn = layout::file_name;
 
-ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names) {
+namespace {
+
+// The walk both lookups share: the first attribute of `type` that `accept`
+// takes, cut at the buffer's end.
+template <class Accept>
+ByteSpan WalkAttributes(ByteSpan record, std::uint32_t type, Accept accept) {
     std::size_t position = 0;
     if (HasFileSignature(record)) {
         if (record.size() < layout::record::kHeaderSize) return {};
         position = *read_le16(record, layout::record::kFirstAttribute);
     }
-    const bool filter_names = skip_dos_names && type == at::kFileName;
     while (fits(record.size(), position, at::kHeaderSize)) {
         const std::uint32_t found_type = *read_le32(record, position + at::kType);
         const std::uint32_t length = *read_le32(record, position + at::kLength);
@@ -23,20 +27,38 @@ ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names)
         // and a zero step would never end.
         const std::size_t step = length & 0xFFFF;
         if (step == 0) return {};
-        bool wanted = found_type == type;
-        if (wanted && filter_names) {
-            auto name_space = read_le8(record, position + fn::kNamespace);
-            if (!name_space) return {};
-            wanted = *name_space == fn::kNamespacePosix || *name_space == fn::kNamespaceWin32 ||
-                     *name_space == fn::kNamespaceWin32AndDos;
-        }
-        if (wanted) {
-            const std::size_t left = record.size() - position;
-            return record.subspan(position, std::min<std::size_t>(length, left));
+        if (found_type == type) {
+            const std::optional<bool> taken = accept(position);
+            if (!taken) return {};
+            if (*taken) {
+                const std::size_t left = record.size() - position;
+                return record.subspan(position, std::min<std::size_t>(length, left));
+            }
         }
         position += step;
     }
     return {};
+}
+
+}  // namespace
+
+ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names) {
+    const bool filter_names = skip_dos_names && type == at::kFileName;
+    return WalkAttributes(record, type, [&](std::size_t position) -> std::optional<bool> {
+        if (!filter_names) return true;
+        auto name_space = read_le8(record, position + fn::kNamespace);
+        if (!name_space) return std::nullopt;
+        return *name_space == fn::kNamespacePosix || *name_space == fn::kNamespaceWin32 ||
+               *name_space == fn::kNamespaceWin32AndDos;
+    });
+}
+
+ByteSpan FindAttributeWithId(ByteSpan record, std::uint32_t type, std::uint16_t id) {
+    return WalkAttributes(record, type, [&](std::size_t position) -> std::optional<bool> {
+        auto found = read_le16(record, position + at::kId);
+        if (!found) return std::nullopt;
+        return *found == id;
+    });
 }
 
 std::optional<StandardTimes> ReadStandardTimes(ByteSpan standard_information) {
@@ -73,7 +95,10 @@ std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data) {
     auto runs = read_le16(data, at::kRunListOffset);
     auto real = read_sle64(data, at::kRealSize);
     if (!flags || !first || !last || !runs || !real) return std::nullopt;
-    return NonResidentExtent{*flags, *first, *last, *runs, *real};
+    // A copy cut before these reads as a plain file written to its end.
+    const std::int64_t initialized = read_sle64(data, at::kInitializedSize).value_or(*real);
+    const std::uint16_t unit = read_le16(data, at::kCompressionUnit).value_or(0);
+    return NonResidentExtent{*flags, *first, *last, *runs, *real, initialized, unit};
 }
 
 bool IsNonResident(ByteSpan data) { return read_le8(data, at::kNonResident) == std::uint8_t{1}; }

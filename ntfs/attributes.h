@@ -17,6 +17,10 @@ namespace verandol {
 // an attribute list are not followed.
 ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names);
 
+// The attribute of `type` whose attribute id is `id`, as FindAttribute
+// returns it: how an attribute list names the attribute it points to.
+ByteSpan FindAttributeWithId(ByteSpan record, std::uint32_t type, std::uint16_t id);
+
 // $STANDARD_INFORMATION: creation and last-modification NTFS times; nullopt
 // when the copy is too short to hold them.
 struct StandardTimes {
@@ -41,6 +45,8 @@ struct NonResidentExtent {
     std::int64_t last_vcn = 0;
     std::uint16_t run_list_offset = 0;
     std::int64_t real_size = 0;
+    std::int64_t initialized_size = 0;
+    std::uint16_t compression_unit = 0;  // log2 of the clusters per unit
 };
 std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data);
 

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "ntfs/boot_sector.h"
-#include "ntfs/volume.h"
-#include "ntfs/volume_label.h"
 
 namespace verandol {
 
@@ -16,64 +15,85 @@ namespace {
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
+bool IsPartition(const fs::path& device) { return fs::exists(device / "partition"); }
+
 // A partition's removable flag lives on its disk, the parent directory.
-bool IsRemovable(const fs::path& entry) {
-    std::error_code ec;
-    fs::path device = fs::canonical(entry, ec);
-    if (ec) return false;
-    fs::path disk = fs::exists(device / "partition") ? device.parent_path() : device;
+bool IsRemovable(const fs::path& device) {
+    fs::path disk = IsPartition(device) ? device.parent_path() : device;
     std::ifstream flag(disk / "removable");
     int removable = 0;
     return (flag >> removable) && removable != 0;
 }
 
-std::vector<std::string> BlockCandidates(const DiscoveryPlaces& places) {
-    std::vector<std::string> names;
+// The system lists a disk's partitions as folders inside the disk's own.
+bool HasListedPartitions(const fs::path& device) {
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(places.sys_class_block, ec)) {
-        std::string name = entry.path().filename().string();
-        if (StartsWith(name, "ram") || StartsWith(name, "zram")) continue;
-        if (IsRemovable(entry.path())) continue;
-        names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    for (const auto& child : fs::directory_iterator(device, ec))
+        if (child.is_directory(ec) && IsPartition(child.path())) return true;
+    return false;
 }
 
-std::vector<std::string> ImageCandidates(const DiscoveryPlaces& places) {
+bool LeftOut(const std::string& name, const fs::path& device) {
+    if (StartsWith(name, "ram") || StartsWith(name, "zram") || StartsWith(name, "sr")) return true;
+    // A loop device without a file behind it has nothing to read.
+    return StartsWith(name, "loop") && !fs::exists(device / "loop" / "backing_file");
+}
+
+bool IsImageName(const fs::path& file) {
+    const std::string ext = file.extension().string();
+    return ext == ".img" || ext == ".raw" || ext == ".dd" || ext == ".E01" || ext == ".e01" || ext == ".vhd" ||
+           ext == ".vhdx" || ext == ".vmdk";
+}
+
+void AddBlockCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCandidate>& out) {
+    struct Block {
+        std::string name;
+        bool removable;
+        bool whole_disk;
+    };
+    std::vector<Block> blocks;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(places.sys_class_block, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code canonical_ec;
+        const fs::path device = fs::canonical(entry.path(), canonical_ec);
+        if (canonical_ec || LeftOut(name, device)) continue;
+        blocks.push_back({name, IsRemovable(device), !IsPartition(device) && !HasListedPartitions(device)});
+    }
+    // Fixed disks first, then removable ones, each in name order.
+    std::sort(blocks.begin(), blocks.end(),
+              [](const Block& a, const Block& b) { return std::tie(a.removable, a.name) < std::tie(b.removable, b.name); });
+    for (const Block& b : blocks) {
+        const std::string path = (fs::path(places.dev) / b.name).string();
+        out.push_back({path, path, b.whole_disk});
+    }
+}
+
+void AddImageCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCandidate>& out) {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(places.working_directory, ec)) {
-        if (!entry.is_regular_file(ec)) continue;
-        std::string ext = entry.path().extension().string();
-        if (ext == ".img" || ext == ".raw" || ext == ".dd") names.push_back(entry.path().filename().string());
+        if (entry.is_regular_file(ec) && IsImageName(entry.path())) names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
-    return names;
+    const fs::path dir = fs::absolute(places.working_directory, ec);
+    for (const std::string& name : names) out.push_back({name, (dir / name).lexically_normal().string(), true});
 }
 
 }  // namespace
 
-std::string ReadFileSystemName(const std::string& path, DiscoveryResult& result) {
-    auto volume = VolumeFile::Open(path);
-    if (!volume) return {};
-    BootSectorBytes boot = ReadBootSector(*volume);
-    result.drive_name_text = "Drive Name: " + GetVolumeLabel(path);
-    result.drive_serial_text = "Drive Serial: " + SerialText(boot);
-    return FileSystemIdentifier(boot);
+std::vector<DiscoveryCandidate> DiscoveryCandidates(const DiscoveryPlaces& places) {
+    std::vector<DiscoveryCandidate> candidates;
+    AddBlockCandidates(places, candidates);
+    AddImageCandidates(places, candidates);
+    return candidates;
 }
 
-DiscoveryResult DiscoverDrives(const DiscoveryPlaces& places) {
-    DiscoveryResult result;
-    auto consider = [&](const std::string& name, const std::string& path) {
-        if (ReadFileSystemName(path, result) == "NTFS") result.drives.push_back({name, path});
-    };
-    for (const auto& name : BlockCandidates(places)) consider((fs::path(places.dev) / name).string(),
-                                                               (fs::path(places.dev) / name).string());
-    std::error_code ec;
-    fs::path dir = fs::absolute(places.working_directory, ec);
-    for (const auto& name : ImageCandidates(places)) consider(name, (dir / name).lexically_normal().string());
-    return result;
+std::string ReadFileSystemName(ByteSource& volume, const std::string& label, DiscoveryResult& result) {
+    BootSectorBytes boot = ReadBootSector(volume);
+    result.drive_name_text = "Drive Name: " + label;
+    result.drive_serial_text = "Drive Serial: " + SerialText(boot);
+    return FileSystemIdentifier(boot);
 }
 
 }  // namespace verandol

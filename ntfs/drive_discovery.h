@@ -1,15 +1,22 @@
 // Finding the volumes the tool can scan, once at start-up.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ntfs/volume.h"
+
 namespace verandol {
 
 struct DiscoveredDrive {
-    std::string name;  // what the drive list shows: "/dev/sdb1", or an image's file name
-    std::string path;  // what is opened
+    std::string name;  // what the drive list shows: "/dev/sdb1", an image's file name, "disk.img #2 (NTFS, 8.4 MB)"
+    std::string path;  // the volume address that is opened
+    std::int64_t size = 0;  // bytes the volume's source holds
+    std::string label;
+    std::string serial;
+    std::string warning;  // set when the partition runs past its disk's end
 };
 
 struct DiscoveryResult {
@@ -26,14 +33,25 @@ struct DiscoveryPlaces {
     std::string working_directory = ".";
 };
 
-// The candidates: block devices whose disk is not removable (loop, dm, nvme
-// and partitions included; ram and zram left out) in name order, then the
-// regular files of the working directory ending in .img, .raw or .dd, in name
-// order. Each is opened read-only and kept when its boot sector says NTFS.
-DiscoveryResult DiscoverDrives(const DiscoveryPlaces& places = {});
+struct DiscoveryCandidate {
+    std::string name;  // "/dev/sdb", or an image's file name
+    std::string path;
+    // A whole disk whose partitions the system does not list (a disk image,
+    // a loop device without partition scanning): its own table is looked into.
+    bool may_hold_partitions = false;
+};
 
-// The identifier of one candidate and, as a side effect on `result`, its label
-// texts; the empty text when it cannot be opened.
-std::string ReadFileSystemName(const std::string& path, DiscoveryResult& result);
+// The candidates, in the order they are listed: block devices on fixed disks
+// (loop, dm, nvme and partitions included) in name order, then those on
+// removable disks (USB sticks, SD cards) in name order, then the regular
+// files of the working directory ending in .img, .raw, .dd, .E01, .vhd, .vhdx
+// or .vmdk, in name
+// order. Left out: ram, zram, optical drives (sr), and loop devices not
+// backed by a file.
+std::vector<DiscoveryCandidate> DiscoveryCandidates(const DiscoveryPlaces& places = {});
+
+// The identifier of one opened candidate and, as a side effect on `result`,
+// its label texts.
+std::string ReadFileSystemName(ByteSource& volume, const std::string& label, DiscoveryResult& result);
 
 }  // namespace verandol

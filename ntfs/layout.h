@@ -33,13 +33,13 @@ inline constexpr std::size_t kSignature = 0;        // "FILE"
 inline constexpr std::size_t kUsaOffset = 4;        // u16: update sequence array offset
 inline constexpr std::size_t kUsaCount = 6;         // u16: entries, the sequence number included
 inline constexpr std::size_t kLogSequence = 8;      // u64 (not read)
-inline constexpr std::size_t kSequenceNumber = 16;  // u16 (not read)
+inline constexpr std::size_t kSequenceNumber = 16;  // u16
 inline constexpr std::size_t kLinkCount = 18;       // u16 (not read)
 inline constexpr std::size_t kFirstAttribute = 20;  // u16
 inline constexpr std::size_t kFlags = 22;           // u16: 0x0001 in use, 0x0002 directory
 inline constexpr std::size_t kBytesInUse = 24;      // u32 (not read)
 inline constexpr std::size_t kBytesAllocated = 28;  // u32 (not read)
-inline constexpr std::size_t kBaseRecord = 32;      // u64 (not read)
+inline constexpr std::size_t kBaseRecord = 32;      // u64: file reference of the base record, 0 in a base record
 inline constexpr std::size_t kNextAttributeId = 40; // u16 (not read)
 inline constexpr std::size_t kHeaderSize = 48;
 static_assert(kNextAttributeId + 2 + 6 == kHeaderSize);
@@ -68,7 +68,7 @@ inline constexpr std::uint32_t kEnd = 0xFFFFFFFF;
 inline constexpr std::size_t kType = 0;          // u32
 inline constexpr std::size_t kLength = 4;        // u32: to the next attribute
 inline constexpr std::size_t kNonResident = 8;   // u8
-inline constexpr std::size_t kNameLength = 9;    // u8 (not read)
+inline constexpr std::size_t kNameLength = 9;    // u8: 0 for the unnamed data stream
 inline constexpr std::size_t kNameOffset = 10;   // u16 (not read)
 inline constexpr std::size_t kFlags = 12;        // u16
 inline constexpr std::size_t kId = 14;           // u16 (not read)
@@ -78,6 +78,8 @@ static_assert(kId + 2 == kHeaderSize);
 inline constexpr std::uint16_t kFlagCompressed = 0x0001;
 inline constexpr std::uint16_t kFlagEncrypted = 0x4000;
 inline constexpr std::uint16_t kFlagSparse = 0x8000;
+// The low byte holds the compression method; any of its bits marks compressed data.
+inline constexpr std::uint16_t kCompressionMask = 0x00FF;
 
 // Resident header
 inline constexpr std::size_t kValueLength = 16;  // u32
@@ -90,10 +92,10 @@ static_assert(kIndexedFlag + 2 == kResidentHeaderSize);
 inline constexpr std::size_t kFirstVcn = 16;        // s64
 inline constexpr std::size_t kLastVcn = 24;         // s64
 inline constexpr std::size_t kRunListOffset = 32;   // u16
-inline constexpr std::size_t kCompressionUnit = 34; // u16 (not read)
-inline constexpr std::size_t kAllocatedSize = 40;   // s64 (not read)
+inline constexpr std::size_t kCompressionUnit = 34; // u16: log2 of the clusters per compression unit
+inline constexpr std::size_t kAllocatedSize = 40;   // s64: clusters held, in bytes
 inline constexpr std::size_t kRealSize = 48;        // s64
-inline constexpr std::size_t kInitializedSize = 56; // s64 (not read)
+inline constexpr std::size_t kInitializedSize = 56; // s64: bytes past it read as zeros
 inline constexpr std::size_t kCompressedSize = 64;  // s64, compressed attributes only (not read)
 inline constexpr std::size_t kNonResidentHeaderSize = 72;
 static_assert(kCompressedSize + 8 == kNonResidentHeaderSize);
@@ -127,5 +129,25 @@ inline constexpr std::uint8_t kNamespaceWin32 = 1;
 inline constexpr std::uint8_t kNamespaceDos = 2;
 inline constexpr std::uint8_t kNamespaceWin32AndDos = 3;
 }  // namespace file_name
+
+// --- $ATTRIBUTE_LIST entries, offsets from the entry's first byte ---------
+namespace attr_list {
+inline constexpr std::size_t kType = 0;            // u32
+inline constexpr std::size_t kEntryLength = 4;     // u16: to the next entry
+inline constexpr std::size_t kNameLength = 6;      // u8, UTF-16 code units
+inline constexpr std::size_t kNameOffset = 7;      // u8 (not read)
+inline constexpr std::size_t kFirstVcn = 8;        // s64: first cluster of the piece
+inline constexpr std::size_t kSegment = 16;        // u64: record number (48 bits), sequence (16 bits)
+inline constexpr std::size_t kAttributeId = 24;    // u16
+inline constexpr std::size_t kMinEntrySize = 26;   // the name follows
+static_assert(kAttributeId + 2 == kMinEntrySize);
+
+// NTFS never lets an attribute list grow past 256 KiB.
+inline constexpr std::size_t kMaxListBytes = 256 * 1024;
+}  // namespace attr_list
+
+// A file reference: the record number in the low 48 bits, the record's
+// sequence number when the reference was made in the high 16.
+inline constexpr std::uint64_t kReferenceRecordMask = (std::uint64_t{1} << 48) - 1;
 
 }  // namespace verandol::layout

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "disk/volume_address.h"
 #include "ntfs/volume.h"
 #include "recover/block_devices.h"
 #include "recover/mount_info.h"
@@ -66,8 +67,10 @@ bool SameFile(const std::string& a, const struct stat& b) {
 
 }  // namespace
 
-std::string OutputDeviceRefusal(const std::string& volume_path, const std::string& folder,
+std::string OutputDeviceRefusal(const std::string& volume_address, const std::string& folder,
                                 const SystemTables& tables) {
+    // A partition inside a disk ("/dev/sdb@2", "disk.img@2") is judged by its disk.
+    const std::string volume_path = ParseVolumeAddress(volume_address).path;
     struct stat volume_info {};
     if (stat(volume_path.c_str(), &volume_info) != 0) return {};
     const std::vector<Target> targets = TargetsOf(folder, tables);

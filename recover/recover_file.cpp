@@ -1,127 +1,62 @@
 #include "recover/recover_file.h"
 
-#include <algorithm>
-#include <memory>
+#include <optional>
 #include <vector>
 
+#include "disk/open_volume.h"
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
+#include "ntfs/listed_attributes.h"
+#include "ntfs/mft_map.h"
 #include "ntfs/record_texts.h"
-#include "ntfs/run_list.h"
+#include "recover/data_layout.h"
+#include "recover/data_streaming.h"
+#include "recover/data_writer.h"
 #include "recover/temporary_output.h"
 
 namespace verandol {
 
 namespace {
 
-// At most this much of a file is held in memory, whatever its size.
-constexpr std::size_t kPieceBytes = 4 << 20;
-
 RecoverResult NotWritten(std::string reason) { return {RecoverStatus::NotWritten, std::move(reason)}; }
 
-// Streams a file's bytes into the temporary output, remembering the first
-// stretch that could not be read.
-class DataWriter {
-public:
-    DataWriter(ByteSource& volume, TemporaryOutput& out, const std::atomic<bool>* stop)
-        : volume_(volume), out_(out), stop_(stop) {}
+// The record at `position`, read through the MFT's map when the position is
+// one of its records (a record may straddle two extents), else as one
+// stretch. `index` is set when the map knows the record.
+bool ReadRecordAt(ByteSource& volume, const MftMap& map, std::int64_t position, std::vector<std::uint8_t>& record,
+                  std::optional<std::int64_t>& index) {
+    index = map.IndexAt(position);
+    if (index) return map.ReadRecord(volume, *index, record).has_value();
+    return volume.ReadAt(position, record) == record.size();
+}
 
-    std::int64_t Written() const { return offset_; }
-    const std::string& Missing() const { return missing_; }
-    bool Stopped() const { return stopped_; }
-
-    // Copies `length` bytes from the volume at `position`.
-    bool CopyFromVolume(std::int64_t position, std::int64_t length) {
-        while (length > 0) {
-            if (stop_ && stop_->load()) {
-                stopped_ = true;
-                return false;
-            }
-            const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(length, kPieceBytes));
-            // Sized to the largest piece asked for and left uninitialised:
-            // clearing 4 MiB for each of many small files would cost more
-            // than copying them.
-            if (piece > buffer_size_) {
-                buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(piece);
-                buffer_size_ = piece;
-            }
-            const std::size_t got = volume_.ReadAt(position, MutableByteSpan(buffer_.get(), piece));
-            if (got < piece)
-                NoteMissing("the volume could not deliver the clusters at byte " +
-                            std::to_string(position + static_cast<std::int64_t>(got)));
-            if (got > 0 && !out_.WriteAt(offset_, ByteSpan(buffer_.get(), got))) return false;
-            // Bytes the volume did not deliver stay a hole, which reads as zeros.
-            offset_ += static_cast<std::int64_t>(piece);
-            position += static_cast<std::int64_t>(piece);
-            length -= static_cast<std::int64_t>(piece);
-        }
-        return true;
+// The file's $DATA: the record's own, or every piece its attribute list
+// leads to. `missing` says which piece could not be had.
+Outcome<std::vector<std::vector<std::uint8_t>>> FindDataPieces(ByteSource& volume, const MftMap& map,
+                                                               const VolumeGeometry& geometry, ByteSpan record,
+                                                               std::optional<std::int64_t> index,
+                                                               std::string& missing) {
+    if (!HasAttributeList(record)) {
+        const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
+        if (data.empty()) return Refusal("the record has no data attribute");
+        return std::vector<std::vector<std::uint8_t>>{{data.begin(), data.end()}};
     }
-
-    // Zeros the file really holds (a sparse run) or that stand for missing data.
-    void Skip(std::int64_t length) { offset_ += length; }
-
-    bool Write(ByteSpan bytes) {
-        if (!out_.WriteAt(offset_, bytes)) return false;
-        offset_ += static_cast<std::int64_t>(bytes.size());
-        return true;
-    }
-
-    void NoteMissing(std::string why) {
-        if (missing_.empty()) missing_ = std::move(why);
-    }
-
-private:
-    ByteSource& volume_;
-    TemporaryOutput& out_;
-    const std::atomic<bool>* stop_;
-    std::unique_ptr<std::uint8_t[]> buffer_;
-    std::size_t buffer_size_ = 0;
-    std::int64_t offset_ = 0;
-    std::string missing_;
-    bool stopped_ = false;
-};
-
-// Writes the runs in list order, cut at the real size; zeros where a run is
-// sparse, starts at a negative cluster, or reaches past the volume's end.
-bool WriteRuns(const DecodedRunList& list, std::int64_t real_size, std::int64_t cluster_size,
-               std::int64_t volume_size, DataWriter& writer) {
-    for (const Run& run : list.runs) {
-        const std::int64_t wanted = real_size - writer.Written();
-        if (wanted <= 0) break;
-        std::int64_t bytes;
-        if (run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
-            __builtin_mul_overflow(static_cast<std::int64_t>(run.clusters), cluster_size, &bytes))
-            bytes = INT64_MAX;
-        bytes = std::min(bytes, wanted);
-        if (bytes == 0) continue;
-        if (run.sparse) {
-            writer.Skip(bytes);
-            continue;
-        }
-        std::int64_t start;
-        if (!run.valid || __builtin_mul_overflow(run.lcn, cluster_size, &start)) {
-            writer.NoteMissing("a run of the file starts outside the volume");
-            writer.Skip(bytes);
-            continue;
-        }
-        std::int64_t inside = bytes;
-        if (volume_size > 0) inside = std::clamp<std::int64_t>(volume_size - start, 0, bytes);
-        if (inside < bytes) writer.NoteMissing("a run of the file reaches past the end of the volume");
-        if (!writer.CopyFromVolume(start, inside)) return false;
-        writer.Skip(bytes - inside);
-    }
-    // A damaged list only matters when the runs it did give fall short.
-    if (writer.Written() < real_size && !list.problem.empty())
-        writer.NoteMissing("the run list is damaged: " + list.problem);
-    return true;
+    if (!index) return Refusal("the record's attribute list cannot be followed without the MFT's map");
+    ListedAttributes found = GatherListedAttributes(volume, map, geometry, record, *index, DataPieces::All);
+    missing = found.problem;
+    if (found.data.empty() || found.data.front().first_vcn != 0)
+        return Refusal(missing.empty() ? "the record's attribute list leads to no data" : missing);
+    std::vector<std::vector<std::uint8_t>> pieces;
+    for (DataPiece& piece : found.data) pieces.push_back(std::move(piece.attribute));
+    return pieces;
 }
 
 }  // namespace
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
-                          const std::string& output_path, const std::atomic<bool>* stop) {
+                          const std::vector<Run>& mft_runs, const std::string& output_path,
+                          const std::atomic<bool>* stop) {
     auto position = ParsePositionCaption(position_text);
     // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
     // overlapping copy and warns.
@@ -129,22 +64,30 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
         return NotWritten(std::string(1, '"').append(position_text).append("\" is not a record position"));
     if (geometry.RecordSize == 0 || geometry.ClusterSize == 0) return NotWritten("no volume has been scanned");
 
+    const MftMap map(mft_runs, geometry.ClusterSize, geometry.RecordSize);
     std::vector<std::uint8_t> record(geometry.RecordSize);
-    if (volume.ReadAt(*position, record) != record.size()) return NotWritten("the record could not be read");
+    std::optional<std::int64_t> index;
+    if (!ReadRecordAt(volume, map, *position, record, index)) return NotWritten("the record could not be read");
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
-    if (!IsDeletedFileRecord(record))
-        return NotWritten("the record is in use again or is a directory");
-    ByteSpan data = FindAttribute(record, layout::attr::kData, false);
-    if (data.empty()) return NotWritten("the record has no data attribute");
+    if (!IsDeletedFileRecord(record)) return NotWritten("the record is in use again or is a directory");
+    if (IsExtensionRecord(record)) return NotWritten("the record is part of another file's record");
 
-    const bool non_resident = IsNonResident(data);
+    std::string missing_piece;
+    auto pieces = FindDataPieces(volume, map, geometry, record, index, missing_piece);
+    if (!pieces) return NotWritten(pieces.reason());
+    const ByteSpan data = pieces->front();
+    // Without its owner's key the ciphertext is worth nothing under the file's name.
+    if (read_le16(data, layout::attr::kFlags).value_or(0) & layout::attr::kFlagEncrypted)
+        return NotWritten("the file is encrypted; its contents cannot be read without its owner's key");
+
+    std::optional<DataLayout> layout;
     std::optional<ByteSpan> resident;
-    std::optional<NonResidentExtent> extent;
-    if (non_resident) {
-        extent = ReadNonResidentExtent(data);
-        if (!extent) return NotWritten("the data attribute is cut short");
-        if (extent->run_list_offset >= data.size()) return NotWritten("the run list lies outside the data attribute");
-        if (extent->real_size < 0) return NotWritten("the data attribute gives a negative size");
+    if (IsNonResident(data)) {
+        std::vector<ByteSpan> spans(pieces->begin(), pieces->end());
+        auto built = BuildDataLayout(spans);
+        if (!built) return NotWritten(built.reason());
+        layout = std::move(*built);
+        if (!missing_piece.empty()) layout->gap_reason = missing_piece;
     } else {
         resident = ResidentValue(data);
         if (!resident) return NotWritten("the data attribute is cut short");
@@ -155,10 +98,10 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     DataWriter writer(volume, out, stop);
     bool ok;
     std::int64_t length;
-    if (non_resident) {
-        const DecodedRunList runs = DecodeRunList(data.subspan(extent->run_list_offset));
-        ok = WriteRuns(runs, extent->real_size, geometry.ClusterSize, volume.Size(), writer);
-        length = extent->real_size;
+    if (layout) {
+        ok = layout->unit_clusters ? WriteCompressedData(*layout, geometry.ClusterSize, volume.Size(), writer)
+                                   : WriteStoredData(*layout, geometry.ClusterSize, volume.Size(), writer);
+        length = layout->real_size;
     } else {
         ok = writer.Write(*resident);
         if (*read_le32(data, layout::attr::kValueLength) > resident->size())
@@ -172,12 +115,11 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
-                          const VolumeGeometry& geometry, const std::string& output_path,
-                          const std::atomic<bool>* stop) {
-    std::string error;
-    auto volume = VolumeFile::Open(volume_path, &error);
-    if (!volume) return NotWritten(error);
-    return RecoverFile(*volume, position_text, geometry, output_path, stop);
+                          const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
+                          const std::string& output_path, const std::atomic<bool>* stop) {
+    Outcome<OpenedVolume> volume = OpenVolume(volume_path);
+    if (!volume) return NotWritten(volume.reason());
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop);
 }
 
 }  // namespace verandol

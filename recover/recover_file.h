@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ntfs/geometry.h"
+#include "ntfs/run_list.h"
 #include "ntfs/volume.h"
 
 namespace verandol {
@@ -24,16 +26,22 @@ struct RecoverResult {
 
 // Reads the record at the row's position text ("0x" and hexadecimal), checks
 // that it is a deleted file, and streams its data (resident, or along its run
-// list) into `output_path`. The data goes to a temporary file in the same
+// list) into `output_path`. `mft_runs` is the MFT's map from the scan (record
+// 0's runs): a position inside it is read through it, so a record that
+// straddles two extents is read whole, and an attribute list's extension
+// records can be found; with an empty map the record is read as one stretch.
+// Data that is compressed is decompressed; bytes past the initialized size
+// are zeros; an encrypted file is not written. The data goes to a temporary file in the same
 // folder that replaces `output_path` only once every byte is written and
 // closed. `stop`, when given, is polled between streamed pieces; a stop
 // removes the temporary file and reports NotWritten.
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
-                          const std::string& output_path, const std::atomic<bool>* stop = nullptr);
+                          const std::vector<Run>& mft_runs, const std::string& output_path,
+                          const std::atomic<bool>* stop = nullptr);
 
 // Opens the volume read-only for the one call.
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
-                          const VolumeGeometry& geometry, const std::string& output_path,
-                          const std::atomic<bool>* stop = nullptr);
+                          const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
+                          const std::string& output_path, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace verandol

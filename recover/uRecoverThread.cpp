@@ -42,7 +42,7 @@ void TRecoverThread::Execute() {
         verandol::RecoverResult result{verandol::RecoverStatus::NotWritten, folder_refusal};
         try {
             if (folder_refusal.empty())
-                result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry,
+                result = verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry, geometry_.mft_runs,
                                                verandol::OutputPath(row.folder, row.own_name, row.name, index),
                                                &job_->AbandonFlag());
         } catch (const std::exception& error) {

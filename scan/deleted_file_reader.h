@@ -2,7 +2,9 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
+#include "ntfs/attributes.h"
 #include "ntfs/byte_reader.h"
 #include "scan/deleted_file_row.h"
 
@@ -11,7 +13,12 @@ namespace verandol {
 // The row for a record that has passed its fixups, or nullopt when the record
 // is in use, is a directory (any flag set), or lacks one of the
 // standard-information, file-name (DOS-only names passed over) and data
-// attributes.
+// attributes. Extension records (their header names a base record) are parts
+// of another file and never make a row.
 std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position);
+
+// The row's texts from the values found, wherever they were found.
+DeletedFileRow MakeDeletedFileRow(std::int64_t position, std::u16string_view units, std::int64_t size,
+                                  const StandardTimes& times);
 
 }  // namespace verandol

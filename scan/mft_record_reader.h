@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ntfs/geometry.h"
+#include "ntfs/mft_map.h"
 #include "ntfs/run_list.h"
 #include "ntfs/volume.h"
 
@@ -31,22 +32,14 @@ public:
     // not try each of them.
     std::int64_t ReadableLimit() const { return readable_limit_; }
 
+    // The map the records are read through; a recovery reads them the same way.
+    const MftMap& Map() const { return map_; }
+
 private:
-    struct Extent {
-        std::int64_t first_vcn;
-        std::int64_t clusters;
-        std::int64_t lcn;
-        bool readable;
-    };
-    // Where the MFT's byte `offset` lies on the volume and how many bytes
-    // follow it in the same extent.
-    std::optional<std::pair<std::int64_t, std::int64_t>> Locate(std::int64_t offset);
     bool ReadPiece(std::int64_t position, std::int64_t extent_left, MutableByteSpan out);
 
     ByteSource& volume_;
-    std::int64_t cluster_size_;
-    std::int64_t record_size_;
-    std::vector<Extent> extents_;
+    MftMap map_;
     std::size_t hint_ = 0;
     std::int64_t readable_limit_ = 0;
     std::vector<std::uint8_t> cache_;

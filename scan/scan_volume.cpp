@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <vector>
 
+#include "disk/open_volume.h"
+#include "disk/volume_label_at.h"
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixups.h"
+#include "ntfs/listed_attributes.h"
 #include "ntfs/outcome.h"
 #include "ntfs/record_texts.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume_label.h"
 #include "scan/deleted_file_reader.h"
+#include "scan/listed_file_reader.h"
 #include "scan/mft_record_reader.h"
 
 namespace verandol {
@@ -59,7 +62,7 @@ Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout)
 
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events) {
     const BootSectorBytes boot = ReadBootSector(volume);
-    events.DiskLabels("Disk Name: " + (path.empty() ? std::string() : GetVolumeLabel(path)),
+    events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path),
                       "Disk Serial: " + SerialText(boot));
     if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
 
@@ -69,7 +72,7 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     // The same "0x" and at least two upper-case digits as a row's position.
     events.MftLocation("MFT Location: " + PositionCaption(layout.mft_offset));
-    events.GeometryPublished({drive_name, path, layout.geometry});
+    events.GeometryPublished({drive_name, path, layout.geometry, {}});
 
     const Outcome<MftExtent> mft = ReadMftExtent(volume, layout);
     if (!mft) return events.Ended(ScanEnd::Failed, mft.reason());
@@ -79,6 +82,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         return events.Ended(ScanEnd::Failed, "the MFT holds fewer than 16 records");
 
     events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
+    // Recovery reads records through the same map as the walk.
+    events.GeometryPublished({drive_name, path, layout.geometry, mft->runs});
     MftRecordReader reader(volume, layout.geometry, mft->runs);
     std::vector<std::uint8_t> record(layout.geometry.RecordSize);
     const std::int64_t readable_end = std::min(count, reader.ReadableLimit());
@@ -88,7 +93,10 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         auto position = reader.Read(i, record);
         // Most records are in use: pass them over before the fixups.
         if (!position || !IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
-        if (auto row = ReadDeletedFileRow(record, *position)) events.Row(std::move(*row));
+        auto row = HasAttributeList(record)
+                       ? ReadListedFileRow(volume, reader.Map(), layout.geometry, record, i, *position)
+                       : ReadDeletedFileRow(record, *position);
+        if (row) events.Row(std::move(*row));
     }
     // The records past what the volume can deliver count as walked.
     if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
@@ -96,10 +104,11 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
 }
 
 void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events) {
-    std::string error;
-    auto volume = VolumeFile::Open(path, &error);
-    if (!volume) return events.Ended(ScanEnd::Failed, error);
-    ScanVolume(*volume, drive_name, path, events);
+    Outcome<OpenedVolume> opened = OpenVolume(path);
+    if (!opened) return events.Ended(ScanEnd::Failed, opened.reason());
+    // A disk named without its partition publishes the partition it chose,
+    // so a recovery reopens the same one.
+    ScanVolume(*opened->source, drive_name, opened->address, events);
 }
 
 }  // namespace verandol

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
 #include "ntfs/geometry.h"
+#include "ntfs/run_list.h"
 #include "ntfs/volume.h"
 #include "scan/deleted_file_row.h"
 
@@ -15,8 +18,10 @@ namespace verandol {
 // that scan's rows reads this volume, whatever drive is selected later.
 struct PublishedGeometry {
     std::string drive_name;  // as the drive list shows it
-    std::string path;        // what was opened
+    std::string path;        // the volume address that was opened, such as "disk.img@2"
     VolumeGeometry geometry;
+    // The MFT's map (record 0's runs); empty until record 0 has been read.
+    std::vector<Run> mft_runs;
 };
 
 enum class ScanEnd { Completed, Stopped, Failed };
@@ -33,7 +38,8 @@ public:
     // "MFT Location: 0x...".
     virtual void MftLocation(const std::string& text) = 0;
     // From here on a recovery uses this scan's geometry, even if the scan
-    // fails at its next steps.
+    // fails at its next steps. Called again, with the MFT's map, once record
+    // 0 has been read.
     virtual void GeometryPublished(const PublishedGeometry& published) = 0;
     // "MFT Size: ... KB" and "All Files: ...".
     virtual void MftFigures(const std::string& size_text, const std::string& count_text) = 0;
@@ -55,7 +61,8 @@ public:
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path,
                 ScanEvents& events);
 
-// Opens `path` read-only and scans it; an open failure ends with Failed.
+// Opens the volume address `path` ("/dev/sdb1", "disk.img@2") read-only and
+// scans it; an open failure ends with Failed.
 void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events);
 
 }  // namespace verandol

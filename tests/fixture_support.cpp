@@ -39,10 +39,15 @@ std::vector<std::string> FixtureNames() {
     return names;
 }
 
-Manifest LoadManifest(const std::string& name) {
-    std::ifstream in(std::string(VERANDOL_FIXTURE_SOURCE_DIR) + "/" + name + ".manifest.json");
-    if (!in) throw std::runtime_error("no manifest for " + name);
-    const nlohmann::json j = nlohmann::json::parse(in);
+namespace {
+
+nlohmann::json ReadJson(const std::string& file) {
+    std::ifstream in(std::string(VERANDOL_FIXTURE_SOURCE_DIR) + "/" + file);
+    if (!in) throw std::runtime_error("no manifest " + file);
+    return nlohmann::json::parse(in);
+}
+
+Manifest ParseManifest(const nlohmann::json& j) {
     Manifest m;
     m.image = j.at("image");
     const auto& g = j.at("geometry");
@@ -65,10 +70,51 @@ Manifest LoadManifest(const std::string& name) {
         file.resident = f.value("resident", false);
         file.size = f.at("size");
         file.sha256 = f.at("sha256");
+        for (const auto& run : f.value("runs", nlohmann::json::array()))
+            file.runs.emplace_back(run.at(0).is_null() ? -1 : run.at(0).get<std::int64_t>(), run.at(1));
+        file.initialized_size = f.value("initialized_size", std::int64_t{-1});
+        file.compressed = f.value("compressed", false);
+        file.extension_records = f.value("extension_records", 0);
         m.files.push_back(std::move(file));
     }
     return m;
 }
+
+}  // namespace
+
+Manifest LoadManifest(const std::string& name) { return ParseManifest(ReadJson(name + ".manifest.json")); }
+
+std::vector<std::string> DiskFixtureNames() { return {"gpt-disk", "mbr-disk"}; }
+
+DiskManifest LoadDiskManifest(const std::string& name) {
+    const nlohmann::json j = ReadJson(name + ".disk.json");
+    DiskManifest disk;
+    disk.name = j.at("disk");
+    disk.table = j.at("table");
+    disk.size = j.at("size");
+    for (const auto& p : j.at("partitions")) {
+        DiskPartition part;
+        part.number = p.at("number");
+        part.start = p.at("start");
+        part.length = p.at("length");
+        part.kind = p.at("kind");
+        if (p.contains("volume")) part.volume = ParseManifest(p.at("volume"));
+        disk.partitions.push_back(std::move(part));
+    }
+    return disk;
+}
+
+std::vector<DiskPartition> DiskManifest::Ntfs() const {
+    std::vector<DiskPartition> out;
+    std::copy_if(partitions.begin(), partitions.end(), std::back_inserter(out),
+                 [](const DiskPartition& p) { return p.volume.has_value(); });
+    return out;
+}
+
+std::string DiskImagePath(const std::string& name, const std::string& extension) {
+    return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + extension;
+}
+std::string EwfImagePath(const std::string& name) { return DiskImagePath(name, ".E01"); }
 
 std::string FixtureImagePath(const std::string& name) { return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".img"; }
 
@@ -93,6 +139,12 @@ constexpr std::array<std::uint32_t, 64> kRoundConstants = {
 std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
 }  // namespace
+
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
 
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes) {
     std::array<std::uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@ struct ManifestFile {
     bool resident = false;
     std::int64_t size = 0;
     std::string sha256;
+    // Non-resident data: its runs ([lcn, clusters], lcn -1 for a hole), the
+    // bytes initialized (-1 when not recorded), whether it is compressed and
+    // how many extension records hold its pieces.
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+    std::int64_t initialized_size = -1;
+    bool compressed = false;
+    int extension_records = 0;
 };
 
 struct Manifest {
@@ -36,6 +44,31 @@ Manifest LoadManifest(const std::string& name);
 // The decompressed image in the build tree.
 std::string FixtureImagePath(const std::string& name);
 
+// A whole-disk image: its table and partitions, with the volume manifest of
+// each NTFS one.
+struct DiskPartition {
+    int number = 0;
+    std::int64_t start = 0, length = 0;  // bytes
+    std::string kind;                    // "ntfs", "ext2", "extended"
+    std::optional<Manifest> volume;
+};
+
+struct DiskManifest {
+    std::string name, table;
+    std::int64_t size = 0;
+    std::vector<DiskPartition> partitions;
+    std::vector<DiskPartition> Ntfs() const;
+};
+
+// The disk images ("gpt-disk", "mbr-disk"); not volumes, so not in FixtureNames().
+std::vector<std::string> DiskFixtureNames();
+DiskManifest LoadDiskManifest(const std::string& name);
+// The decompressed disk (.dd) and, for gpt-disk, the same disk in another
+// image format: ".E01" (the EWF acquisition's first segment), ".vhd",
+// ".vhdx", ".vmdk".
+std::string DiskImagePath(const std::string& name, const std::string& extension = ".dd");
+std::string EwfImagePath(const std::string& name);
+
 // A fixture's name made fit for a test name ("sec512-clu4k" -> "sec512_clu4k").
 template <class ParamInfo>
 std::string FixtureTestName(const ParamInfo& param_info) {
@@ -46,6 +79,7 @@ std::string FixtureTestName(const ParamInfo& param_info) {
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);
 
 // A fresh empty folder, removed with everything in it when destroyed.

@@ -22,3 +22,6 @@ target_link_libraries(test_hostile_names PRIVATE verandol_reliability_support)
 
 verandol_unit_test(test_full_output test_full_output.cpp)
 target_link_libraries(test_full_output PRIVATE verandol_reliability_support)
+
+verandol_unit_test(test_realworld test_realworld.cpp)
+target_link_libraries(test_realworld PRIVATE verandol_reliability_support)

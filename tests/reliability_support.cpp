@@ -1,5 +1,7 @@
 #include "tests/reliability_support.h"
 
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +17,15 @@ namespace verandol::testing {
 
 namespace fs = std::filesystem;
 
+FixtureCopy::FixtureCopy(const std::string& name)
+    : manifest(LoadManifest(name)), image(ReadWholeFile(FixtureImagePath(name))) {}
+
+const ManifestFile& FixtureCopy::DeletedFile(const std::string& name) const {
+    for (const ManifestFile& f : manifest.files)
+        if (f.deleted && f.name == name) return f;
+    throw std::runtime_error("no deleted file " + name);
+}
+
 std::vector<Recovery> RecoverAll(ByteSource& volume, const ScanCollector& scan, const std::string& folder,
                                  bool own_names, std::int64_t max_size) {
     std::vector<Recovery> recoveries;
@@ -23,7 +34,7 @@ std::vector<Recovery> RecoverAll(ByteSource& volume, const ScanCollector& scan, 
         const DeletedFileRow& row = scan.rows[i];
         if (row.size > max_size) continue;
         const std::string path = OutputPath(folder, own_names, row.name, static_cast<int>(i));
-        RecoverResult result = RecoverFile(volume, row.position_text, scan.published->geometry, path);
+        RecoverResult result = RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, path);
         EXPECT_FALSE(fuzz::HoldsTemporaryFile(folder)) << row.name << " left its temporary file";
         recoveries.push_back({row, std::move(result), path});
     }

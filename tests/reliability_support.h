@@ -19,6 +19,15 @@ struct Recovery {
     std::string path;
 };
 
+// A fixture's manifest and a copy of its image, to damage or patch.
+struct FixtureCopy {
+    Manifest manifest;
+    Bytes image;
+    explicit FixtureCopy(const std::string& name);
+    // The deleted file of that name.
+    const ManifestFile& DeletedFile(const std::string& name) const;
+};
+
 // Recovers every row of `scan` no larger than `max_size` into `folder`, under
 // the row's own (made safe) name when `own_names`, else under its index.
 std::vector<Recovery> RecoverAll(ByteSource& volume, const ScanCollector& scan, const std::string& folder,

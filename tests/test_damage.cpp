@@ -16,18 +16,11 @@ namespace {
 
 using namespace testing;
 
-struct Damaged {
-    Manifest manifest;
-    Bytes image;
-    explicit Damaged(const std::string& name)
-        : manifest(LoadManifest(name)), image(ReadWholeFile(FixtureImagePath(name))) {}
+struct Damaged : FixtureCopy {
+    using FixtureCopy::FixtureCopy;
 
     std::int64_t RecordPosition(std::int64_t index) const { return manifest.RecordPosition(index); }
-    const ManifestFile& File(const std::string& name) const {
-        for (const ManifestFile& f : manifest.files)
-            if (f.deleted && f.name == name) return f;
-        throw std::runtime_error("no deleted file " + name);
-    }
+    const ManifestFile& File(const std::string& name) const { return DeletedFile(name); }
     std::size_t DataOffset(const ManifestFile& f) const {
         return AttributeOffset(image, RecordPosition(f.mft_record), manifest.record_size, layout::attr::kData);
     }
@@ -65,14 +58,14 @@ void ExpectWrittenFilesIntact(const Outcome& run, const Manifest& m) {
 }
 
 class DamagedFixture : public ::testing::TestWithParam<std::string> {};
-// The fixtures holding the common set of deleted files (the fragmented-MFT
-// volume holds other ones).
+// The fixtures holding the common set of deleted files: the geometry images
+// (sec<sector>-clu<cluster>); the others hold files of their own.
 class DamagedFileFixture : public DamagedFixture {};
 
 std::vector<std::string> CommonFileSetFixtures() {
     std::vector<std::string> names;
     for (const std::string& name : FixtureNames())
-        if (name != "frag-mft") names.push_back(name);
+        if (name.starts_with("sec")) names.push_back(name);
     return names;
 }
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ntfs/drive_discovery.h"
+#include "disk/volume_discovery.h"
 #include "tests/fixture_support.h"
 
 namespace verandol {
@@ -30,6 +30,7 @@ struct FakeSystem {
 
     void Disk(const std::string& name, int removable, bool ntfs) {
         Write(sys / "devices" / name / "removable", std::to_string(removable));
+        if (name.rfind("loop", 0) == 0) Write(sys / "devices" / name / "loop/backing_file", "/images/" + name);
         fs::create_directories(sys / "class/block");
         fs::create_directory_symlink(sys / "devices" / name, sys / "class/block" / name);
         Device(name, ntfs);
@@ -44,7 +45,7 @@ struct FakeSystem {
         if (ntfs) fs::copy_file(ntfs_image, dev / name);
         else Write(dev / name, std::string(4096, 'z'));
     }
-    DiscoveryResult Discover() { return DiscoverDrives({(sys / "class/block").string(), dev.string(), work.string()}); }
+    DiscoveryResult Discover() { return DiscoverVolumes({(sys / "class/block").string(), dev.string(), work.string()}); }
 };
 
 std::vector<std::string> Names(const DiscoveryResult& r) {
@@ -53,15 +54,18 @@ std::vector<std::string> Names(const DiscoveryResult& r) {
     return names;
 }
 
-TEST(DriveDiscovery, FixedNtfsDevicesThenImagesInNameOrder) {
+TEST(DriveDiscovery, FixedNtfsDevicesThenRemovableOnesThenImagesInNameOrder) {
     FakeSystem s;
     s.Disk("sdb", 0, false);
     s.Partition("sdb", "sdb1", true);
-    s.Disk("sdc", 1, true);        // removable disk: never listed
-    s.Partition("sdc", "sdc1", true);  // nor its partitions
-    s.Disk("loop0", 0, true);
+    s.Disk("sdc", 1, false);           // a USB stick: after the fixed disks
+    s.Partition("sdc", "sdc1", true);
+    s.Disk("loop0", 0, true);          // backed by a file
     s.Disk("ram0", 0, true);
     s.Disk("zram0", 0, true);
+    s.Disk("sr0", 1, true);            // optical
+    s.Disk("loop1", 0, true);
+    fs::remove_all(s.sys / "devices/loop1/loop");  // not backed by a file
     fs::copy_file(s.ntfs_image, s.work / "b.img");
     fs::copy_file(s.ntfs_image, s.work / "a.dd");
     fs::copy_file(s.ntfs_image, s.work / "notes.txt");
@@ -70,7 +74,7 @@ TEST(DriveDiscovery, FixedNtfsDevicesThenImagesInNameOrder) {
 
     DiscoveryResult r = s.Discover();
     const std::string dev = s.dev.string();
-    EXPECT_EQ(Names(r), (std::vector<std::string>{dev + "/loop0", dev + "/sdb1", "a.dd", "b.img"}));
+    EXPECT_EQ(Names(r), (std::vector<std::string>{dev + "/loop0", dev + "/sdb1", dev + "/sdc1", "a.dd", "b.img"}));
     EXPECT_EQ(r.drives.back().path, (s.work / "b.img").string());
     // The labels describe the last candidate opened, even though it is not NTFS.
     EXPECT_EQ(r.drive_name_text, "Drive Name: ");
@@ -94,6 +98,23 @@ TEST(DriveDiscovery, LabelOfAnNtfsImage) {
     auto manifest = testing::LoadManifest("sec512-clu4k");
     EXPECT_EQ(r.drive_name_text, "Drive Name: " + manifest.label);
     EXPECT_EQ(r.drive_serial_text, "Drive Serial: " + manifest.serial);
+}
+
+// A disk image and a block device without listed partitions are looked
+// into; each NTFS partition is listed under its disk's name and number.
+TEST(DriveDiscovery, PartitionsOfDiskImagesAndUnpartitionedDevices) {
+    FakeSystem s;
+    s.Disk("sdd", 1, false);
+    fs::remove(s.dev / "sdd");
+    fs::copy_file(testing::DiskImagePath("mbr-disk"), s.dev / "sdd");
+    fs::copy_file(testing::DiskImagePath("gpt-disk"), s.work / "disk.img");
+    DiscoveryResult r = s.Discover();
+    const std::string dev = s.dev.string();
+    EXPECT_EQ(Names(r), (std::vector<std::string>{dev + "/sdd #1 (NTFS, 8.4 MB)", dev + "/sdd #6 (NTFS, 8.4 MB)",
+                                                  "disk.img #1 (NTFS, 8.4 MB)", "disk.img #3 (NTFS, 8.4 MB)"}));
+    EXPECT_EQ(r.drives[1].path, dev + "/sdd@6");
+    EXPECT_EQ(r.drives[3].path, (s.work / "disk.img").string() + "@3");
+    EXPECT_EQ(r.drive_name_text, "Drive Name: GPTTHREE");
 }
 
 }  // namespace

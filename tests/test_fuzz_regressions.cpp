@@ -7,7 +7,10 @@
 #include <functional>
 #include <map>
 
+#include "fuzz/attribute_list_entry.h"
 #include "fuzz/boot_sector_entry.h"
+#include "fuzz/lznt1_entry.h"
+#include "fuzz/disk_entry.h"
 #include "fuzz/mount_info_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/run_list_entry.h"
@@ -22,7 +25,10 @@ using Entry = std::function<void(ByteSpan)>;
 
 const std::map<std::string, Entry>& Entries() {
     static const std::map<std::string, Entry> entries = {
+        {"attribute_list", fuzz::FuzzAttributeList},
         {"boot_sector", fuzz::FuzzBootSector},
+        {"lznt1", fuzz::FuzzLznt1},
+        {"disk", fuzz::FuzzDisk},
         {"mount_info", fuzz::FuzzMountInfo},
         {"record", fuzz::FuzzRecord},
         {"run_list", fuzz::FuzzRunList},

@@ -34,7 +34,8 @@ void ScanAndRecoverEverything(const std::string& path, const Manifest& m) {
     for (const Recovery& r : recoveries) EXPECT_EQ(r.result.status, RecoverStatus::Written) << r.row.name;
     // The path-taking recovery opens the volume on its own; use it too.
     const RecoverResult by_path =
-        RecoverFile(path, scan.rows.front().position_text, scan.published->geometry, out.path() + "/by-path");
+        RecoverFile(path, scan.rows.front().position_text, scan.published->geometry, scan.published->mft_runs,
+                    out.path() + "/by-path");
     EXPECT_EQ(by_path.status, RecoverStatus::Written) << by_path.reason;
 }
 

@@ -18,7 +18,7 @@
 
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
-#include "ntfs/drive_discovery.h"
+#include "disk/volume_discovery.h"
 #include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
@@ -258,7 +258,7 @@ bool TMainForm::Recovering() const { return RecoverControl && RecoverControl->Ru
 bool TMainForm::StopRecover() const { return RecoverControl && RecoverControl->StopRequested(); }
 
 void TMainForm::ApplyDiscovery() {
-    const verandol::DiscoveryResult found = verandol::DiscoverDrives();
+    const verandol::DiscoveryResult found = verandol::DiscoverVolumes();
     DriveList->clear();
     for (const verandol::DiscoveredDrive& drive : found.drives) {
         auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);

@@ -83,8 +83,10 @@ Fixture LoadFixture(const std::string& name) {
     fixture.manifest = testing::LoadManifest(name);
     std::vector<std::pair<std::int64_t, DeletedFile>> deleted;
     for (const testing::ManifestFile& file : fixture.manifest.Deleted()) {
+        // The scan lists records by index; on a fragmented MFT a later record
+        // can lie at a lower position on the volume.
         const std::int64_t position = fixture.manifest.RecordPosition(file.mft_record);
-        deleted.push_back({position, {file.name, file.size, file.sha256, PositionCaption(position)}});
+        deleted.push_back({file.mft_record, {file.name, file.size, file.sha256, PositionCaption(position)}});
     }
     std::sort(deleted.begin(), deleted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [position, file] : deleted) fixture.deleted.push_back(std::move(file));

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "cli_runner.h"
+#include "ntfs/attributes.h"
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+#include "ntfs/record_texts.h"
 
 namespace verandol::cli_test {
 namespace {
@@ -95,6 +100,41 @@ TEST_P(CliRecover, PositionNotListedFailsAndTheRestIsStillWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, CliRecover, ::testing::ValuesIn(FixtureNames()), FixtureTestName);
+
+// The driver cannot encrypt; the flag is set on a copy of a deleted file's
+// record. Its ciphertext must not be written under its name as a success.
+TEST(CliRecoverEncrypted, AnEncryptedFileFailsSayingSoAndNothingIsWritten) {
+    const Fixture fixture = LoadFixture("packed-clu4k");
+    std::vector<std::uint8_t> image = testing::ReadWholeFile(fixture.image_path);
+    const auto file = std::find_if(fixture.manifest.files.begin(), fixture.manifest.files.end(),
+                                   [](const testing::ManifestFile& f) { return f.name == "plain-48k.bin"; });
+    ASSERT_NE(file, fixture.manifest.files.end());
+    const std::int64_t position = fixture.manifest.RecordPosition(file->mft_record);
+    std::vector<std::uint8_t> record(image.begin() + position,
+                                     image.begin() + position + fixture.manifest.record_size);
+    ASSERT_TRUE(ApplyFixups(record));
+    const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
+    const std::size_t flags = static_cast<std::size_t>(data.data() - record.data()) + layout::attr::kFlags;
+    ASSERT_LT(flags % 512, 510u);
+    image[static_cast<std::size_t>(position) + flags + 1] |= layout::attr::kFlagEncrypted >> 8;
+
+    TempDir dir;
+    const std::string patched = dir.path() + "/encrypted.img";
+    std::filesystem::create_directory(dir.path() + "/out");
+    {
+        std::ofstream(patched, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+    const CliRun run = RunCli({"recover", patched, dir.path() + "/out", PositionCaption(position)});
+    EXPECT_EQ(run.status, 1) << run.err;
+    const auto lines = SplitLines(run.out);
+    ASSERT_EQ(lines.size(), 1u) << run.out;
+    const auto fields = SplitTabs(lines[0]);
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[0], "failed");
+    EXPECT_NE(fields[2].find("encrypted"), std::string::npos) << fields[2];
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() + "/out"));
+}
 
 }  // namespace
 }  // namespace verandol::cli_test

@@ -1,0 +1,31 @@
+// One partition of a disk, read as a volume of its own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ntfs/volume.h"
+
+namespace verandol {
+
+// The bytes [start, start + length) of `disk`, seen from position 0. Reads
+// outside that range deliver nothing, so nothing the volume's own structures
+// say can reach the next partition. A range that runs past the disk's end
+// is cut at the end, and Cut() says so.
+class OffsetView final : public ByteSource {
+public:
+    OffsetView(std::shared_ptr<ByteSource> disk, std::int64_t start, std::int64_t length);
+
+    std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
+    std::int64_t Size() const override { return length_; }
+    bool Cut() const { return cut_; }
+    std::int64_t Start() const { return start_; }
+
+private:
+    std::shared_ptr<ByteSource> disk_;
+    std::int64_t start_;
+    std::int64_t length_;
+    bool cut_ = false;
+};
+
+}  // namespace verandol

@@ -1,0 +1,74 @@
+#include "disk/volume_discovery.h"
+
+#include <cstdio>
+
+#include "disk/open_volume.h"
+#include "disk/volume_address.h"
+#include "disk/volume_label_at.h"
+#include "ntfs/boot_sector.h"
+
+namespace verandol {
+
+namespace {
+
+void AddVolume(ByteSource& volume, const std::string& name, const std::string& address, DiscoveryResult& result,
+               const std::string& warning = {}) {
+    const std::string label = VolumeLabelAt(volume, address);
+    if (ReadFileSystemName(volume, label, result) != "NTFS") return;
+    result.drives.push_back({name, address, volume.Size(), label, SerialText(ReadBootSector(volume)), warning});
+}
+
+void Consider(const DiscoveryCandidate& candidate, DiscoveryResult& result) {
+    Outcome<OpenedDisk> disk = OpenDisk(candidate.path);
+    if (!disk) return;  // not openable: left out, the labels untouched
+    if (StartsWithNtfs(*disk->bytes) || !candidate.may_hold_partitions) {
+        AddVolume(*disk->bytes, candidate.name, candidate.path, result);
+        return;
+    }
+    // Not a volume itself: its label texts still describe it, as for any
+    // candidate opened.
+    ReadFileSystemName(*disk->bytes, {}, result);
+    for (NtfsPartition& part : NtfsPartitionsOf(*disk)) {
+        const std::string name = candidate.name + " #" + std::to_string(part.entry.number) + " (NTFS, " +
+                                 SizeText(part.source->Size()) + (part.cut ? ", cut short" : "") + ")";
+        const std::string address = FormatVolumeAddress(candidate.path, part.entry.number);
+        AddVolume(*part.source, name, address, result,
+                  part.cut ? address + ": the partition runs past the end of its disk and is cut there" : "");
+    }
+}
+
+}  // namespace
+
+std::string SizeText(std::int64_t bytes) {
+    static const char* const kUnits[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1000.0 && unit < 6) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char text[32];
+    if (unit == 0 || value >= 10.0) std::snprintf(text, sizeof text, "%.0f %s", value, kUnits[unit]);
+    else std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
+}
+
+DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places) {
+    DiscoveryResult result;
+    for (const DiscoveryCandidate& candidate : DiscoveryCandidates(places)) Consider(candidate, result);
+    return result;
+}
+
+DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths) {
+    DiscoveryResult result;
+    for (const std::string& path : paths) {
+        if (ParseVolumeAddress(path).partition == 0) {
+            Consider({path, path, true}, result);
+        } else if (Outcome<OpenedVolume> opened = OpenVolume(path)) {
+            AddVolume(*opened->source, path, path, result, opened->warning);
+        }
+    }
+    return result;
+}
+
+}  // namespace verandol

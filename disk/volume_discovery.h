@@ -1,0 +1,24 @@
+// Drive discovery, down into partition tables and EWF images.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ntfs/drive_discovery.h"
+
+namespace verandol {
+
+// Every NTFS volume among the candidates of DiscoveryCandidates: a candidate
+// that starts with an NTFS boot sector is listed by its own name; one that
+// may hold partitions is looked into, and each NTFS partition is listed as
+// "disk.img #2 (NTFS, 8.4 MB)" with the address "…/disk.img@2".
+DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places = {});
+
+// The NTFS volumes of the given paths, each named and addressed from the
+// path as given (for "verandol-cli volumes PATH...").
+DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths);
+
+// "8.4 MB", "120 GB": decimal units, as disks are sold.
+std::string SizeText(std::int64_t bytes);
+
+}  // namespace verandol

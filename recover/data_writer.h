@@ -1,0 +1,60 @@
+// Streams a file's bytes into its temporary output in pieces of bounded
+// size, remembering the first stretch that could not be had.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ntfs/byte_reader.h"
+#include "ntfs/volume.h"
+#include "recover/temporary_output.h"
+
+namespace verandol {
+
+// At most this much of a file is held in memory, whatever its size.
+inline constexpr std::size_t kPieceBytes = 4 << 20;
+
+class DataWriter {
+public:
+    DataWriter(ByteSource& volume, TemporaryOutput& out, const std::atomic<bool>* stop)
+        : volume_(volume), out_(out), stop_(stop) {}
+
+    std::int64_t Written() const { return offset_; }
+    const std::string& Missing() const { return missing_; }
+    bool Stopped() const { return stopped_; }
+
+    // Copies `length` bytes from the volume at `position`; bytes the volume
+    // does not deliver stay a hole, which reads as zeros.
+    bool CopyFromVolume(std::int64_t position, std::int64_t length);
+
+    // Zeros the file really holds (a hole, the part past its valid length)
+    // or that stand for missing data.
+    void Skip(std::int64_t length) { offset_ += length; }
+
+    bool Write(ByteSpan bytes);
+
+    // Reads volume bytes for data that must be transformed before it is
+    // written (compressed units); returns how many were delivered.
+    std::size_t ReadFromVolume(std::int64_t position, MutableByteSpan out) { return volume_.ReadAt(position, out); }
+
+    // Polled between pieces; true once a stop was asked for.
+    bool StopRequested();
+
+    void NoteMissing(std::string why) {
+        if (missing_.empty()) missing_ = std::move(why);
+    }
+
+private:
+    ByteSource& volume_;
+    TemporaryOutput& out_;
+    const std::atomic<bool>* stop_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t buffer_size_ = 0;
+    std::int64_t offset_ = 0;
+    std::string missing_;
+    bool stopped_ = false;
+};
+
+}  // namespace verandol

@@ -1,0 +1,24 @@
+#include "scan/listed_file_reader.h"
+
+#include "ntfs/attributes.h"
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+#include "ntfs/listed_attributes.h"
+#include "scan/deleted_file_reader.h"
+
+namespace verandol {
+
+std::optional<DeletedFileRow> ReadListedFileRow(ByteSource& volume, const MftMap& map, const VolumeGeometry& geometry,
+                                                ByteSpan record, std::int64_t index, std::int64_t position) {
+    if (!IsDeletedFileRecord(record) || IsExtensionRecord(record)) return std::nullopt;
+    auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
+    if (!times) return std::nullopt;
+    const ListedAttributes found = GatherListedAttributes(volume, map, geometry, record, index, DataPieces::First);
+    if (found.data.empty()) return std::nullopt;
+    auto size = ReadListedDataSize(found.data.front().attribute);
+    if (!size) return std::nullopt;
+    const std::u16string units = ReadFileNameUnits(found.file_name).value_or(std::u16string());
+    return MakeDeletedFileRow(position, units, *size, *times);
+}
+
+}  // namespace verandol

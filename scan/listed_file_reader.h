@@ -1,0 +1,22 @@
+// Rows for deleted files whose attributes live partly in extension records.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "ntfs/geometry.h"
+#include "ntfs/mft_map.h"
+#include "ntfs/volume.h"
+#include "scan/deleted_file_row.h"
+
+namespace verandol {
+
+// The row for a deleted base record (fixups applied) that has an attribute
+// list: the times from the record itself, the name and the size (from the
+// $DATA piece that starts at cluster 0) wherever the list says they are.
+// A file whose name can no longer be reached but whose data can is listed
+// with an empty name; one whose data cannot be reached is not listed.
+std::optional<DeletedFileRow> ReadListedFileRow(ByteSource& volume, const MftMap& map, const VolumeGeometry& geometry,
+                                                ByteSpan record, std::int64_t index, std::int64_t position);
+
+}  // namespace verandol
