@@ -73,7 +73,7 @@ Output of scan:
   when there is none), "created_utc" and "modified_utc" (ISO 8601 UTC such as
   "2024-05-01T12:00:00Z", or null), "path" (the folder, e.g. "/Users/ann", or
   "<lost folder #N>/..." when a folder's record was reused) and "recoverable".
-  Folder and Recoverable: the share, 0 to 100, of the file's clusters that
+  Recoverable: the share, 0 to 100, of the file's clusters that
   no other file uses now (empty in TSV, null in JSON, when the volume's
   cluster bitmap cannot be read). It is an estimate: a free cluster may have
   been overwritten and freed again.

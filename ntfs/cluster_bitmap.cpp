@@ -135,13 +135,28 @@ std::optional<ClusterUse> ClusterBitmap::Count(const std::vector<Run>& runs, std
     return use;
 }
 
-std::optional<ClusterUse> ClusterBitmap::CountForData(ByteSpan data) {
-    if (!IsNonResident(data)) return ClusterUse{};
-    auto extent = ReadNonResidentExtent(data);
-    if (!extent || extent->first_vcn != 0) return std::nullopt;
-    auto runs = DataRuns(data, *extent);
-    if (!runs) return std::nullopt;
-    return Count(runs->runs, extent->real_size);
+std::optional<ClusterUse> ClusterBitmap::CountForData(ByteSpan data) { return CountForPieces({data}); }
+
+std::optional<ClusterUse> ClusterBitmap::CountForPieces(const std::vector<ByteSpan>& pieces) {
+    if (pieces.empty()) return std::nullopt;
+    if (!IsNonResident(pieces.front())) return ClusterUse{};
+    const auto first = ReadNonResidentExtent(pieces.front());
+    if (!first || first->first_vcn != 0) return std::nullopt;
+    std::vector<Run> runs;
+    std::int64_t next_vcn = 0;
+    for (ByteSpan piece : pieces) {
+        const auto extent = IsNonResident(piece) ? ReadNonResidentExtent(piece) : std::nullopt;
+        if (!extent || extent->first_vcn != next_vcn) return std::nullopt;
+        auto decoded = DataRuns(piece, *extent);
+        if (!decoded) return std::nullopt;
+        for (const Run& run : decoded->runs) {
+            if (run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
+                __builtin_add_overflow(next_vcn, static_cast<std::int64_t>(run.clusters), &next_vcn))
+                return std::nullopt;
+            runs.push_back(run);
+        }
+    }
+    return Count(runs, first->real_size);
 }
 
 }  // namespace verandol

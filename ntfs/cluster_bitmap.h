@@ -52,6 +52,11 @@ public:
     // cluster and count as none in use.
     std::optional<ClusterUse> CountForData(ByteSpan data);
 
+    // The same for a $DATA kept in pieces (attribute lists), in ascending
+    // first cluster; nullopt when the pieces do not follow one another from
+    // cluster 0, since nobody can vouch for the clusters of a missing piece.
+    std::optional<ClusterUse> CountForPieces(const std::vector<ByteSpan>& pieces);
+
 private:
     // Set bits among `count` clusters from `first`; nullopt when unreadable.
     std::optional<std::int64_t> CountRange(std::int64_t first, std::int64_t count);

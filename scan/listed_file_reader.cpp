@@ -10,17 +10,19 @@
 namespace verandol {
 
 std::optional<DeletedFileRow> ReadListedFileRow(ByteSource& volume, const MftMap& map, const VolumeGeometry& geometry,
-                                                ByteSpan record, std::int64_t index, std::int64_t position) {
+                                                ByteSpan record, std::int64_t index, std::int64_t position,
+                                                std::vector<DataPiece>* pieces) {
     if (!IsDeletedFileRecord(record) || IsExtensionRecord(record)) return std::nullopt;
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;
-    const ListedAttributes found = GatherListedAttributes(volume, map, geometry, record, index, DataPieces::First);
+    ListedAttributes found = GatherListedAttributes(volume, map, geometry, record, index, pieces ? DataPieces::All : DataPieces::First);
     if (found.data.empty()) return std::nullopt;
     auto size = ReadListedDataSize(found.data.front().attribute);
     if (!size) return std::nullopt;
     const std::u16string units = ReadFileNameUnits(found.file_name).value_or(std::u16string());
     DeletedFileRow row = MakeDeletedFileRow(position, units, *size, *times);
     row.parent_reference = ReadParentReference(found.file_name).value_or(0);
+    if (pieces) *pieces = std::move(found.data);
     return row;
 }
 

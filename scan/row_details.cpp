@@ -25,10 +25,18 @@ void RowDetails::NoteFolder(std::int64_t record_number, MutableByteSpan record) 
 
 void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
     parents_.push_back(row.parent_reference);
-    // No $DATA here (it lies in extension records): the share stays unknown.
-    if (!bitmap_ || data.empty()) return;
+    if (!bitmap_) return;
     if (auto use = bitmap_->CountForData(data))
         row.recoverable = FreeSharePercent(*use);
+}
+
+void RowDetails::Complete(DeletedFileRow& row, const std::vector<DataPiece>& pieces) {
+    parents_.push_back(row.parent_reference);
+    if (!bitmap_) return;
+    std::vector<ByteSpan> spans;
+    spans.reserve(pieces.size());
+    for (const DataPiece& piece : pieces) spans.emplace_back(piece.attribute);
+    if (auto use = bitmap_->CountForPieces(spans)) row.recoverable = FreeSharePercent(*use);
 }
 
 std::vector<std::string> RowDetails::TakeFolders() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ntfs/cluster_bitmap.h"
+#include "ntfs/listed_attributes.h"
 #include "scan/deleted_file_row.h"
 #include "scan/folder_paths.h"
 #include "scan/mft_record_reader.h"
@@ -29,6 +30,8 @@ public:
     // Sets the row's recoverable share from its $DATA and remembers its
     // folder reference.
     void Complete(DeletedFileRow& row, ByteSpan data);
+    // The same for a file whose $DATA is kept in pieces (attribute lists).
+    void Complete(DeletedFileRow& row, const std::vector<DataPiece>& pieces);
 
     // One folder path per completed row, in the order they were completed.
     std::vector<std::string> TakeFolders();

@@ -106,13 +106,18 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         }
         // Most records are in use: pass them over before the fixups.
         if (!IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
-        // A file whose $DATA lies in extension records has no single run list
-        // to count against the bitmap: its share stays unknown.
+        if (HasAttributeList(record)) {
+            // Its $DATA lies in pieces in extension records; the bitmap is
+            // asked about every piece.
+            std::vector<DataPiece> pieces;
+            if (auto row = ReadListedFileRow(volume, reader.Map(), layout.geometry, record, i, *position, &pieces)) {
+                details.Complete(*row, pieces);
+                events.Row(std::move(*row));
+            }
+            continue;
+        }
         ByteSpan data;
-        auto row = HasAttributeList(record)
-                       ? ReadListedFileRow(volume, reader.Map(), layout.geometry, record, i, *position)
-                       : ReadDeletedFileRow(record, *position, &data);
-        if (row) {
+        if (auto row = ReadDeletedFileRow(record, *position, &data)) {
             details.Complete(*row, data);
             events.Row(std::move(*row));
         }
