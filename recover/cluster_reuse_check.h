@@ -3,6 +3,9 @@
 // is left may help), but never reported as recovered in full.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "ntfs/byte_reader.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
@@ -12,13 +15,14 @@
 namespace verandol {
 
 // "12 of 50 clusters are in use by other files now", or empty when none is
-// (or the bitmap cannot tell).
-std::string ClusterReuseNote(ByteSource& volume, ByteSpan data, const VolumeGeometry& geometry,
+// (or the bitmap cannot tell). `pieces` are the file's $DATA pieces in
+// ascending first cluster (one, unless it has an attribute list).
+std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
                              const BitmapExtent& bitmap);
 
 // A written result turned Incomplete when the note is not empty; an
 // Incomplete one gets the note after its own reason.
-RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, ByteSpan data,
+RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, const std::vector<ByteSpan>& pieces,
                                    const VolumeGeometry& geometry, const BitmapExtent* bitmap);
 
 }  // namespace verandol

@@ -76,7 +76,8 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     std::string missing_piece;
     auto pieces = FindDataPieces(volume, map, geometry, record, index, missing_piece);
     if (!pieces) return NotWritten(pieces.reason());
-    const ByteSpan data = pieces->front();
+    const std::vector<ByteSpan> spans(pieces->begin(), pieces->end());
+    const ByteSpan data = spans.front();
     // Without its owner's key the ciphertext is worth nothing under the file's name.
     if (read_le16(data, layout::attr::kFlags).value_or(0) & layout::attr::kFlagEncrypted)
         return NotWritten("the file is encrypted; its contents cannot be read without its owner's key");
@@ -84,7 +85,6 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     std::optional<DataLayout> layout;
     std::optional<ByteSpan> resident;
     if (IsNonResident(data)) {
-        std::vector<ByteSpan> spans(pieces->begin(), pieces->end());
         auto built = BuildDataLayout(spans);
         if (!built) return NotWritten(built.reason());
         layout = std::move(*built);
@@ -112,7 +112,7 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     if (writer.Stopped()) return NotWritten("stopped");
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
     RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, writer.Missing()};
-    return WithClusterReuseNote(std::move(result), volume, data, geometry, bitmap);
+    return WithClusterReuseNote(std::move(result), volume, spans, geometry, bitmap);
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
