@@ -29,7 +29,7 @@
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume.h"
+#include "disk/volume_file.h"
 #include "recover/recover_file.h"
 #include "scan/scan_volume.h"
 

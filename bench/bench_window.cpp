@@ -30,7 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "ntfs/display_settings.h"
+#include "text/display_settings.h"
 #include "ui/deleted_files_model.h"
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"

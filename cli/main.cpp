@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/usage.h"
-#include "ntfs/display_settings.h"
+#include "text/display_settings.h"
 
 int main(int argc, char** argv) {
     using namespace verandol::cli;

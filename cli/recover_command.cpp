@@ -13,7 +13,7 @@
 #include "cli/text_escape.h"
 #include "cli/unique_paths.h"
 #include "cli/volume_scan.h"
-#include "ntfs/ascii_case.h"
+#include "text/ascii_case.h"
 #include "recover/kept_folders.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"

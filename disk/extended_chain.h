@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

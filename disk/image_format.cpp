@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ntfs/volume.h"
+#include "disk/volume_file.h"
 
 namespace verandol {
 

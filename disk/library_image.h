@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

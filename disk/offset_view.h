@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

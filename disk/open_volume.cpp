@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "disk/ewf_image.h"
+#include "disk/volume_file.h"
 #include "disk/extended_chain.h"
 #include "disk/image_format.h"
 #include "disk/offset_view.h"

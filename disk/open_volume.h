@@ -8,7 +8,7 @@
 
 #include "disk/partition_table.h"
 #include "ntfs/outcome.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ntfs/outcome.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

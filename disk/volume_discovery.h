@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/drive_discovery.h"
+#include "disk/drive_discovery.h"
 
 namespace verandol {
 

@@ -4,7 +4,7 @@
 #include "disk/probe_copy.h"
 #include "disk/volume_address.h"
 #include "ntfs/boot_sector.h"
-#include "ntfs/volume_label.h"
+#include "disk/volume_label.h"
 
 namespace verandol {
 

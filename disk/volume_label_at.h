@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

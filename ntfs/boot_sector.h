@@ -10,7 +10,7 @@
 #include "ntfs/geometry.h"
 #include "ntfs/layout.h"
 #include "ntfs/outcome.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

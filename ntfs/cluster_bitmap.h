@@ -11,7 +11,7 @@
 #include "ntfs/byte_reader.h"
 #include "ntfs/outcome.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

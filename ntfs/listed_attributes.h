@@ -12,7 +12,7 @@
 #include "ntfs/byte_reader.h"
 #include "ntfs/geometry.h"
 #include "ntfs/mft_map.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

@@ -13,7 +13,7 @@
 
 #include "ntfs/byte_reader.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

@@ -9,7 +9,7 @@
 #include "ntfs/byte_reader.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 #include "recover/recover_file.h"
 
 namespace verandol {

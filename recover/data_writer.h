@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ntfs/byte_reader.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 #include "recover/temporary_output.h"
 
 namespace verandol {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "disk/volume_address.h"
-#include "ntfs/volume.h"
+#include "disk/volume_file.h"
 #include "recover/block_devices.h"
 #include "recover/mount_info.h"
 

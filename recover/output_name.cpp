@@ -1,6 +1,6 @@
 #include "recover/output_name.h"
 
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 
 namespace verandol {
 

@@ -9,7 +9,7 @@
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/mft_map.h"
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 #include "recover/cluster_reuse_check.h"
 #include "recover/data_layout.h"
 #include "recover/data_streaming.h"

@@ -10,7 +10,7 @@
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

@@ -8,7 +8,7 @@
 #include <QThread>
 
 #include "recover/recovery_row_source.h"
-#include "scan/scan_volume.h"
+#include "disk/published_geometry.h"
 
 namespace verandol {
 class JobControl;

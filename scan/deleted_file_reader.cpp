@@ -1,11 +1,11 @@
 #include "scan/deleted_file_reader.h"
 
 #include "ntfs/attributes.h"
-#include "ntfs/date_time_text.h"
+#include "text/date_time_text.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 #include "scan/folder_paths.h"
 
 namespace verandol {

@@ -5,7 +5,7 @@
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 
 namespace verandol {
 

@@ -8,7 +8,7 @@
 #include "ntfs/geometry.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/mft_map.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 #include "scan/deleted_file_row.h"
 
 namespace verandol {

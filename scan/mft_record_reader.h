@@ -13,7 +13,7 @@
 #include "ntfs/geometry.h"
 #include "ntfs/mft_map.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

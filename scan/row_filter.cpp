@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "ntfs/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace verandol {
 

@@ -10,7 +10,7 @@
 #include "ntfs/fixups.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/outcome.h"
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 #include "ntfs/run_list.h"
 #include "scan/deleted_file_reader.h"
 #include "scan/listed_file_reader.h"

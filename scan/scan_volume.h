@@ -10,23 +10,11 @@
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/run_list.h"
-#include "ntfs/volume.h"
+#include "disk/published_geometry.h"
+#include "ntfs/byte_source.h"
 #include "scan/deleted_file_row.h"
 
 namespace verandol {
-
-// The geometry a scan derived, with the volume it belongs to: a recovery of
-// that scan's rows reads this volume, whatever drive is selected later.
-struct PublishedGeometry {
-    std::string drive_name;  // as the drive list shows it
-    std::string path;        // the volume address that was opened, such as "disk.img@2"
-    VolumeGeometry geometry;
-    // The MFT's map (record 0's runs); empty until record 0 has been read.
-    std::vector<Run> mft_runs;
-    // Where the cluster bitmap lies, so a recovery can tell which of a file's
-    // clusters other files have taken since; nullopt when it is unreadable.
-    std::optional<BitmapExtent> bitmap;
-};
 
 enum class ScanEnd { Completed, Stopped, Failed };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "disk/volume_file.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixups.h"
 #include "tests/fixture_support.h"

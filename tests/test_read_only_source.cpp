@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ntfs/volume.h"
+#include "disk/volume_file.h"
 #include "tests/reliability_support.h"
 
 namespace verandol {

@@ -10,7 +10,7 @@
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 #include "tests/reliability_support.h"
 
 namespace verandol {

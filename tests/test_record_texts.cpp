@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 
 namespace verandol {
 namespace {

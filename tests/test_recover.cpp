@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 #include "recover/recover_file.h"
 #include "scan/scan_collector.h"
 #include "scan/scan_volume.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <map>
 
-#include "ntfs/display_settings.h"
+#include "text/display_settings.h"
 #include "scan/scan_collector.h"
 #include "scan/scan_volume.h"
 #include "tests/fixture_support.h"

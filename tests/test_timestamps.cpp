@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "ntfs/date_time_text.h"
-#include "ntfs/display_settings.h"
+#include "text/date_time_text.h"
+#include "text/display_settings.h"
 #include "ntfs/timestamps.h"
 
 namespace verandol {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ntfs/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace verandol {
 

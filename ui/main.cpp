@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "ntfs/display_settings.h"
+#include "text/display_settings.h"
 #include "ui/uMain.h"
 
 int main(int argc, char* argv[]) {

@@ -1,6 +1,6 @@
 #include "cli_runner.h"
 
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -18,7 +18,7 @@
 #include <QTreeView>
 
 #include "gui_test_support.h"
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 #include "recover/kept_folders.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"

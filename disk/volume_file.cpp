@@ -1,4 +1,4 @@
-#include "ntfs/volume.h"
+#include "disk/volume_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -53,14 +53,6 @@ std::size_t VolumeFile::ReadAt(std::int64_t position, MutableByteSpan out) {
         done += static_cast<std::size_t>(n);
     }
     return done;
-}
-
-std::size_t MemoryVolume::ReadAt(std::int64_t position, MutableByteSpan out) {
-    if (position < 0 || static_cast<std::uint64_t>(position) >= bytes_.size()) return 0;
-    std::size_t start = static_cast<std::size_t>(position);
-    std::size_t n = std::min(out.size(), bytes_.size() - start);
-    std::memcpy(out.data(), bytes_.data() + start, n);
-    return n;
 }
 
 }  // namespace verandol

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ntfs/display_settings.h"
+#include "text/display_settings.h"
 #include "ntfs/timestamps.h"
 
 namespace verandol {

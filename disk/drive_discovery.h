@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/volume.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
 

@@ -1,11 +1,11 @@
-#include "ntfs/date_time_text.h"
+#include "text/date_time_text.h"
 
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "ntfs/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace verandol {
 namespace {

@@ -7,25 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "ntfs/byte_reader.h"
+#include "ntfs/byte_source.h"
 
 namespace verandol {
-
-// Anything bytes can be read from at 64-bit positions. The scan and the
-// recovery read volumes only through this, so tests and fuzzers can hand them
-// an image held in memory.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    // Fills `out` from byte `position` on and returns how many bytes were
-    // delivered; fewer than asked at the end of the volume or on a read error.
-    // A negative position delivers nothing.
-    virtual std::size_t ReadAt(std::int64_t position, MutableByteSpan out) = 0;
-    // The volume's length in bytes as the device reports it.
-    virtual std::int64_t Size() const = 0;
-};
 
 class VolumeFile final : public ByteSource {
 public:
@@ -48,18 +33,6 @@ private:
     int fd_;
     std::int64_t size_;
     std::uint64_t device_id_;
-};
-
-// A volume image held in memory.
-class MemoryVolume final : public ByteSource {
-public:
-    explicit MemoryVolume(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
-    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
-    std::vector<std::uint8_t>& Bytes() { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
 };
 
 }  // namespace verandol

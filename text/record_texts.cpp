@@ -1,4 +1,4 @@
-#include "ntfs/record_texts.h"
+#include "text/record_texts.h"
 
 
 namespace verandol {

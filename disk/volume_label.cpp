@@ -1,4 +1,4 @@
-#include "ntfs/volume_label.h"
+#include "disk/volume_label.h"
 
 #include <blkid/blkid.h>
 

@@ -1,4 +1,4 @@
-#include "ntfs/drive_discovery.h"
+#include "disk/drive_discovery.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "ntfs/display_settings.h"
+#include "text/display_settings.h"
 
 #include <langinfo.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "ntfs/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace verandol {
 

@@ -1,0 +1,39 @@
+// What the on-disk parsers read from: bytes at 64-bit positions, from a
+// device, an image, a partition of either, or a copy held in memory.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "ntfs/byte_reader.h"
+
+namespace verandol {
+
+// Anything bytes can be read from at 64-bit positions. The scan and the
+// recovery read volumes only through this, so tests and fuzzers can hand them
+// an image held in memory.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Fills `out` from byte `position` on and returns how many bytes were
+    // delivered; fewer than asked at the end of the volume or on a read error.
+    // A negative position delivers nothing.
+    virtual std::size_t ReadAt(std::int64_t position, MutableByteSpan out) = 0;
+    // The volume's length in bytes as the device reports it.
+    virtual std::int64_t Size() const = 0;
+};
+
+// A volume image held in memory.
+class MemoryVolume final : public ByteSource {
+public:
+    explicit MemoryVolume(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    std::vector<std::uint8_t>& Bytes() { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace verandol

@@ -1,0 +1,45 @@
+# Checks that each folder includes only the folders below it, so that no
+# folder includes one that includes it: ntfs/ is the on-disk format alone,
+# the engine (scan/, recover/) knows nothing of the window, and the window's
+# workers know the window only through jobs/.
+#
+# Run as: cmake -DSOURCE_DIR=... -P include_layers.cmake
+# A new folder gets a row here; an include of a project folder that a row
+# does not allow fails the test with the file and the line.
+
+set(allowed_ntfs    ntfs)
+set(allowed_text    text ntfs)
+set(allowed_disk    disk ntfs)
+set(allowed_jobs    jobs)
+set(allowed_scan    scan disk text ntfs jobs)
+set(allowed_recover recover disk text ntfs jobs)
+set(allowed_cli     cli scan recover disk text ntfs)
+set(allowed_ui      ui scan recover jobs disk text ntfs)
+set(allowed_fuzz    fuzz scan recover disk text ntfs)
+set(allowed_bench   bench ui scan recover jobs disk text ntfs)
+set(checked_folders ntfs text disk jobs scan recover cli ui fuzz bench)
+# Every folder whose headers others may include; tests/ may include them all.
+set(project_folders ${checked_folders} tests)
+
+set(failures "")
+foreach(folder ${checked_folders})
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${lines})
+      if(line MATCHES "include[ \t]*\"([A-Za-z0-9_]+)/")
+        set(target ${CMAKE_MATCH_1})
+        list(FIND project_folders ${target} is_project)
+        list(FIND allowed_${folder} ${target} is_allowed)
+        if(is_project GREATER_EQUAL 0 AND is_allowed LESS 0)
+          file(RELATIVE_PATH shown ${SOURCE_DIR} ${source})
+          string(APPEND failures "\n  ${shown}: ${line}  (${folder}/ may include: ${allowed_${folder}})")
+        endif()
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "Includes that cross the folder layers:${failures}")
+endif()
