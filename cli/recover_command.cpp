@@ -11,13 +11,10 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/text_escape.h"
-#include "cli/unique_paths.h"
 #include "cli/volume_scan.h"
 #include "text/ascii_case.h"
-#include "recover/kept_folders.h"
 #include "recover/output_device_check.h"
-#include "recover/output_name.h"
-#include "recover/recover_file.h"
+#include "recover/recovery_step.h"
 
 namespace verandol::cli {
 
@@ -30,6 +27,7 @@ struct RecoverArgs {
     bool keep_folders = false;
     bool allow_same_device = false;
     std::vector<std::string> positions;
+    RowFilter filter;
 };
 
 // What a recovery needs of a listed row; the rest of the row is dropped as
@@ -72,7 +70,7 @@ std::vector<Job> JobsFor(const std::vector<std::string>& positions, const std::v
     return jobs;
 }
 
-void PrintLine(std::initializer_list<std::string_view> fields) {
+void PrintLine(const std::vector<std::string>& fields) {
     const std::string line = TsvLine(fields) + '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
@@ -82,12 +80,12 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-}  // namespace
-
-int RecoverCommand(const std::vector<std::string>& all_args) {
-    const FilterArgs filters = TakeFilterOptions(all_args);
-    if (!filters.error.empty()) return Fail(kExitUsage, "recover: " + filters.error);
+// The arguments, checked; a refusal is the usage message.
+Outcome<RecoverArgs> ParseRecoverArgs(const std::vector<std::string>& all_args) {
+    FilterArgs filters = TakeFilterOptions(all_args);
+    if (!filters.error.empty()) return Refusal(filters.error);
     RecoverArgs parsed;
+    parsed.filter = std::move(filters.filter);
     std::vector<std::string> operands;
     for (const std::string& arg : filters.rest) {
         if (arg == "--name-by-index") {
@@ -97,29 +95,38 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Fail(kExitUsage, "recover: unknown option " + arg);
+            return Refusal("unknown option " + arg);
         } else {
             operands.push_back(arg);
         }
     }
-    if (operands.size() < 2) return Fail(kExitUsage, "recover: missing VOLUME or OUTDIR");
+    if (operands.size() < 2) return Refusal("missing VOLUME or OUTDIR");
     parsed.volume = operands[0];
     parsed.out_dir = operands[1];
     parsed.positions.assign(operands.begin() + 2, operands.end());
     // OutputPath adds its own "/".
     while (parsed.out_dir.size() > 1 && parsed.out_dir.back() == '/') parsed.out_dir.pop_back();
-    if (!IsDirectory(parsed.out_dir)) return Fail(kExitUsage, "recover: no such folder " + parsed.out_dir);
+    if (!IsDirectory(parsed.out_dir)) return Refusal("no such folder " + parsed.out_dir);
     if (!parsed.allow_same_device) {
         const std::string refusal = OutputDeviceRefusal(parsed.volume, parsed.out_dir);
-        if (!refusal.empty())
-            return Fail(kExitUsage, "recover: " + refusal + " (--allow-same-device writes there anyway)");
+        if (!refusal.empty()) return Refusal(refusal + " (--allow-same-device writes there anyway)");
     }
+    return parsed;
+}
 
+// Scans the volume and keeps the rows asked for that pass the filters.
+struct Collected {
+    ScanOutcome scan;
     std::vector<ListedFile> files;
+};
+
+Collected CollectFiles(const RecoverArgs& parsed) {
+    Collected collected;
+    std::vector<ListedFile>& files = collected.files;
     int listed = 0;
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
-        if (Asked(parsed.positions, row.position_text) && filters.filter.AcceptsBeforeFolder(row))
+        if (Asked(parsed.positions, row.position_text) && parsed.filter.AcceptsBeforeFolder(row))
             files.push_back({std::move(row.position_text), std::move(row.name), {}, listed});
         ++listed;
     };
@@ -127,55 +134,34 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     hooks.folders = [&](std::vector<std::string> folders) {
         for (ListedFile& file : files)
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
-        std::erase_if(files, [&](const ListedFile& file) { return !filters.filter.AcceptsFolder(file.folder); });
+        std::erase_if(files, [&](const ListedFile& file) { return !parsed.filter.AcceptsFolder(file.folder); });
     };
-    const ScanOutcome outcome = RunScan(parsed.volume, hooks);
-    if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
-        return Fail(kExitUsage, "cannot scan " + parsed.volume + ": " + outcome.reason);
-    }
+    collected.scan = RunScan(parsed.volume, hooks);
+    return collected;
+}
 
-    const std::vector<Job> jobs = JobsFor(parsed.positions, files);
+// Recovers every job in turn, printing a line for each; the exit status.
+int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, const std::vector<Job>& jobs) {
     const std::atomic<bool>& interrupted = CatchInterrupt();
-    UniquePaths paths;
-    KeptFolders kept(parsed.out_dir);
+    // The folder was checked before the scan, or the user allowed it.
+    RecoveryRun run(source, &interrupted, false);
+    const OutputNaming naming = parsed.keep_folders      ? OutputNaming::KeptFolders
+                                : parsed.name_by_index ? OutputNaming::RowIndex
+                                                       : OutputNaming::OwnName;
     ProgressLine progress("Recovering");
     bool all_done = true;
     long long finished = 0;
     for (const Job& job : jobs) {
         progress.Update(finished, static_cast<long long>(jobs.size()), "files");
-        if (job.file == nullptr) {
-            PrintLine({"failed", job.asked, "not a deleted file listed by the scan"});
-            all_done = false;
-            ++finished;
-            continue;
+        RecoveryStepResult result{RecoverStatus::NotWritten, {}, "not a deleted file listed by the scan"};
+        if (job.file != nullptr) {
+            result = run.Recover({job.file->position_text, job.file->name, job.file->folder, job.file->index},
+                                 parsed.out_dir, naming);
+            if (result.stopped) break;
         }
-        const Outcome<std::string> path =
-            parsed.keep_folders
-                ? kept.PathFor(job.file->folder, job.file->name, job.file->index, !parsed.name_by_index)
-                : paths.Claim(OutputPath(parsed.out_dir, !parsed.name_by_index, job.file->name, job.file->index));
-        if (!path) {
-            PrintLine({"failed", job.asked, path.reason()});
-            all_done = false;
-            ++finished;
-            continue;
-        }
-        const RecoverResult result =
-            RecoverFile(outcome.geometry->path, job.file->position_text, outcome.geometry->geometry,
-                        outcome.geometry->mft_runs, *path, &interrupted,
-                        outcome.geometry->bitmap ? &*outcome.geometry->bitmap : nullptr);
-        if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
-        switch (result.status) {
-            case RecoverStatus::Written: PrintLine({"written", job.asked, *path}); break;
-            case RecoverStatus::Incomplete:
-                PrintLine({"incomplete", job.asked, *path, result.reason});
-                all_done = false;
-                break;
-            case RecoverStatus::NotWritten:
-                PrintLine({"failed", job.asked, result.reason});
-                all_done = false;
-                break;
-        }
+        PrintLine(ReportLine(job.asked, result));
+        all_done = all_done && result.status == RecoverStatus::Written;
         ++finished;
         if (interrupted.load()) break;
     }
@@ -183,6 +169,19 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     std::fflush(stdout);
     if (interrupted.load()) return Fail(kExitInterrupted, "interrupted");
     return all_done ? kExitDone : kExitSomeNotRecovered;
+}
+
+}  // namespace
+
+int RecoverCommand(const std::vector<std::string>& all_args) {
+    const Outcome<RecoverArgs> parsed = ParseRecoverArgs(all_args);
+    if (!parsed) return Fail(kExitUsage, "recover: " + parsed.reason());
+    const Collected collected = CollectFiles(*parsed);
+    const ScanOutcome& outcome = collected.scan;
+    if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
+        return Fail(kExitUsage, "cannot scan " + parsed->volume + ": " + outcome.reason);
+    }
+    return RecoverJobs(*parsed, *outcome.geometry, JobsFor(parsed->positions, collected.files));
 }
 
 }  // namespace verandol::cli

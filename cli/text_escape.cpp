@@ -33,7 +33,10 @@ std::string TsvField(std::string_view text) {
     return out;
 }
 
-std::string TsvLine(std::initializer_list<std::string_view> fields) {
+namespace {
+
+template <class Fields>
+std::string JoinTsv(const Fields& fields) {
     std::string line;
     bool first = true;
     for (std::string_view field : fields) {
@@ -43,6 +46,11 @@ std::string TsvLine(std::initializer_list<std::string_view> fields) {
     }
     return line;
 }
+
+}  // namespace
+
+std::string TsvLine(std::initializer_list<std::string_view> fields) { return JoinTsv(fields); }
+std::string TsvLine(std::span<const std::string> fields) { return JoinTsv(fields); }
 
 namespace {
 

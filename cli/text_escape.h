@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,7 @@ std::string TsvField(std::string_view text);
 
 // Escaped fields joined by tabs, without the line end.
 std::string TsvLine(std::initializer_list<std::string_view> fields);
+std::string TsvLine(std::span<const std::string> fields);
 
 // A quoted JSON string. Control characters become \u00XX; bytes that are not
 // valid UTF-8 become U+FFFD, since the date texts follow the user's locale and

@@ -23,20 +23,26 @@ bool WindowLink::Call(std::function<void()> f) {
         return true;
     }
     auto done = std::make_shared<bool>(false);
+    auto thrown = std::make_shared<std::exception_ptr>();
     auto self = shared_from_this();
     // Posted while the lock is held: the window cannot be severed and
     // destroyed between the check above and the post.
     QMetaObject::invokeMethod(
         window_,
-        [self, done, f = std::move(f)] {
+        [self, done, thrown, f = std::move(f)] {
             if (self->Severed()) return;
-            f();
+            try {
+                f();
+            } catch (...) {
+                *thrown = std::current_exception();
+            }
             std::lock_guard guard(self->mutex_);
             *done = true;
             self->finished_.notify_all();
         },
         Qt::QueuedConnection);
     finished_.wait(lock, [&] { return *done || severed_; });
+    if (*done && *thrown) std::rethrow_exception(*thrown);
     return *done;
 }
 

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+
+#include "jobs/job_control.h"
 
 class QObject;
 class QThread;
@@ -20,7 +23,10 @@ public:
     static std::shared_ptr<WindowLink> Create(QObject* window);
 
     // Runs `f` on the window's thread and waits for it; directly when already
-    // there. False when the window has closed and `f` did not run.
+    // there. False when the window has closed and `f` did not run. What `f`
+    // throws is thrown here, on the caller's thread, where the worker can
+    // end as a failure: thrown into the event loop it would end the program
+    // and leave the worker waiting.
     bool Call(std::function<void()> f);
 
     // Window thread only, as the window closes.
@@ -40,6 +46,25 @@ private:
 // The calling convention the workers use.
 inline bool CallOnWindowThread(const std::shared_ptr<WindowLink>& link, std::function<void()> f) {
     return link->Call(std::move(f));
+}
+
+// A worker's last step: the job stops running and `announce` (which emits
+// the worker's end) runs in one call on the window's thread. Were the end
+// emitted first, the window would restore its buttons while the job still
+// ran, and a press in between would only stop a job that is already over;
+// were the job finished first, a press could start the next job before the
+// old end arrived and undid its captions.
+inline void EndJob(const std::shared_ptr<WindowLink>& link, JobControl& job, const std::function<void()>& announce) {
+    bool announced = false;
+    try {
+        announced = link->Call([&] {
+            job.Finished();
+            announce();
+        });
+    } catch (...) {
+        // The window failed to show the end; the job is over all the same.
+    }
+    if (!announced) job.Finished();
 }
 
 }  // namespace verandol

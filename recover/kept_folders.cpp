@@ -68,13 +68,14 @@ Outcome<std::string> KeptFolders::MakeFolder(std::string_view folder) {
 }
 
 Outcome<std::string> KeptFolders::PathFor(std::string_view folder, std::string_view name, int row_index,
-                                          bool own_name) {
+                                          bool own_name, UniquePaths& paths) {
     Outcome<std::string> dir = MakeFolder(folder);
     if (!dir) return dir;
     std::string path = OutputPath(*dir, own_name, name, row_index);
     // A folder made for another row may hold this file's name.
-    for (int n = 1; IsFolder(path) && n <= kMaxVariants; ++n) path = SuffixedPath(OutputPath(*dir, own_name, name, row_index), n);
-    return paths_.Claim(path);
+    const std::string plain = path;
+    for (int n = 1; IsFolder(path) && n <= kMaxVariants; ++n) path = SuffixedPath(plain, n);
+    return paths.Claim(path);
 }
 
 }  // namespace verandol

@@ -23,17 +23,17 @@ public:
     explicit KeptFolders(std::string out_dir);
 
     // Creates the row's folder as needed and returns the file's path in it,
-    // never one handed out before in this run (" (n)" is added instead).
+    // never one `paths` handed out before (" (n)" is added instead).
     // Where something that is not a folder holds a component's name, the
     // folder is made beside it as "name (n)". Refused when a folder cannot
     // be created.
-    Outcome<std::string> PathFor(std::string_view folder, std::string_view name, int row_index, bool own_name);
+    Outcome<std::string> PathFor(std::string_view folder, std::string_view name, int row_index, bool own_name,
+                                 UniquePaths& paths);
 
 private:
     Outcome<std::string> MakeFolder(std::string_view folder);
 
     std::string out_dir_;
-    UniquePaths paths_;
     std::map<std::string, std::string, std::less<>> made_;  // folder path -> folder on disk
 };
 

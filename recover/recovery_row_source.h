@@ -1,30 +1,34 @@
 // What the recovery worker needs of the list it recovers from.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace verandol {
+
+// A row's identity in the list: it stays with the row while the list is
+// sorted or filtered, until the next scan replaces the rows.
+using RowId = std::uint32_t;
 
 // What the recovery worker reads of one row when it reaches that row.
 struct RecoveryRowView {
     bool ticked = false;
     std::string caption;   // the record position text, as the list holds it
     std::string name;      // the "File Name" cell
-    bool own_name = true;  // rb1: named after the file, else "File_" and the row index
+    bool own_name = true;  // rb1: named after the file, else "File_" and the row number
     std::string folder;    // the output folder
     bool keep_folders = false;  // into the row's folder path below the output folder
     std::string row_folder;     // the "Folder" cell
 };
 
-// Called on the window's thread while the worker waits: ticks, the sort order,
-// the folder and the naming may change while earlier rows are recovered, so
-// each row is read afresh.
+// Called on the window's thread while the worker waits: ticks, the folder
+// and the naming may change while earlier rows are recovered, so each row is
+// read afresh, by its identity, since a sort may move it meanwhile.
 class RecoveryRowSource {
 public:
     virtual ~RecoveryRowSource() = default;
-    virtual int RowCount() const = 0;
-    // An index past the end reads as an unticked row.
-    virtual RecoveryRowView ReadRecoveryRow(int index) const = 0;
+    // A row no longer in the list reads as unticked.
+    virtual RecoveryRowView ReadRecoveryRow(RowId row) const = 0;
 };
 
 }  // namespace verandol

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QString>
 #include <QThread>
@@ -19,9 +20,13 @@ class TRecoverThread : public QThread {
     Q_OBJECT
 public:
     // `geometry` is the last scan's: the volume it read and how it reads.
+    // `order` is the list's rows as shown at the press: a sort during the
+    // recovery neither skips nor repeats a row, and a row's number ("File_"
+    // names) is its place in this order.
     // `rows` is only touched inside calls `link` runs on the window's thread.
-    TRecoverThread(verandol::PublishedGeometry geometry, int ticked, const verandol::RecoveryRowSource* rows,
-                   std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job);
+    TRecoverThread(verandol::PublishedGeometry geometry, int ticked, std::vector<verandol::RowId> order,
+                   const verandol::RecoveryRowSource* rows, std::shared_ptr<verandol::WindowLink> link,
+                   std::shared_ptr<verandol::JobControl> job);
 
     void Execute();
 
@@ -39,6 +44,7 @@ protected:
 private:
     verandol::PublishedGeometry geometry_;
     int ticked_;
+    std::vector<verandol::RowId> order_;
     const verandol::RecoveryRowSource* rows_;
     std::shared_ptr<verandol::WindowLink> link_;
     std::shared_ptr<verandol::JobControl> job_;

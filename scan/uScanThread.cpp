@@ -31,10 +31,15 @@ void TScanThread::Execute() {
         verandol::ScanVolumePath(drive_name_, path_, *this);
     } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
-        Publish();
-        emit ended(walk_started_, QString::fromUtf8(error.what()));
+        try {
+            Publish();
+        } catch (const std::exception&) {
+            // The window could not take the last rows; the failure below says why.
+        }
+        restore_buttons_ = walk_started_;
+        failure_ = QString::fromUtf8(error.what());
     }
-    job_->Finished();
+    verandol::EndJob(link_, *job_, [this] { emit ended(restore_buttons_, failure_); });
 }
 
 void TScanThread::DiskLabels(const std::string& name_text, const std::string& serial_text) {
@@ -96,7 +101,8 @@ void TScanThread::Ended(verandol::ScanEnd end, const std::string& reason) {
     const bool failed = end == verandol::ScanEnd::Failed;
     // A failure always says why, or a person would read it as "no deleted files".
     const std::string why = reason.empty() ? std::string("the volume could not be read") : reason;
-    emit ended(!failed || walk_started_, failed ? Text(why) : QString());
+    restore_buttons_ = !failed || walk_started_;
+    failure_ = failed ? Text(why) : QString();
 }
 
 void TScanThread::Publish() {

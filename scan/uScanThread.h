@@ -73,5 +73,8 @@ private:
     int shown_position_ = -1;
     bool walk_started_ = false;
     bool window_gone_ = false;
+    // What `ended` will say, once the job is over.
+    bool restore_buttons_ = false;
+    QString failure_;
     std::chrono::steady_clock::time_point last_publish_{};
 };

@@ -88,9 +88,10 @@ TEST(HostileNames, KeptFoldersStayInsideTheOutputFolder) {
     const std::string folder = root.path() + "/out/inner";
     fs::create_directories(folder);
     KeptFolders kept(folder);
+    UniquePaths paths;
     std::set<std::string> written;
     for (const DeletedFileRow& row : scan.rows) {
-        Outcome<std::string> path = kept.PathFor(row.folder, row.name, 0, true);
+        Outcome<std::string> path = kept.PathFor(row.folder, row.name, 0, true, paths);
         ASSERT_TRUE(path) << row.folder << ": " << path.reason();
         const fs::path relative = fs::path(*path).lexically_relative(folder);
         EXPECT_FALSE(relative.empty() || *relative.begin() == "..") << *path;

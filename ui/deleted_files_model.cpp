@@ -98,6 +98,7 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
                          row.size,
                          row.recoverable,
                          static_cast<std::uint32_t>(rows_.size())});
+        places_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
         if (filtered_ && shown) shown_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
     }
     if (accepted > 0) endInsertRows();
@@ -121,6 +122,7 @@ void DeletedFilesModel::SetFolders(std::vector<std::string> folders) {
 void DeletedFilesModel::Clear() {
     beginResetModel();
     rows_.clear();
+    places_.clear();
     shown_.clear();
     recoverable_count_ = 0;
     endResetModel();
@@ -168,6 +170,7 @@ void DeletedFilesModel::Reorder(const std::vector<std::uint32_t>& order) {
     // carry over, 200,000 rows reorder in one pass.
     beginResetModel();
     rows_ = std::move(sorted);
+    for (std::size_t i = 0; i < rows_.size(); ++i) places_[rows_[i].ordinal] = static_cast<std::uint32_t>(i);
     RebuildShown();
     endResetModel();
 }

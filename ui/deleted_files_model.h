@@ -31,7 +31,7 @@ struct ListRow {
     bool ticked = false;
     std::int64_t size = 0;
     int recoverable = DeletedFileRow::kRecoverableUnknown;
-    std::uint32_t ordinal = 0;  // arrival order in this scan, for its folders
+    std::uint32_t ordinal = 0;  // arrival order in this scan: the row's identity, and its folder's key
 };
 
 class DeletedFilesModel : public QAbstractTableModel {
@@ -69,6 +69,11 @@ public:
 
     const ListRow& Row(int index) const { return rows_[Map(index)]; }
     int Count() const { return filtered_ ? static_cast<int>(shown_.size()) : TotalCount(); }
+    // The row that arrived `ordinal`-th in this scan, wherever a sort has put
+    // it and whether the filter shows it; null when there is none.
+    const ListRow* RowByOrdinal(std::uint32_t ordinal) const {
+        return ordinal < places_.size() ? &rows_[places_[ordinal]] : nullptr;
+    }
 
 private:
     std::size_t Map(int index) const {
@@ -78,6 +83,8 @@ private:
     void RebuildShown();
     void Reorder(const std::vector<std::uint32_t>& order);
     std::vector<ListRow> rows_;
+    // For each ordinal, the row's index in rows_.
+    std::vector<std::uint32_t> places_;
     // With a filter, the indexes into rows_ of the rows shown, in order.
     std::vector<std::uint32_t> shown_;
     bool filtered_ = false;

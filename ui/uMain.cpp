@@ -396,9 +396,16 @@ void TMainForm::btnRecoverClick() {
         return;
     }
     if (Scanning()) return;  // the walk disables btnRecover; never both kinds at once
+    // The rows as shown now, by identity: the worker follows this order even
+    // if the list is sorted or filtered while it runs.
     int ticked = 0;
-    for (int index = 0; index < Model->Count(); ++index)
-        if (Model->Row(index).ticked) ++ticked;
+    std::vector<verandol::RowId> order;
+    order.reserve(static_cast<std::size_t>(Model->Count()));
+    for (int index = 0; index < Model->Count(); ++index) {
+        const verandol::ListRow& row = Model->Row(index);
+        if (row.ticked) ++ticked;
+        order.push_back(row.ordinal);
+    }
     if (ticked == 0) {
         verandol::ShowMessage(QStringLiteral("Please select a file to recover!"));
         return;
@@ -410,14 +417,14 @@ void TMainForm::btnRecoverClick() {
         verandol::ShowMessage(text + QStringLiteral(". ") + QString::fromUtf8(kChooseAnotherDrive));
         return;
     }
-    StartRecovery(ticked);
+    StartRecovery(ticked, std::move(order));
 }
 
-void TMainForm::StartRecovery(int ticked) {
+void TMainForm::StartRecovery(int ticked, std::vector<verandol::RowId> order) {
     // A fresh job, running before the thread does, as for the scan.
     RecoverControl = std::make_shared<verandol::JobControl>();
     RecoveryNote->hide();
-    auto* worker = new TRecoverThread(ScanGeometry, ticked, this, Link, RecoverControl);
+    auto* worker = new TRecoverThread(ScanGeometry, ticked, std::move(order), this, Link, RecoverControl);
     connect(worker, &TRecoverThread::starting, this, &TMainForm::RecoveryStarting);
     connect(worker, &TRecoverThread::progress, PB, &QProgressBar::setValue);
     connect(worker, &TRecoverThread::summary, this, &TMainForm::RecoverySummary);
@@ -450,14 +457,12 @@ void TMainForm::RecoveryEnded(const QString& report) {
     if (!report.isEmpty()) verandol::ShowMessage(report);
 }
 
-int TMainForm::RowCount() const { return Model->Count(); }
-
-verandol::RecoveryRowView TMainForm::ReadRecoveryRow(int index) const {
-    if (index < 0 || index >= Model->Count()) return {};
-    const verandol::ListRow& row = Model->Row(index);
+verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
+    const verandol::ListRow* row = Model->RowByOrdinal(id);
+    if (!row) return {};
     const bool keep = rbKeepFolders->isChecked();
-    return {row.ticked, row.cells[0],      row.cells[1], rb1->isChecked() || keep, DLB->Directory().toStdString(),
-            keep,       row.cells[static_cast<std::size_t>(verandol::ListColumn::Folder)]};
+    return {row->ticked, row->cells[0],      row->cells[1], rb1->isChecked() || keep, DLB->Directory().toStdString(),
+            keep,        row->cells[static_cast<std::size_t>(verandol::ListColumn::Folder)]};
 }
 
 void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }

@@ -96,8 +96,7 @@ public:
     // Ctrl+F and Escape.
     void ShowFilterBar();
     void HideFilterBar();
-    verandol::RecoveryRowView ReadRecoveryRow(int index) const override;
-    int RowCount() const override;
+    verandol::RecoveryRowView ReadRecoveryRow(verandol::RowId row) const override;
 
     // The state shared with the workers, read from the current jobs: a scan
     // or recovery runs until its worker ends, and its stop request stays set
@@ -128,7 +127,7 @@ private:
     void BindEvents();
     void ApplyDiscovery();
     void StartScan(const QString& drive_name, const QString& path);
-    void StartRecovery(int ticked);
+    void StartRecovery(int ticked, std::vector<verandol::RowId> order);
     void StopWorkers();
     template <class Handler> void Guarded(Handler handler);
 

@@ -42,7 +42,7 @@ namespace {
 
 bool WaitForEnd(const std::function<bool()>& running, int timeout_ms) {
     if (!QTest::qWaitFor([&] { return !running(); }, timeout_ms)) return false;
-    // The worker clears its flag after its last signal: apply what is queued.
+    // The job ends together with its last signal: apply what else is queued.
     QCoreApplication::sendPostedEvents();
     return true;
 }

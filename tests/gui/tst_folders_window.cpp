@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -46,6 +47,18 @@ int Ticked(const TMainForm& form) {
 
 bool ScanFolderImage(TMainForm& form) { return ScanListedImage(form, QString::fromLatin1(kImage)); }
 
+// The manifest's deleted files by the caption of their row.
+std::map<std::string, verandol::testing::ManifestFile> ByPosition(const verandol::testing::Manifest& manifest) {
+    std::map<std::string, verandol::testing::ManifestFile> found;
+    for (const auto& file : manifest.Deleted())
+        found[verandol::PositionCaption(manifest.RecordPosition(file.mft_record))] = file;
+    return found;
+}
+
+QStringList FilesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
 }  // namespace
 
 class FoldersWindowTest : public QObject {
@@ -55,6 +68,8 @@ private slots:
     void rowsShowTheirFolderAndShare();
     void filterBarNarrowsTheListAndEscapeRestoresIt();
     void keepFoldersRebuildsTheTreeAndLeavesANote();
+    void sameNamesInOneRecoveryAreKeptApart();
+    void sortDuringRecoveryHandlesEachRowOnce();
 
 private:
     QTemporaryDir volumes_;
@@ -161,6 +176,85 @@ void FoldersWindowTest::keepFoldersRebuildsTheTreeAndLeavesANote() {
                                .arg(incomplete)),
              qPrintable(note));
     QVERIFY2(note.contains(out.path()), qPrintable(note));
+}
+
+// Two deleted report.docx under "Overwrite Original": the file that was in
+// the folder before is replaced, but the second report never replaces the
+// first one this recovery wrote.
+void FoldersWindowTest::sameNamesInOneRecoveryAreKeptApart() {
+    MessageCapture messages;
+    QTemporaryDir out;
+    {
+        QFile before(out.filePath(QStringLiteral("report.docx")));
+        QVERIFY(before.open(QIODevice::WriteOnly) && before.write("there before") == 12);
+    }
+    TMainForm form;
+    QVERIFY(ScanFolderImage(form));
+    form.DLB->SetDirectory(out.path());
+    QVERIFY(form.rb1->isChecked());
+    form.CheckBox1->click();
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+
+    const auto by_position = ByPosition(FolderManifest());
+    QCOMPARE(FilesIn(out.path()).size(), form.Rows()->Count());
+    QStringList reports;
+    for (int row = 0; row < form.Rows()->Count(); ++row) {
+        const auto& file = by_position.at(Cell(form, row, ListColumn::RecordPosition));
+        if (file.name != "report.docx") continue;
+        reports << out.filePath(reports.empty() ? QStringLiteral("report.docx") : QStringLiteral("report (1).docx"));
+        QCOMPARE(Sha256OfFile(reports.back()), QString::fromStdString(file.sha256));
+    }
+    QCOMPARE(reports.size(), 2);
+    // The note counts exactly the files in the folder.
+    int incomplete = 0;
+    for (const auto& [caption, file] : by_position) incomplete += *file.recoverable != 100;
+    QVERIFY2(form.RecoveryNote->text().contains(
+                 QStringLiteral("%1 written, %2 incomplete").arg(form.Rows()->Count() - incomplete).arg(incomplete)),
+             qPrintable(form.RecoveryNote->text()));
+}
+
+// A click on a column header while the recovery runs re-sorts the list; the
+// recovery still takes each row once, in the order of the press, and reads a
+// row's tick where the sort moved it.
+void FoldersWindowTest::sortDuringRecoveryHandlesEachRowOnce() {
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanFolderImage(form));
+    form.DLB->SetDirectory(out.path());
+    form.rb2->setChecked(true);
+    form.CheckBox1->click();
+    std::vector<std::string> pressed;  // the captions in the order of the press
+    for (int row = 0; row < form.Rows()->Count(); ++row) pressed.push_back(Cell(form, row, ListColumn::RecordPosition));
+    const std::string unticked = pressed.at(3);
+
+    bool sorted = false;
+    // The first row's progress reaches the window before the worker's read of
+    // the second row does.
+    connect(form.PB, &QProgressBar::valueChanged, &form, [&](int value) {
+        if (value != 1 || sorted) return;
+        sorted = true;
+        emit form.ListView1->header()->sectionClicked(static_cast<int>(ListColumn::FileName));
+        for (int row = 0; row < form.Rows()->Count(); ++row)
+            if (Cell(form, row, ListColumn::RecordPosition) == unticked)
+                form.Rows()->setData(form.Rows()->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+    });
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+    QVERIFY(sorted);
+    QVERIFY(Cell(form, 0, ListColumn::RecordPosition) != pressed[0] ||
+            Cell(form, 1, ListColumn::RecordPosition) != pressed[1]);
+
+    const auto by_position = ByPosition(FolderManifest());
+    QCOMPARE(FilesIn(out.path()).size(), static_cast<int>(pressed.size()) - 1);
+    for (std::size_t number = 0; number < pressed.size(); ++number) {
+        const QString path = out.filePath(QStringLiteral("File_%1").arg(number));
+        const auto& file = by_position.at(pressed[number]);
+        QCOMPARE(QFile::exists(path), pressed[number] != unticked);
+        if (pressed[number] != unticked && *file.recoverable == 100)
+            QCOMPARE(Sha256OfFile(path), QString::fromStdString(file.sha256));
+    }
 }
 
 VERANDOL_GUI_TEST_MAIN(FoldersWindowTest)

@@ -30,9 +30,14 @@ struct CollectedList : DeletedFileList {
 struct FakeRowSource : RecoveryRowSource {
     std::vector<DeletedFileRow> rows;
     std::string folder;
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    RecoveryRowView ReadRecoveryRow(int index) const override {
-        const DeletedFileRow& row = rows[static_cast<std::size_t>(index)];
+    int RowCount() const { return static_cast<int>(rows.size()); }
+    std::vector<RowId> Order() const {
+        std::vector<RowId> order(rows.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<RowId>(i);
+        return order;
+    }
+    RecoveryRowView ReadRecoveryRow(RowId id) const override {
+        const DeletedFileRow& row = rows[id];
         return {true, row.position_text, row.name, true, folder, false, {}};
     }
 };
@@ -49,6 +54,7 @@ class WorkersTest : public QObject {
     Q_OBJECT
 private slots:
     void scanThenRecoverWithoutAWindow();
+    void aCallThatThrowsFailsOnTheWorkersThread();
 
 private:
     std::vector<DeletedFileRow> Scan(PublishedGeometry* published);
@@ -63,10 +69,13 @@ std::vector<DeletedFileRow> WorkersTest::Scan(PublishedGeometry* published) {
     connect(&scan, &TScanThread::geometryPublished, this,
             [published](const PublishedGeometry& geometry) { *published = geometry; });
     QSignalSpy ended(&scan, &TScanThread::ended);
+    bool running_at_end = true;
+    connect(&scan, &TScanThread::ended, &window_, [&] { running_at_end = job->Running(); },
+            Qt::DirectConnection);
     scan.start();
     if (!WaitForEnd(*job) || !scan.wait(5000)) return {};
     QCoreApplication::sendPostedEvents();
-    if (ended.size() != 1 || !ended[0][0].toBool() || !ended[0][1].toString().isEmpty()) return {};
+    if (ended.size() != 1 || !ended[0][0].toBool() || !ended[0][1].toString().isEmpty() || running_at_end) return {};
     return list.rows;
 }
 
@@ -81,19 +90,44 @@ void WorkersTest::scanThenRecoverWithoutAWindow() {
     testing::TempDir out;
     source.folder = out.path();
     auto job = std::make_shared<JobControl>();
-    TRecoverThread recovery(published, source.RowCount(), &source, link_, job);
+    TRecoverThread recovery(published, source.RowCount(), source.Order(), &source, link_, job);
     QSignalSpy progress(&recovery, &TRecoverThread::progress);
     QSignalSpy ended(&recovery, &TRecoverThread::ended);
+    // By the time the window hears of the end the job is over, so a press
+    // then starts a new recovery instead of stopping the old one.
+    bool running_at_end = true;
+    connect(&recovery, &TRecoverThread::ended, &window_, [&] { running_at_end = job->Running(); },
+            Qt::DirectConnection);
     recovery.start();
     QVERIFY(WaitForEnd(*job));
     QVERIFY(recovery.wait(5000));
     QCoreApplication::sendPostedEvents();
     QCOMPARE(ended.size(), 1);
+    QVERIFY(!running_at_end);
     QVERIFY2(ended[0][0].toString().isEmpty(), qPrintable(ended[0][0].toString()));
     QCOMPARE(progress.size(), source.RowCount());
     QCOMPARE(progress.last()[0].toInt(), source.RowCount());
     for (const testing::ManifestFile& file : manifest.Deleted())
         QCOMPARE(testing::Sha256Hex(testing::ReadWholeFile(out.path() + "/" + file.name)), file.sha256);
+}
+
+// Thrown into the event loop, the error would end the program and leave the
+// worker waiting for a call that never finishes.
+void WorkersTest::aCallThatThrowsFailsOnTheWorkersThread() {
+    std::string caught;
+    bool after = false;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            link_->Call([] { throw std::runtime_error("the window refused"); });
+        } catch (const std::runtime_error& error) {
+            caught = error.what();
+        }
+        after = link_->Call([] {});
+    }));
+    worker->start();
+    QVERIFY(QTest::qWaitFor([&] { return worker->isFinished(); }, 5000));
+    QCOMPARE(caught, std::string("the window refused"));
+    QVERIFY(after);  // the link still serves the worker
 }
 
 QTEST_GUILESS_MAIN(WorkersTest)

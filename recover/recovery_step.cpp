@@ -1,0 +1,73 @@
+#include "recover/recovery_step.h"
+
+#include <exception>
+
+#include "recover/output_device_check.h"
+#include "recover/output_name.h"
+
+namespace verandol {
+
+std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepResult& result) {
+    switch (result.status) {
+        case RecoverStatus::Written: return {"written", std::string(asked), result.path};
+        case RecoverStatus::Incomplete: return {"incomplete", std::string(asked), result.path, result.reason};
+        case RecoverStatus::NotWritten: break;
+    }
+    return {"failed", std::string(asked), result.reason};
+}
+
+RecoveryRun::RecoveryRun(PublishedGeometry source, const std::atomic<bool>* stop, bool check_output_device)
+    : source_(std::move(source)), stop_(stop), check_output_device_(check_output_device) {}
+
+Outcome<std::string> RecoveryRun::OutputFor(const RecoveryRequest& row, const std::string& out_dir,
+                                            OutputNaming naming) {
+    if (naming == OutputNaming::KeptFolders) {
+        auto kept = kept_.try_emplace(out_dir, out_dir).first;
+        return kept->second.PathFor(row.folder, row.name, row.index, true, paths_);
+    }
+    return paths_.Claim(OutputPath(out_dir, naming == OutputNaming::OwnName, row.name, row.index));
+}
+
+RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::string& out_dir,
+                                        OutputNaming naming) {
+    if (check_output_device_ && out_dir != checked_folder_) {
+        checked_folder_ = out_dir;
+        folder_refusal_ = OutputDeviceRefusal(source_.path, out_dir);
+    }
+    if (check_output_device_ && !folder_refusal_.empty()) return {RecoverStatus::NotWritten, {}, folder_refusal_};
+    const Outcome<std::string> path = OutputFor(row, out_dir, naming);
+    if (!path) return {RecoverStatus::NotWritten, {}, path.reason()};
+    const RecoverResult result =
+        RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
+                    source_.bitmap ? &*source_.bitmap : nullptr);
+    return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason};
+}
+
+RecoveryStepResult RecoveryRun::Recover(const RecoveryRequest& row, const std::string& out_dir,
+                                        OutputNaming naming) {
+    RecoveryStepResult result;
+    try {
+        result = Attempt(row, out_dir, naming);
+    } catch (const std::exception& error) {
+        // Memory for a huge file, a folder path the system refuses: the row
+        // fails, and the rows after it still get their turn.
+        result = {RecoverStatus::NotWritten, {}, error.what()};
+    }
+    if (result.status == RecoverStatus::NotWritten && stop_ && stop_->load()) {
+        result.stopped = true;
+        return result;
+    }
+    switch (result.status) {
+        case RecoverStatus::Written: ++recovered_; break;
+        case RecoverStatus::Incomplete:
+            ++incomplete_;
+            failures_.push_back({row.name, row.position_text, true, result.reason});
+            break;
+        case RecoverStatus::NotWritten:
+            failures_.push_back({row.name, row.position_text, false, result.reason});
+            break;
+    }
+    return result;
+}
+
+}  // namespace verandol

@@ -1,0 +1,80 @@
+// One recovery, row after row: the step the command line and the window's
+// worker share, from a listed row to a file in the output folder.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "disk/published_geometry.h"
+#include "recover/kept_folders.h"
+#include "recover/recover_file.h"
+#include "recover/recovery_report.h"
+#include "recover/unique_paths.h"
+
+namespace verandol {
+
+// How a recovered file is named in the output folder.
+enum class OutputNaming {
+    OwnName,      // after the deleted file
+    RowIndex,     // "File_" and the row's number
+    KeptFolders,  // after the file, in its folder path below the output folder
+};
+
+// What the step needs of one listed row.
+struct RecoveryRequest {
+    std::string position_text;  // the record position, as listed (or as edited)
+    std::string name;           // the file's name
+    std::string folder;         // its folder on the volume, for kept folders
+    int index = 0;              // its row number, for "File_" names and nameless files
+};
+
+struct RecoveryStepResult {
+    RecoverStatus status = RecoverStatus::NotWritten;
+    std::string path;    // where the file went, unless NotWritten
+    std::string reason;  // why not written, or what is missing
+    // Given up because `stop` was raised: not a failure to report.
+    bool stopped = false;
+};
+
+// One report line: "written" and the path, "incomplete" with the path and
+// why, or "failed" and why; `asked` names the row.
+std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepResult& result);
+
+class RecoveryRun {
+public:
+    // `source` is what the scan learnt of the volume. `stop`, when given, is
+    // polled while a file streams. With `check_output_device`, every output
+    // folder is refused as it first comes if it lies on the scanned volume.
+    RecoveryRun(PublishedGeometry source, const std::atomic<bool>* stop, bool check_output_device);
+
+    // Names the row's file, never after a file written earlier in this run
+    // (" (n)" is added instead; a file that was in the folder before is
+    // replaced), and recovers it. Counted in the totals unless stopped.
+    RecoveryStepResult Recover(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
+
+    int Recovered() const { return recovered_; }
+    int Incomplete() const { return incomplete_; }
+    const std::vector<RecoveryFailure>& Failures() const { return failures_; }
+
+private:
+    RecoveryStepResult Attempt(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
+    Outcome<std::string> OutputFor(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
+
+    PublishedGeometry source_;
+    const std::atomic<bool>* stop_;
+    bool check_output_device_;
+    UniquePaths paths_;
+    std::map<std::string, KeptFolders> kept_;  // by output folder
+    // The last folder checked against the volume, and its refusal (empty when fine).
+    std::optional<std::string> checked_folder_;
+    std::string folder_refusal_;
+    int recovered_ = 0;
+    int incomplete_ = 0;
+    std::vector<RecoveryFailure> failures_;
+};
+
+}  // namespace verandol
