@@ -54,14 +54,46 @@ bool TemporaryOutput::Resize(std::int64_t length) {
     return true;
 }
 
+namespace {
+
+// Flushes `fd` to the device. A file system that cannot flush at all
+// (EINVAL) offers nothing more to wait for, so that is no failure.
+bool Flush(int fd) {
+    while (::fsync(fd) != 0) {
+        if (errno == EINVAL) return true;
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool TemporaryOutput::Commit() {
     const int fd = fd_;
     fd_ = -1;
+    // Flushed before the rename, so the final name never points at data
+    // still in memory: a stick pulled right after a file is reported
+    // written still holds it.
+    if (!Flush(fd)) {
+        const int failure = errno;
+        ::close(fd);
+        errno = failure;
+        return Fail("cannot flush " + final_path_ + " to its device");
+    }
     // A write error the file system reports late (a full disk, a network
     // folder) shows up at close; the file is not complete then.
     if (::close(fd) != 0) return Fail("cannot finish writing " + final_path_);
     if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) return Fail("cannot name the file " + final_path_);
     temp_path_.clear();
+    // The new name lives in the folder, which is flushed in turn.
+    const std::string folder = std::filesystem::path(final_path_).parent_path().string();
+    const int folder_fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd < 0) return Fail("cannot open the folder of " + final_path_ + " to flush it");
+    const bool flushed = Flush(folder_fd);
+    const int failure = errno;
+    ::close(folder_fd);
+    errno = failure;
+    if (!flushed) return Fail("cannot flush the folder of " + final_path_ + ", so its name may not last");
     return true;
 }
 

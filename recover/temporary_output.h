@@ -27,7 +27,9 @@ public:
     bool WriteAt(std::int64_t offset, ByteSpan bytes);
     // Sets the file's length; bytes never written read as zeros.
     bool Resize(std::int64_t length);
-    // Closes the file and renames it over the final path.
+    // Flushes the file to its device, closes it, renames it over the final
+    // path and flushes the folder. False when any step fails; after a failed
+    // folder flush the file has its final name but may not keep it.
     bool Commit();
 
 private:
