@@ -1,6 +1,7 @@
 #include "disk/volume_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -26,7 +27,17 @@ std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::strin
     std::uint64_t device = 0;
     if (S_ISBLK(st.st_mode)) {
         std::uint64_t bytes = 0;
-        if (::ioctl(fd, BLKGETSIZE64, &bytes) == 0) size = static_cast<std::int64_t>(bytes);
+        // Without its size a device reads as empty, and an empty volume as
+        // "not NTFS", which would hide why.
+        const int failure = ::ioctl(fd, BLKGETSIZE64, &bytes) != 0              ? errno
+                            : bytes > static_cast<std::uint64_t>(INT64_MAX) ? EOVERFLOW
+                                                                              : 0;
+        if (failure != 0) {
+            if (error) *error = "cannot learn the size of " + path + ": " + std::strerror(failure);
+            ::close(fd);
+            return nullptr;
+        }
+        size = static_cast<std::int64_t>(bytes);
         device = st.st_rdev;
     } else if (S_ISREG(st.st_mode)) {
         size = st.st_size;

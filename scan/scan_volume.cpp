@@ -40,9 +40,10 @@ Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout)
     if (data.empty()) return Refusal("MFT record 0 has no data attribute");
     auto nr = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
     if (!nr) return Refusal("MFT record 0's data attribute does not describe the MFT's clusters");
-    if (nr->flags == layout::attr::kFlagCompressed) return Refusal("the MFT is compressed");
-    if (nr->flags == layout::attr::kFlagEncrypted) return Refusal("the MFT is encrypted");
-    if (nr->flags == layout::attr::kFlagSparse) return Refusal("the MFT is sparse");
+    // Each flag alone: a record flagged compressed and sparse is both.
+    if (nr->flags & layout::attr::kFlagCompressed) return Refusal("the MFT is compressed");
+    if (nr->flags & layout::attr::kFlagEncrypted) return Refusal("the MFT is encrypted");
+    if (nr->flags & layout::attr::kFlagSparse) return Refusal("the MFT is sparse");
 
     // The MFT spans last VCN - first VCN + 1 clusters: the last cluster holds records too.
     MftExtent extent;
@@ -55,7 +56,11 @@ Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout)
     if (extent.record_count > INT32_MAX) return Refusal("MFT record 0 gives an implausibly large MFT");
     if (nr->run_list_offset >= data.size())
         return Refusal("MFT record 0's run list lies outside its data attribute");
-    extent.runs = DecodeRunList(data.subspan(nr->run_list_offset)).runs;
+    DecodedRunList decoded = DecodeRunList(data.subspan(nr->run_list_offset));
+    // A walk along half a map would list the records it reaches as if they
+    // were all, and read the rest from wherever the broken run points.
+    if (!decoded.problem.empty()) return Refusal("MFT record 0's run list is damaged: " + decoded.problem);
+    extent.runs = std::move(decoded.runs);
     return extent;
 }
 

@@ -142,27 +142,36 @@ TEST(Scan, MftOfExactlySixteenRecordsWalksNothing) {
     EXPECT_EQ(d.progress_max, -1);
 }
 
-TEST(Scan, CompressedEncryptedOrSparseMftIsRefusedByWholeWord) {
-    for (std::uint16_t flags : {std::uint16_t{0x0001}, std::uint16_t{0x4000}, std::uint16_t{0x8000}}) {
+// Each flag counts on its own, whatever else is set with it; and a run list
+// that breaks off is no map to walk by.
+TEST(Scan, AFlaggedMftOrABrokenMftRunListIsRefusedWithTheReason) {
+    struct Case {
+        std::uint16_t flags;
+        std::uint8_t run_header;  // of a second run after the 8 clusters
+        const char* reason;
+    };
+    for (const Case& k : {Case{0x0001, 0, "compressed"}, Case{0x4000, 0, "encrypted"}, Case{0x8000, 0, "sparse"},
+                          Case{0x8001, 0, "compressed"}, Case{0x4001, 0, "compressed"}, Case{0xC000, 0, "encrypted"},
+                          Case{0, 0x1F, "run list is damaged: the run list holds a field wider than 8 bytes"},
+                          Case{0, 0x0, nullptr}}) {
         CraftedVolume v = CraftVolume({DeletedFile(u"a")});
         Bytes runs = RunListEntry(8, 4);
+        if (k.run_header) runs.push_back(k.run_header);
         runs.push_back(0);
-        ReplaceRecord0(v, NonResidentData(runs, 8 * 4096, 0, 7, flags));
+        ReplaceRecord0(v, NonResidentData(runs, 8 * 4096, 0, 7, k.flags));
         MemoryVolume volume(v.bytes);
         ScanCollector c;
         ScanVolume(volume, "mem", "", c);
-        EXPECT_EQ(c.end, ScanEnd::Failed) << flags;
         EXPECT_TRUE(c.published) << "the geometry is published before record 0 is read";
+        if (!k.reason) {
+            EXPECT_EQ(c.end, ScanEnd::Completed) << c.reason;
+            EXPECT_EQ(c.rows.size(), 1u);
+            continue;
+        }
+        EXPECT_EQ(c.end, ScanEnd::Failed) << k.flags;
+        EXPECT_NE(c.reason.find(k.reason), std::string::npos) << k.flags << ": " << c.reason;
+        EXPECT_TRUE(c.rows.empty());
     }
-    CraftedVolume v = CraftVolume({DeletedFile(u"a")});
-    Bytes runs = RunListEntry(8, 4);
-    runs.push_back(0);
-    ReplaceRecord0(v, NonResidentData(runs, 8 * 4096, 0, 7, 0x4001));
-    MemoryVolume volume(v.bytes);
-    ScanCollector c;
-    ScanVolume(volume, "mem", "", c);
-    EXPECT_EQ(c.end, ScanEnd::Completed);
-    EXPECT_EQ(c.rows.size(), 1u);
 }
 
 TEST(Scan, RecordsTheVolumeCannotDeliverAreSkipped) {
