@@ -313,6 +313,9 @@ void TMainForm::ApplyDiscovery() {
     for (const verandol::DiscoveredDrive& drive : found.drives) {
         auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);
         item->setData(Qt::UserRole, QString::fromStdString(drive.path));
+        // The designed list is 121 pixels wide; a partition's name with its
+        // label and size is often longer.
+        item->setToolTip(item->text());
     }
     if (found.drive_name_text) ShowText(DriveName, QString::fromStdString(*found.drive_name_text));
     if (found.drive_serial_text) ShowText(DriveSerial, QString::fromStdString(*found.drive_serial_text));

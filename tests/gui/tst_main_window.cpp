@@ -194,6 +194,12 @@ void MainWindowTest::folderListOpensFoldersAndGoesUp() {
     QTest::mouseDClick(form.DLB->viewport(), Qt::LeftButton, {}, up.center());
     QCOMPARE(form.DLB->Directory(), top);
     QCOMPARE(form.edPath->text(), top);
+
+    // Nothing lies above the root.
+    form.DLB->SetDirectory(QStringLiteral("/"));
+    QCOMPARE(form.DLB->Directory(), QStringLiteral("/"));
+    QVERIFY(form.DLB->count() > 0);
+    QVERIFY(form.DLB->findItems(verandol::TDirectoryListBox::UpEntry(), Qt::MatchExactly).isEmpty());
 }
 
 void MainWindowTest::driveSelectorMovesTheFolderList() {

@@ -95,7 +95,10 @@ void ScanRecoverTest::initTestCase() {
 void ScanRecoverTest::discoveryListsTheImageAndItsLabels() {
     const verandol::testing::Manifest manifest = LoadManifest();
     TMainForm form;
-    QCOMPARE(form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly).size(), 1);
+    const auto listed = form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly);
+    QCOMPARE(listed.size(), 1);
+    // The list is narrow: the whole name shows on hovering.
+    QCOMPARE(listed[0]->toolTip(), listed[0]->text());
     QVERIFY(form.DriveList->selectedItems().isEmpty());
     // The image is the last candidate opened, so its labels stay.
     QCOMPARE(form.DriveName->text(), "Drive Name: " + QString::fromStdString(manifest.label));
