@@ -8,14 +8,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+. scripts/fuzz-lib.sh
+
 seconds=${FUZZ_SECONDS:-45}
 timeout=${FUZZ_TIMEOUT:-20}
-build=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=(boot_sector folders record run_list volume mount_info lznt1 attribute_list disk)
+build=$FUZZ_BUILD
+targets=("${FUZZ_TARGETS[@]}")
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON >/dev/null
-cmake --build "$build" -j"${FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz_}"
+fuzz_build "${targets[@]}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/verandol-fuzz-smoke.XXXXXX")
 artifacts="$PWD/$build/fuzz-artifacts"
@@ -23,12 +23,7 @@ mkdir -p "$artifacts"
 failed=()
 for target in "${targets[@]}"; do
   corpus="$work/$target"
-  mkdir -p "$corpus"
-  # The seeds are copied so the run's new inputs never land in the repository.
-  cp fuzz/corpus/"$target"/* "$corpus"/
-  if compgen -G "tests/fuzz-regressions/$target/*" >/dev/null; then
-    cp tests/fuzz-regressions/"$target"/* "$corpus"/
-  fi
+  fuzz_seed "$target" "$corpus"
   echo "== fuzz_$target for ${seconds}s"
   if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$corpus" 2>"$work/$target.log"; then

@@ -47,6 +47,16 @@ int Ticked(const TMainForm& form) {
 
 bool ScanFolderImage(TMainForm& form) { return ScanListedImage(form, QString::fromLatin1(kImage)); }
 
+// Scans the folder volume and readies a recovery of every row into `out`
+// with the save option `option` of the form.
+bool ScanAndTickAll(TMainForm& form, const QString& out, QRadioButton* TMainForm::*option) {
+    if (!ScanFolderImage(form)) return false;
+    form.DLB->SetDirectory(out);
+    (form.*option)->setChecked(true);
+    form.CheckBox1->click();
+    return true;
+}
+
 // The manifest's deleted files by the caption of their row.
 std::map<std::string, verandol::testing::ManifestFile> ByPosition(const verandol::testing::Manifest& manifest) {
     std::map<std::string, verandol::testing::ManifestFile> found;
@@ -145,10 +155,7 @@ void FoldersWindowTest::keepFoldersRebuildsTheTreeAndLeavesANote() {
     MessageCapture messages;
     QTemporaryDir out;
     TMainForm form;
-    QVERIFY(ScanFolderImage(form));
-    form.DLB->SetDirectory(out.path());
-    form.rbKeepFolders->setChecked(true);
-    form.CheckBox1->click();
+    QVERIFY(ScanAndTickAll(form, out.path(), &TMainForm::rbKeepFolders));
     form.btnRecover->click();
     QVERIFY(WaitForRecovery(form));
 
@@ -189,10 +196,7 @@ void FoldersWindowTest::sameNamesInOneRecoveryAreKeptApart() {
         QVERIFY(before.open(QIODevice::WriteOnly) && before.write("there before") == 12);
     }
     TMainForm form;
-    QVERIFY(ScanFolderImage(form));
-    form.DLB->SetDirectory(out.path());
-    QVERIFY(form.rb1->isChecked());
-    form.CheckBox1->click();
+    QVERIFY(ScanAndTickAll(form, out.path(), &TMainForm::rb1));
     form.btnRecover->click();
     QVERIFY(WaitForRecovery(form));
 
@@ -221,10 +225,7 @@ void FoldersWindowTest::sortDuringRecoveryHandlesEachRowOnce() {
     MessageCapture messages;
     QTemporaryDir out;
     TMainForm form;
-    QVERIFY(ScanFolderImage(form));
-    form.DLB->SetDirectory(out.path());
-    form.rb2->setChecked(true);
-    form.CheckBox1->click();
+    QVERIFY(ScanAndTickAll(form, out.path(), &TMainForm::rb2));
     std::vector<std::string> pressed;  // the captions in the order of the press
     for (int row = 0; row < form.Rows()->Count(); ++row) pressed.push_back(Cell(form, row, ListColumn::RecordPosition));
     const std::string unticked = pressed.at(3);
