@@ -36,7 +36,7 @@ bool HoldsTemporaryFile(const std::string& folder) {
 }
 
 void FuzzVolume(ByteSpan input, const std::string& output_folder) {
-    MemoryVolume volume(std::vector<std::uint8_t>(input.begin(), input.end()));
+    BorrowedVolume volume(input);
     ScanCollector scan;
     ScanVolume(volume, "fuzz", "", scan);
     CheckScanEnd(scan);

@@ -36,4 +36,16 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+// Bytes held in memory by someone else, read in place: a fuzzer's input is
+// not copied for every run. The bytes must outlive it.
+class BorrowedVolume final : public ByteSource {
+public:
+    explicit BorrowedVolume(ByteSpan bytes) : bytes_(bytes) {}
+    std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+
+private:
+    ByteSpan bytes_;
+};
+
 }  // namespace verandol

@@ -12,10 +12,12 @@ namespace verandol {
 
 TemporaryOutput::TemporaryOutput(const std::string& final_path) : final_path_(final_path) {
     const std::filesystem::path folder = std::filesystem::path(final_path).parent_path();
-    std::random_device entropy;
+    // Seeded once per thread: opening the system's entropy source for every
+    // file cost more than small files take to write. O_EXCL settles a clash.
+    thread_local std::mt19937 names{std::random_device{}()};
     for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".verandol-%08x.part", static_cast<unsigned>(entropy()));
+        std::snprintf(suffix, sizeof suffix, ".verandol-%08x.part", static_cast<unsigned>(names()));
         temp_path_ = (folder / suffix).string();
         // 0666 lets the user's umask decide the final permissions, as for any new file.
         fd_ = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -35,7 +35,6 @@ MftRecordReader::MftRecordReader(ByteSource& volume, const VolumeGeometry& geome
         const std::int64_t end = SaturatingAdd(SaturatingMultiply(e.first_vcn, cluster_size), bytes);
         readable_limit_ = std::max(readable_limit_, end / record_size + (end % record_size != 0));
     }
-    cache_.resize(kChunkBytes);
 }
 
 bool MftRecordReader::ReadPiece(std::int64_t position, std::int64_t extent_left, MutableByteSpan out) {
@@ -44,9 +43,13 @@ bool MftRecordReader::ReadPiece(std::int64_t position, std::int64_t extent_left,
                static_cast<std::uint64_t>(position - cache_position_) + out.size() <= cache_length_;
     };
     if (!in_cache()) {
-        const std::size_t want = static_cast<std::size_t>(
-            std::max<std::int64_t>(static_cast<std::int64_t>(out.size()),
-                                   std::min<std::int64_t>(extent_left, static_cast<std::int64_t>(kChunkBytes))));
+        // A chunk at a time, but never more than the volume still holds: the
+        // cache grows to what is read, so a small volume never costs a chunk.
+        std::int64_t chunk = std::min<std::int64_t>(extent_left, static_cast<std::int64_t>(kChunkBytes));
+        const std::int64_t volume_size = volume_.Size();
+        if (volume_size > 0) chunk = std::clamp<std::int64_t>(volume_size - position, 0, chunk);
+        const std::size_t want =
+            static_cast<std::size_t>(std::max<std::int64_t>(static_cast<std::int64_t>(out.size()), chunk));
         if (want > cache_.size()) cache_.resize(want);
         cache_position_ = position;
         cache_length_ = volume_.ReadAt(position, MutableByteSpan(cache_.data(), want));
