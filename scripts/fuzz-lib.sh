@@ -1,0 +1,23 @@
+# Shared by fuzz-smoke.sh and fuzz-campaign.sh: the targets, the clang build
+# of them, and a working corpus seeded from the repository. Source it from
+# the repository's root.
+
+FUZZ_TARGETS=(boot_sector folders record run_list volume mount_info lznt1 attribute_list disk)
+FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
+
+# fuzz_build TARGET...: configures the clang build and builds fuzz_TARGET for each.
+fuzz_build() {
+  cmake -S . -B "$FUZZ_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON >/dev/null
+  cmake --build "$FUZZ_BUILD" -j"${FUZZ_JOBS:-2}" --target "${@/#/fuzz_}"
+}
+
+# fuzz_seed TARGET FOLDER: adds the target's seeds and the inputs that once
+# broke it to FOLDER. Copies, so a run's new inputs never land in the repository.
+fuzz_seed() {
+  mkdir -p "$2"
+  cp fuzz/corpus/"$1"/* "$2"/
+  if compgen -G "tests/fuzz-regressions/$1/*" >/dev/null; then
+    cp tests/fuzz-regressions/"$1"/* "$2"/
+  fi
+}
