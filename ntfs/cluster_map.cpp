@@ -18,6 +18,16 @@ ClusterExtent::Kind KindOf(const Run& run) {
     return run.valid ? ClusterExtent::Kind::Stored : ClusterExtent::Kind::Unreadable;
 }
 
+// The volume byte `within` bytes into cluster `vcn` of `e`, which holds it.
+std::optional<std::int64_t> PositionIn(const ClusterExtent& e, std::int64_t vcn, std::int64_t within,
+                                       std::int64_t cluster_size) {
+    std::int64_t cluster, position;
+    if (AddOverflows(e.lcn, vcn - e.vcn, cluster) || MulOverflows(cluster, cluster_size, position) ||
+        AddOverflows(position, within, position))
+        return std::nullopt;
+    return position;
+}
+
 }  // namespace
 
 ClusterMap ClusterMap::FromRuns(const std::vector<Run>& runs, std::int64_t cluster_size) {
@@ -52,26 +62,23 @@ bool ClusterMap::AddPiece(const std::vector<Run>& runs, std::int64_t first_vcn) 
 }
 
 std::optional<std::int64_t> ClusterMap::Position(const ClusterExtent& e, std::int64_t offset) const {
-    std::int64_t cluster, position;
-    if (cluster_size_ <= 0 || AddOverflows(e.lcn, offset / cluster_size_ - e.vcn, cluster) ||
-        MulOverflows(cluster, cluster_size_, position) || AddOverflows(position, offset % cluster_size_, position))
-        return std::nullopt;
-    return position;
+    if (cluster_size_ <= 0) return std::nullopt;
+    return PositionIn(e, offset / cluster_size_, offset % cluster_size_, cluster_size_);
 }
 
 std::optional<ClusterMap::Place> ClusterMap::Find(std::int64_t offset, std::size_t& hint) const {
     if (offset < 0 || cluster_size_ <= 0) return std::nullopt;
     const std::int64_t vcn = offset / cluster_size_;
+    const std::int64_t within = offset % cluster_size_;
     if (hint >= extents_.size() || vcn < extents_[hint].vcn) hint = 0;
     while (hint < extents_.size() && vcn - extents_[hint].vcn >= extents_[hint].clusters) ++hint;
     if (hint >= extents_.size() || vcn < extents_[hint].vcn) return std::nullopt;
     const ClusterExtent& e = extents_[hint];
-    const std::int64_t within = offset % cluster_size_;
     // A damaged run list can give a run whose length in bytes does not fit;
     // callers only need to know it reaches far enough.
     Place place{e.kind, 0, SaturatingMul(e.clusters - (vcn - e.vcn), cluster_size_) - within};
     if (e.kind == ClusterExtent::Kind::Stored) {
-        const auto position = Position(e, offset);
+        const auto position = PositionIn(e, vcn, within, cluster_size_);
         if (position)
             place.position = *position;
         else

@@ -9,12 +9,6 @@ MftMap::MftMap(const std::vector<Run>& runs, std::int64_t cluster_size, std::int
     if (record_size > 0) clusters_ = ClusterMap::FromRuns(runs, cluster_size);
 }
 
-std::optional<std::pair<std::int64_t, std::int64_t>> MftMap::Locate(std::int64_t offset, std::size_t& hint) const {
-    const auto place = clusters_.Find(offset, hint);
-    if (!place || place->kind != ClusterExtent::Kind::Stored) return std::nullopt;
-    return std::pair{place->position, place->contiguous};
-}
-
 std::optional<std::int64_t> MftMap::IndexAt(std::int64_t position) const {
     if (record_size_ <= 0) return std::nullopt;
     const auto offset = clusters_.OffsetAt(position);

@@ -31,7 +31,11 @@ public:
     // follow it in the same extent; nullopt unless the clusters there are
     // stored. `hint` remembers the extent used last, so ascending lookups
     // cost nothing; any value is safe to pass.
-    std::optional<std::pair<std::int64_t, std::int64_t>> Locate(std::int64_t offset, std::size_t& hint) const;
+    std::optional<std::pair<std::int64_t, std::int64_t>> Locate(std::int64_t offset, std::size_t& hint) const {
+        const auto place = clusters_.Find(offset, hint);
+        if (!place || place->kind != ClusterExtent::Kind::Stored) return std::nullopt;
+        return std::pair{place->position, place->contiguous};
+    }
 
     // The index of the record whose first byte lies at volume position
     // `position`; nullopt when no record of this MFT begins there.
