@@ -72,7 +72,10 @@ Outcome<OpenedDisk> OpenDisk(const std::string& path) {
     std::string error;
     auto file = VolumeFile::Open(path, &error);
     if (!file) return Refusal(error);
-    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(file)), path, true};
+    // A device read through a descriptor opened on the user's behalf cannot
+    // be reopened by path, so its table is probed from a copy.
+    const bool raw = !file->OpenedOnBehalf();
+    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(file)), path, raw};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {

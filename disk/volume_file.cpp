@@ -8,13 +8,37 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "disk/privileged_open.h"
+
 namespace verandol {
+
+namespace {
+
+bool IsBlockDevice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+}  // namespace
 
 std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::string* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool on_behalf = false;
     if (fd < 0) {
-        if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
-        return nullptr;
+        const int cause = errno;
+        // Only a block device can be opened on the user's behalf; an image
+        // file the user may not read stays refused.
+        if ((cause != EACCES && cause != EPERM) || !IsBlockDevice(path)) {
+            if (error) *error = "cannot open " + path + ": " + std::strerror(cause);
+            return nullptr;
+        }
+        Outcome<int> opened = OpenOnUsersBehalf(path, std::strerror(cause));
+        if (!opened) {
+            if (error) *error = opened.reason();
+            return nullptr;
+        }
+        fd = *opened;
+        on_behalf = true;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -36,7 +60,7 @@ std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::strin
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device));
+    return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device, on_behalf));
 }
 
 VolumeFile::~VolumeFile() { ::close(fd_); }
