@@ -47,6 +47,9 @@ namespace {
 // well within this; one that does not is left to end on its own.
 constexpr int kShutdownWaitMs = 2000;
 
+// A drive list entry this user could not read at start-up.
+constexpr int kUnreadRole = Qt::UserRole + 1;
+
 const char* const kChooseAnotherDrive =
     "Choose a folder on another drive, so the recovered files cannot overwrite the data still to be recovered.";
 
@@ -313,6 +316,8 @@ void TMainForm::ApplyDiscovery() {
     for (const verandol::DiscoveredDrive& drive : found.drives) {
         auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);
         item->setData(Qt::UserRole, QString::fromStdString(drive.path));
+        // Read through UDisks2 when picked for a scan; the mark goes then.
+        item->setData(kUnreadRole, drive.unreadable);
     }
     if (found.drive_name_text) ShowText(DriveName, QString::fromStdString(*found.drive_name_text));
     if (found.drive_serial_text) ShowText(DriveSerial, QString::fromStdString(*found.drive_serial_text));
@@ -342,8 +347,10 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
     connect(worker, &TScanThread::mftLocation, this,
             [this](const QString& text) { ShowText(DriveMFTLocation, text); });
-    connect(worker, &TScanThread::geometryPublished, this,
-            [this](const verandol::PublishedGeometry& published) { ScanGeometry = published; });
+    connect(worker, &TScanThread::geometryPublished, this, [this, path](const verandol::PublishedGeometry& published) {
+        ScanGeometry = published;
+        MarkRead(path);
+    });
     connect(worker, &TScanThread::mftFigures, this, [this](const QString& size, const QString& count) {
         ShowText(DriveMFTSize, size);
         ShowText(DriveMFTRecordsCount, count);
@@ -354,6 +361,15 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     ScanWorker = worker;
     worker->start();
+}
+
+void TMainForm::MarkRead(const QString& path) {
+    for (int row = 0; row < DriveList->count(); ++row) {
+        QListWidgetItem* item = DriveList->item(row);
+        if (!item->data(kUnreadRole).toBool() || item->data(Qt::UserRole).toString() != path) continue;
+        item->setData(kUnreadRole, false);
+        item->setText(path);  // an unread device is listed by its path
+    }
 }
 
 void TMainForm::ShowDiskLabels(const QString& name, const QString& serial) {

@@ -128,6 +128,7 @@ private:
     void BindEvents();
     void ApplyDiscovery();
     void StartScan(const QString& drive_name, const QString& path);
+    void MarkRead(const QString& path);
     void StartRecovery(int ticked);
     void StopWorkers();
     template <class Handler> void Guarded(Handler handler);
