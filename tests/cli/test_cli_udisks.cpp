@@ -67,6 +67,18 @@ TEST(CliUdisks, TheUserReadsTheDeviceOnlyWhilePolkitAllowsIt) {
         EXPECT_EQ(Sha256OfFile(fields[2]), fixture.deleted[i].sha256) << fixture.deleted[i].name;
     }
 
+#ifdef VERANDOL_WINDOW_TEST_PATH
+    const UserFolder window_out;
+    const auto window = [&](const std::string& out) {
+        return RunProgram(services->AsTestUser({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen",
+                                                "VERANDOL_TEST_DEVICE=" + device, "VERANDOL_TEST_OUT=" + out,
+                                                VERANDOL_WINDOW_TEST_PATH}));
+    };
+    const CliRun window_read = window(window_out.path());
+    EXPECT_EQ(window_read.status, 0) << window_read.out << window_read.err;
+    EXPECT_NE(window_read.out.find(" 0 failed, 0 skipped"), std::string::npos) << window_read.out;
+#endif
+
     // Turned off, the device is refused without asking.
     const UserFolder untouched;
     const CliRun off = as_user({"recover", "--no-udisks", device, untouched.path()});
@@ -85,6 +97,11 @@ TEST(CliUdisks, TheUserReadsTheDeviceOnlyWhilePolkitAllowsIt) {
         EXPECT_NE(refused.err.find("member of the disk group"), std::string::npos) << refused.err;
     }
     EXPECT_TRUE(untouched.dir.Entries().empty());
+#ifdef VERANDOL_WINDOW_TEST_PATH
+    const CliRun window_refused = window("");
+    EXPECT_EQ(window_refused.status, 0) << window_refused.out << window_refused.err;
+    EXPECT_NE(window_refused.out.find(" 0 failed, 0 skipped"), std::string::npos) << window_refused.out;
+#endif
 }
 
 }  // namespace
