@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     if (no_udisks) {
         verandol::SetPrivilegedOpener([](const std::string& path) -> verandol::Outcome<int> {
             return verandol::Refusal(verandol::NoAccessText(
-                path, "this user has no read permission on it, and --no-udisks keeps UDisks2 from being asked"));
+                path, "this user has no read permission on it, and --no-udisks keeps UDisks2 from being asked", false));
         });
     } else {
         verandol::ReadDevicesThroughUdisks();

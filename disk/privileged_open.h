@@ -24,7 +24,8 @@ void SetPrivilegedOpener(PrivilegedOpener opener);
 Outcome<int> OpenOnUsersBehalf(const std::string& path, const std::string& cause);
 
 // The one wording of "this device may not be read", for every way that ends
-// there: `why` says what stood in the way.
-std::string NoAccessText(const std::string& path, const std::string& why);
+// there: `why` says what stood in the way; `asked` tells whether the system
+// was asked, so whether allowing it when asked can help next time.
+std::string NoAccessText(const std::string& path, const std::string& why, bool asked = true);
 
 }  // namespace verandol

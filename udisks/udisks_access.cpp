@@ -49,7 +49,7 @@ Outcome<QString> ObjectOf(QDBusConnection& bus, const std::string& path) {
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (ServiceMissing(reply))
             return Refusal(NoAccessText(path, "this user has no read permission on it, and UDisks2, which could "
-                                              "open it on the user's behalf, is not running"));
+                                              "open it on the user's behalf, is not running", false));
         return Refusal(NoAccessText(path, "UDisks2 could not find it (" + Words(reply) + ")"));
     }
     QList<QDBusObjectPath> objects;
@@ -63,14 +63,15 @@ Outcome<int> AskUdisks(const std::string& path) {
     if (!bus.isConnected())
         return Refusal(NoAccessText(path, "this user has no read permission on it, and the system bus, through "
                                           "which UDisks2 could open it, cannot be reached (" +
-                                              bus.lastError().message().toStdString() + ")"));
+                                              bus.lastError().message().toStdString() + ")",
+                                      false));
     if (!(bus.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
         return Refusal(NoAccessText(path, "the system bus cannot pass descriptors"));
     Outcome<QString> object = ObjectOf(bus, path);
     if (!object) return Refusal(object.reason());
 
-    QDBusMessage open = QDBusMessage::createMethodCall(kService, *object, QStringLiteral("org.freedesktop.UDisks2.Block"),
-                                                       QStringLiteral("OpenDevice"));
+    QDBusMessage open = QDBusMessage::createMethodCall(
+        kService, *object, QStringLiteral("org.freedesktop.UDisks2.Block"), QStringLiteral("OpenDevice"));
     QVariantMap options;
     // Read-only, never O_EXCL: a mounted volume stays readable beside its mount.
     options.insert(QStringLiteral("flags"), static_cast<int>(O_CLOEXEC));
