@@ -347,10 +347,8 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
     connect(worker, &TScanThread::mftLocation, this,
             [this](const QString& text) { ShowText(DriveMFTLocation, text); });
-    connect(worker, &TScanThread::geometryPublished, this, [this, path](const verandol::PublishedGeometry& published) {
-        ScanGeometry = published;
-        MarkRead(path);
-    });
+    connect(worker, &TScanThread::geometryPublished, this,
+            [this](const verandol::PublishedGeometry& published) { ScanGeometry = published; });
     connect(worker, &TScanThread::mftFigures, this, [this](const QString& size, const QString& count) {
         ShowText(DriveMFTSize, size);
         ShowText(DriveMFTRecordsCount, count);
@@ -358,17 +356,29 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     connect(worker, &TScanThread::walkStarting, this, &TMainForm::WalkStarting);
     connect(worker, &TScanThread::progress, PB, &QProgressBar::setValue);
     connect(worker, &TScanThread::ended, this, &TMainForm::ScanEnded);
+    connect(worker, &TScanThread::ended, this, [this, path] { RelistRead(path); });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     ScanWorker = worker;
     worker->start();
 }
 
-void TMainForm::MarkRead(const QString& path) {
+void TMainForm::RelistRead(const QString& path) {
     for (int row = 0; row < DriveList->count(); ++row) {
         QListWidgetItem* item = DriveList->item(row);
         if (!item->data(kUnreadRole).toBool() || item->data(Qt::UserRole).toString() != path) continue;
-        item->setData(kUnreadRole, false);
-        item->setText(path);  // an unread device is listed by its path
+        // The scan asked for the device; looking into it again reuses that
+        // answer, never a second prompt. A disk shows its NTFS partitions.
+        const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({path.toStdString()});
+        if (found.drives.empty()) return;  // refused, or no NTFS: the entry stays as it was
+        const bool selected = item->isSelected();
+        delete item;
+        for (std::size_t i = 0; i < found.drives.size(); ++i) {
+            auto* read = new QListWidgetItem(QString::fromStdString(found.drives[i].name));
+            read->setData(Qt::UserRole, QString::fromStdString(found.drives[i].path));
+            DriveList->insertItem(row + static_cast<int>(i), read);
+            if (selected && i == 0) DriveList->setCurrentItem(read);
+        }
+        return;
     }
 }
 
