@@ -48,8 +48,8 @@ std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
 }
 
 std::string JsonRowFromFolder(const std::string& folder, int recoverable) {
-    return JsonString(folder) + ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) +
-           "}";
+    return JsonString(folder) +
+           ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) + "}";
 }
 
 std::string JsonRow(const DeletedFileRow& row) {

@@ -82,7 +82,8 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     std::vector<PendingLine> pending;
     hooks.row = [&](DeletedFileRow row) {
         if (!filters.filter.AcceptsBeforeFolder(row)) return pending.push_back({0, 0, 0, row.recoverable, false});
-        pending.push_back(before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable));
+        pending.push_back(
+            before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable));
     };
     hooks.folders = [&](std::vector<std::string> folders) {
         for (std::size_t i = 0; i < pending.size(); ++i) {
@@ -90,7 +91,8 @@ int ScanCommand(const std::vector<std::string>& all_args) {
             const std::string folder = i < folders.size() ? std::move(folders[i]) : std::string();
             if (line.accepted && filters.filter.AcceptsFolder(folder)) {
                 before_folders.Write(line);
-                PrintLine(json ? JsonRowFromFolder(folder, line.recoverable) : TsvRowFromFolder(folder, line.recoverable));
+                PrintLine(json ? JsonRowFromFolder(folder, line.recoverable)
+                               : TsvRowFromFolder(folder, line.recoverable));
             }
         }
     };

@@ -69,13 +69,12 @@ Outcome<OpenedDisk> OpenDisk(const std::string& path) {
         if (!image) return Refusal(image.reason());
         return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*image)), path, false};
     }
-    std::string error;
-    auto file = VolumeFile::Open(path, &error);
-    if (!file) return Refusal(error);
+    auto file = VolumeFile::TryOpen(path);
+    if (!file) return Refusal(file.reason());
     // A device read through a descriptor opened on the user's behalf cannot
     // be reopened by path, so its table is probed from a copy.
-    const bool raw = !file->OpenedOnBehalf();
-    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(file)), path, raw};
+    const bool raw = !(*file)->OpenedOnBehalf();
+    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*file)), path, raw};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {
@@ -108,7 +107,8 @@ Outcome<OpenedVolume> OpenVolume(const std::string& address) {
     Outcome<OpenedDisk> disk = OpenDisk(parsed.path);
     if (!disk) return Refusal(disk.reason());
     if (parsed.partition != 0) return OpenPartition(*disk, parsed.partition, address);
-    if (StartsWithNtfs(*disk->bytes)) return OpenedVolume{std::make_unique<OffsetView>(disk->bytes, 0, disk->bytes->Size()), address, {}};
+    if (StartsWithNtfs(*disk->bytes))
+        return OpenedVolume{std::make_unique<OffsetView>(disk->bytes, 0, disk->bytes->Size()), address, {}};
 
     std::vector<NtfsPartition> ntfs = NtfsPartitionsOf(*disk);
     if (ntfs.size() == 1) {

@@ -21,30 +21,25 @@ bool IsBlockDevice(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::string* error) {
+Outcome<std::unique_ptr<VolumeFile>> VolumeFile::TryOpen(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     bool on_behalf = false;
     if (fd < 0) {
         const int cause = errno;
         // Only a block device can be opened on the user's behalf; an image
         // file the user may not read stays refused.
-        if ((cause != EACCES && cause != EPERM) || !IsBlockDevice(path)) {
-            if (error) *error = "cannot open " + path + ": " + std::strerror(cause);
-            return nullptr;
-        }
+        if ((cause != EACCES && cause != EPERM) || !IsBlockDevice(path))
+            return Refusal("cannot open " + path + ": " + std::strerror(cause));
         Outcome<int> opened = OpenOnUsersBehalf(path, std::strerror(cause));
-        if (!opened) {
-            if (error) *error = opened.reason();
-            return nullptr;
-        }
+        if (!opened) return Refusal(opened.reason());
         fd = *opened;
         on_behalf = true;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        if (error) *error = "cannot examine " + path + ": " + std::strerror(errno);
+        const std::string why = "cannot examine " + path + ": " + std::strerror(errno);
         ::close(fd);
-        return nullptr;
+        return Refusal(why);
     }
     std::int64_t size = 0;
     std::uint64_t device = 0;
@@ -56,11 +51,15 @@ std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::strin
         size = st.st_size;
         device = st.st_dev;
     } else {
-        if (error) *error = path + " is neither a block device nor a file";
         ::close(fd);
-        return nullptr;
+        return Refusal(path + " is neither a block device nor a file");
     }
     return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device, on_behalf));
+}
+
+std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path) {
+    auto opened = TryOpen(path);
+    return opened ? std::move(*opened) : nullptr;
 }
 
 VolumeFile::~VolumeFile() { ::close(fd_); }
