@@ -48,8 +48,10 @@ Outcome<QString> ObjectOf(QDBusConnection& bus, const std::string& path) {
     const QDBusMessage reply = bus.call(resolve, QDBus::Block, kLookupTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (ServiceMissing(reply))
-            return Refusal(NoAccessText(path, "this user has no read permission on it, and UDisks2, which could "
-                                              "open it on the user's behalf, is not running", false));
+            return Refusal(NoAccessText(path,
+                                        "this user has no read permission on it, and UDisks2, which could "
+                                        "open it on the user's behalf, is not running",
+                                        false));
         return Refusal(NoAccessText(path, "UDisks2 could not find it (" + Words(reply) + ")"));
     }
     QList<QDBusObjectPath> objects;
@@ -61,10 +63,11 @@ Outcome<QString> ObjectOf(QDBusConnection& bus, const std::string& path) {
 Outcome<int> AskUdisks(const std::string& path) {
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
-        return Refusal(NoAccessText(path, "this user has no read permission on it, and the system bus, through "
-                                          "which UDisks2 could open it, cannot be reached (" +
-                                              bus.lastError().message().toStdString() + ")",
-                                      false));
+        return Refusal(NoAccessText(path,
+                                    "this user has no read permission on it, and the system bus, through "
+                                    "which UDisks2 could open it, cannot be reached (" +
+                                        bus.lastError().message().toStdString() + ")",
+                                    false));
     if (!(bus.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
         return Refusal(NoAccessText(path, "the system bus cannot pass descriptors"));
     Outcome<QString> object = ObjectOf(bus, path);

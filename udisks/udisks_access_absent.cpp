@@ -6,8 +6,10 @@ namespace verandol {
 
 void ReadDevicesThroughUdisks() {
     SetPrivilegedOpener([](const std::string& path) -> Outcome<int> {
-        return Refusal(NoAccessText(path, "this user has no read permission on it, and this build of Verandol "
-                                          "cannot ask UDisks2 to open it", false));
+        return Refusal(NoAccessText(path,
+                                    "this user has no read permission on it, and this build of Verandol "
+                                    "cannot ask UDisks2 to open it",
+                                    false));
     });
 }
 

@@ -40,7 +40,8 @@ std::string BusConfig(const std::string& socket) {
 <busconfig>
   <type>system</type>
   <auth>EXTERNAL</auth>
-  <listen>unix:path=)" + socket + R"(</listen>
+  <listen>unix:path=)" +
+           socket + R"(</listen>
   <policy context="default">
     <allow user="*"/>
     <deny own="*"/>
@@ -67,7 +68,9 @@ std::string BusConfig(const std::string& socket) {
 std::string RuleText(const std::string& device) {
     return "polkit.addRule(function(action, subject) {\n"
            "    if (action.id.indexOf(\"org.freedesktop.udisks2.open-device\") == 0 &&\n"
-           "        action.lookup(\"device\") == \"" + device + "\" && subject.user == \"nobody\")\n"
+           "        action.lookup(\"device\") == \"" +
+           device +
+           "\" && subject.user == \"nobody\")\n"
            "        return polkit.Result.YES;\n"
            "});\n";
 }
@@ -128,10 +131,21 @@ std::unique_ptr<SystemBusServices> SystemBusServices::Start(const std::string& d
     ::chmod(s.rule_file_.c_str(), 0644);
     if (!s.Spawn({kPolkitd, "--no-debug"}, "polkitd") || !s.Spawn({kUdisksd}, "udisksd"))
         return *skip = "polkitd or udisksd cannot be started", nullptr;
-    const std::vector<std::string> resolve{
-        "/usr/bin/env", s.BusVariable(), kBusctl, "--system", "call", "org.freedesktop.UDisks2",
-        "/org/freedesktop/UDisks2/Manager", "org.freedesktop.UDisks2.Manager", "ResolveDevice", "a{sv}a{sv}",
-        "1", "path", "s", device, "0"};
+    const std::vector<std::string> resolve{"/usr/bin/env",
+                                           s.BusVariable(),
+                                           kBusctl,
+                                           "--system",
+                                           "call",
+                                           "org.freedesktop.UDisks2",
+                                           "/org/freedesktop/UDisks2/Manager",
+                                           "org.freedesktop.UDisks2.Manager",
+                                           "ResolveDevice",
+                                           "a{sv}a{sv}",
+                                           "1",
+                                           "path",
+                                           "s",
+                                           device,
+                                           "0"};
     if (!WaitFor([&] { return RunProgram(resolve).out.starts_with("ao 1 "); }, std::chrono::seconds(30)))
         return *skip = "UDisks2 did not come to know " + device, nullptr;
     if (!WaitFor([&] { return s.OpenAllowed(); }, std::chrono::seconds(15)))
@@ -169,8 +183,8 @@ bool SystemBusServices::Spawn(const std::vector<std::string>& argv, const std::s
 }
 
 std::vector<std::string> SystemBusServices::AsTestUser(const std::vector<std::string>& program) const {
-    std::vector<std::string> argv{kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env", "-i",
-                                  BusVariable(), "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+    std::vector<std::string> argv{kSetpriv, "--reuid=65534", "--regid=65534",      "--clear-groups", "/usr/bin/env",
+                                  "-i",     BusVariable(),   "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
     argv.insert(argv.end(), program.begin(), program.end());
     return argv;
 }

@@ -41,13 +41,14 @@ TEST(CliUdisks, TheUserReadsTheDeviceOnlyWhilePolkitAllowsIt) {
     // Start-up listing: the device is shown marked, not opened.
     const CliRun listed = as_user({"volumes"});
     EXPECT_NE(listed.out.find(device + "\t" + std::to_string(fixture.manifest.volume_size) + "\t\t\tunreadable\n"),
-              std::string::npos) << listed.out;
+              std::string::npos)
+        << listed.out;
     EXPECT_NE(listed.err.find(device + " may not be read by this user"), std::string::npos) << listed.err;
     // Named, it is asked for and read.
     const CliRun named = as_user({"volumes", device});
     EXPECT_EQ(named.status, 0) << named.err;
-    EXPECT_EQ(named.out, device + "\t" + std::to_string(fixture.manifest.volume_size) + "\t" +
-                             fixture.manifest.label + "\t" + fixture.manifest.serial + "\n");
+    EXPECT_EQ(named.out, device + "\t" + std::to_string(fixture.manifest.volume_size) + "\t" + fixture.manifest.label +
+                             "\t" + fixture.manifest.serial + "\n");
 
     const CliRun scanned = as_user({"scan", device});
     ASSERT_EQ(scanned.status, 0) << scanned.err;
@@ -70,9 +71,9 @@ TEST(CliUdisks, TheUserReadsTheDeviceOnlyWhilePolkitAllowsIt) {
 #ifdef VERANDOL_WINDOW_TEST_PATH
     const UserFolder window_out;
     const auto window = [&](const std::string& out) {
-        return RunProgram(services->AsTestUser({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen",
-                                                "VERANDOL_TEST_DEVICE=" + device, "VERANDOL_TEST_OUT=" + out,
-                                                VERANDOL_WINDOW_TEST_PATH}));
+        return RunProgram(
+            services->AsTestUser({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", "VERANDOL_TEST_DEVICE=" + device,
+                                  "VERANDOL_TEST_OUT=" + out, VERANDOL_WINDOW_TEST_PATH}));
     };
     const CliRun window_read = window(window_out.path());
     EXPECT_EQ(window_read.status, 0) << window_read.out << window_read.err;
@@ -87,13 +88,14 @@ TEST(CliUdisks, TheUserReadsTheDeviceOnlyWhilePolkitAllowsIt) {
 
     // Refused by polkit: said clearly, and nothing written.
     ASSERT_TRUE(services->Forbid());
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"scan", device},
-                                                 std::vector<std::string>{"recover", device, untouched.path()}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"scan", device}, std::vector<std::string>{"recover", device, untouched.path()}}) {
         const CliRun refused = as_user(args);
         EXPECT_EQ(refused.status, 2) << args[0];
         EXPECT_EQ(refused.out, "") << args[0];
         EXPECT_NE(refused.err.find(device + " may not be read: the system did not allow reading it ("),
-                  std::string::npos) << refused.err;
+                  std::string::npos)
+            << refused.err;
         EXPECT_NE(refused.err.find("member of the disk group"), std::string::npos) << refused.err;
     }
     EXPECT_TRUE(untouched.dir.Entries().empty());
