@@ -10,14 +10,15 @@
 set(allowed_ntfs    ntfs)
 set(allowed_text    text ntfs)
 set(allowed_disk    disk ntfs)
+set(allowed_udisks  udisks disk ntfs)
 set(allowed_jobs    jobs)
 set(allowed_scan    scan disk text ntfs jobs)
 set(allowed_recover recover disk text ntfs jobs)
-set(allowed_cli     cli scan recover disk text ntfs)
-set(allowed_ui      ui scan recover jobs disk text ntfs)
+set(allowed_cli     cli scan recover udisks disk text ntfs)
+set(allowed_ui      ui scan recover jobs udisks disk text ntfs)
 set(allowed_fuzz    fuzz scan recover disk text ntfs)
 set(allowed_bench   bench ui scan recover jobs disk text ntfs)
-set(checked_folders ntfs text disk jobs scan recover cli ui fuzz bench)
+set(checked_folders ntfs text disk udisks jobs scan recover cli ui fuzz bench)
 # Every folder whose headers others may include; tests/ may include them all.
 set(project_folders ${checked_folders} tests)
 
