@@ -29,6 +29,7 @@ struct RecoverArgs {
     bool name_by_index = false;
     bool keep_folders = false;
     bool allow_same_device = false;
+    bool all = false;  // files in use too
     std::vector<std::string> positions;
 };
 
@@ -96,6 +97,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             parsed.keep_folders = true;
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
+        } else if (arg == "--all") {
+            parsed.all = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "recover: unknown option " + arg);
         } else {
@@ -129,7 +132,7 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
         std::erase_if(files, [&](const ListedFile& file) { return !filters.filter.AcceptsFolder(file.folder); });
     };
-    const ScanOutcome outcome = RunScan(parsed.volume, hooks);
+    const ScanOutcome outcome = RunScan(parsed.volume, hooks, ScanOptions{parsed.all});
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
         return Fail(kExitUsage, "cannot scan " + parsed.volume + ": " + outcome.reason);
     }
@@ -144,7 +147,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     for (const Job& job : jobs) {
         progress.Update(finished, static_cast<long long>(jobs.size()), "files");
         if (job.file == nullptr) {
-            PrintLine({"failed", job.asked, "not a deleted file listed by the scan"});
+            PrintLine({"failed", job.asked,
+                       parsed.all ? "not a file listed by the scan" : "not a deleted file listed by the scan"});
             all_done = false;
             ++finished;
             continue;
@@ -162,7 +166,7 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
         const RecoverResult result =
             RecoverFile(outcome.geometry->path, job.file->position_text, outcome.geometry->geometry,
                         outcome.geometry->mft_runs, *path, &interrupted,
-                        outcome.geometry->bitmap ? &*outcome.geometry->bitmap : nullptr);
+                        outcome.geometry->bitmap ? &*outcome.geometry->bitmap : nullptr, parsed.all);
         if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
         switch (result.status) {
