@@ -3,10 +3,20 @@
 #include <array>
 
 #include "rescue/boot_candidate.h"
+#include "rescue/boot_sector_sweep.h"
 
 namespace verandol {
 
-ChosenBoot ChooseBootSector(ByteSource& volume) {
+namespace {
+
+struct NoProgress final : SearchProgress {
+    void Advance(std::int64_t, std::int64_t) override {}
+    bool StopRequested() override { return false; }
+};
+
+}  // namespace
+
+ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further) {
     ChosenBoot chosen{ReadBootSector(volume), {}};
     if (IsNtfs(chosen.bytes) && DeriveLayout(chosen.bytes)) return chosen;
 
@@ -25,6 +35,15 @@ ChosenBoot ChooseBootSector(ByteSource& volume) {
         chosen.bytes = backup;
         chosen.note = "the volume's boot sector is damaged; its backup copy in the volume's last sector is used";
         return chosen;
+    }
+    if (!look_further) return chosen;
+    NoProgress quiet;
+    const auto backup_of_this = [](const BootSighting& s) { return s.position == s.boot.backup_offset; };
+    const Outcome<std::vector<BootSighting>> swept = SweepBootSectors(volume, quiet, backup_of_this);
+    if (swept && !swept->empty() && backup_of_this(swept->back())) {
+        chosen.bytes = swept->back().boot.bytes;
+        chosen.note = "the volume's boot sector is damaged; its backup copy at byte " +
+                      std::to_string(swept->back().position) + " of the volume is used";
     }
     return chosen;
 }

@@ -18,7 +18,9 @@ struct ChosenBoot {
 // The first sector when it says NTFS and gives a usable layout. Otherwise the
 // last sector of `volume` when it is a boot sector whose sector count places
 // it there; otherwise the first sector again, so the scan says what is wrong
-// with it.
-ChosenBoot ChooseBootSector(ByteSource& volume);
+// with it. With `look_further` (a volume named by its byte offset on a disk,
+// so its end is not known) the backup is also sought by reading on from the
+// first sector until a boot sector whose count places it where it lies.
+ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further = false);
 
 }  // namespace verandol

@@ -8,53 +8,13 @@
 #include "disk/offset_view.h"
 #include "disk/open_volume.h"
 #include "disk/volume_address.h"
-#include "disk/volume_file.h"
-#include "rescue/boot_candidate.h"
+#include "rescue/boot_sector_sweep.h"
 #include "rescue/mft_extent.h"
 #include "rescue/volume_name.h"
 
 namespace verandol {
 
 namespace {
-
-// Boot sectors lie on 512-byte boundaries whatever the sector size; the
-// chunk is a multiple of that, so no candidate straddles two reads.
-constexpr std::int64_t kStride = 512;
-constexpr std::size_t kChunk = 8u << 20;
-static_assert(kChunk % kStride == 0);
-
-struct Sighting {
-    std::int64_t position = 0;
-    BootCandidate boot;
-    bool used = false;  // taken as the backup of a primary found earlier
-};
-
-// Every sector of `source` that passes the full boot-sector check, in order;
-// refused when stopped.
-Outcome<std::vector<Sighting>> FindBootSectors(ByteSource& source, SearchProgress& progress) {
-    auto* file = dynamic_cast<VolumeFile*>(&source);
-    if (file) file->AdviseSequential();
-    const std::int64_t total = source.Size();
-    std::vector<std::uint8_t> buffer(kChunk);
-    std::vector<Sighting> found;
-    for (std::int64_t done = 0; done < total;) {
-        if (progress.StopRequested()) return Refusal("stopped");
-        const std::size_t got = source.ReadAt(done, buffer);
-        // A read error mid-disk skips the chunk rather than ending the search:
-        // a failing disk is exactly where volumes get lost.
-        const std::size_t scanned = got == 0 ? kChunk : got;
-        for (std::size_t at = 0; at + kStride <= got; at += kStride) {
-            const ByteSpan sector(buffer.data() + at, kStride);
-            if (!MayBeBootSector(sector)) continue;
-            if (auto boot = CheckBootCandidate(sector))
-                found.push_back({done + static_cast<std::int64_t>(at), *boot, false});
-        }
-        if (file) file->DropCached(done, static_cast<std::int64_t>(scanned));
-        done += static_cast<std::int64_t>(scanned);
-        progress.Advance(std::min(done, total), total);
-    }
-    return found;
-}
 
 bool SameVolume(const BootCandidate& a, const BootCandidate& b) {
     return a.serial == b.serial && a.total_sectors == b.total_sectors && a.layout.mft_offset == b.layout.mft_offset &&
@@ -99,19 +59,21 @@ bool InsideSameVolume(const std::vector<FoundVolume>& kept, const FoundVolume& v
 }  // namespace
 
 Outcome<std::vector<FoundVolume>> SearchVolumes(ByteSource& source, SearchProgress& progress) {
-    Outcome<std::vector<Sighting>> sightings = FindBootSectors(source, progress);
+    Outcome<std::vector<BootSighting>> sightings = SweepBootSectors(source, progress);
     if (!sightings) return Refusal(sightings.reason());
+    std::vector<bool> used(sightings->size());  // taken as the backup of a primary found earlier
     const std::shared_ptr<ByteSource> disk(&source, [](ByteSource*) {});
     std::map<std::int64_t, std::size_t> at;  // position -> sighting
     for (std::size_t i = 0; i < sightings->size(); ++i) at[(*sightings)[i].position] = i;
 
     std::vector<FoundVolume> candidates;
-    for (Sighting& s : *sightings) {
-        if (s.used) continue;
+    for (std::size_t i = 0; i < sightings->size(); ++i) {
+        const BootSighting& s = (*sightings)[i];
+        if (used[i]) continue;
         // A primary whose backup lies where its own count says: one volume.
         const auto partner = at.find(s.position + s.boot.backup_offset);
         if (partner != at.end() && SameVolume(s.boot, (*sightings)[partner->second].boot)) {
-            (*sightings)[partner->second].used = true;
+            used[partner->second] = true;
             if (auto volume = CheckedVolume(disk, s.position, s.boot, "boot")) candidates.push_back(*volume);
             continue;
         }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "disk/open_volume.h"
+#include "disk/volume_address.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
@@ -29,7 +30,9 @@ std::string KilobytesText(std::int64_t bytes) { return std::to_string(bytes / 10
 
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events,
                 const ScanOptions& options) {
-    const ChosenBoot chosen = ChooseBootSector(volume);
+    // A volume named by its offset runs to the disk's end when its own boot
+    // sector cannot say how far it reaches.
+    const ChosenBoot chosen = ChooseBootSector(volume, ParseVolumeAddress(path).offset >= 0);
     if (!chosen.note.empty()) events.Note(chosen.note);
     const BootSectorBytes& boot = chosen.bytes;
     events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path),
