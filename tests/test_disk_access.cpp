@@ -105,7 +105,9 @@ TEST(VolumeAddress, AtPlusDigitsNamesAByteOffsetThatFitsA64BitPosition) {
         EXPECT_EQ(a.path, c.path) << c.text;
         EXPECT_EQ(a.offset, c.offset) << c.text;
         EXPECT_EQ(a.partition, 0) << c.text;
-        if (a.offset >= 0) EXPECT_EQ(FormatOffsetAddress(a.path, a.offset), c.text);
+        if (a.offset >= 0) {
+            EXPECT_EQ(FormatOffsetAddress(a.path, a.offset), c.text);
+        }
     }
 }
 
