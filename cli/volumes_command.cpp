@@ -35,7 +35,8 @@ int VolumesCommand(const std::vector<std::string>& args) {
         const DiscoveryResult found = DiscoverVolumesIn({path});
         if (found.drives.empty()) {
             std::fflush(stdout);
-            Fail(kExitUsage, "volumes: no NTFS volume found in " + path);
+            Fail(kExitUsage, "volumes: no NTFS volume found in " + path +
+                                 " (verandol-cli search reads it whole for volumes no table names)");
             all_found = false;
         }
         PrintVolumes(found);
