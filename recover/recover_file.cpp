@@ -88,7 +88,7 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     std::optional<DataLayout> layout;
     std::optional<ByteSpan> resident;
     if (IsNonResident(data)) {
-        auto built = BuildDataLayout(spans);
+        auto built = BuildDataLayout(spans, geometry.ClusterSize);
         if (!built) return NotWritten(built.reason());
         layout = std::move(*built);
         if (!missing_piece.empty()) layout->gap_reason = missing_piece;
@@ -114,7 +114,8 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     }
     if (writer.Stopped()) return NotWritten("stopped");
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
-    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, writer.Missing()};
+    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete,
+                         writer.Missing()};
     // A file in use owns the clusters the bitmap marks as taken.
     return WithClusterReuseNote(std::move(result), volume, spans, geometry, in_use ? nullptr : bitmap);
 }
