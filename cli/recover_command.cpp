@@ -26,6 +26,7 @@ struct RecoverArgs {
     bool name_by_index = false;
     bool keep_folders = false;
     bool allow_same_device = false;
+    bool all = false;  // files in use too
     std::vector<std::string> positions;
     RowFilter filter;
 };
@@ -94,6 +95,8 @@ Outcome<RecoverArgs> ParseRecoverArgs(const std::vector<std::string>& all_args) 
             parsed.keep_folders = true;
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
+        } else if (arg == "--all") {
+            parsed.all = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Refusal("unknown option " + arg);
         } else {
@@ -136,7 +139,7 @@ Collected CollectFiles(const RecoverArgs& parsed) {
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
         std::erase_if(files, [&](const ListedFile& file) { return !parsed.filter.AcceptsFolder(file.folder); });
     };
-    collected.scan = RunScan(parsed.volume, hooks);
+    collected.scan = RunScan(parsed.volume, hooks, ScanOptions{parsed.all});
     return collected;
 }
 
@@ -153,7 +156,7 @@ int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, cons
     long long finished = 0;
     for (const Job& job : jobs) {
         progress.Update(finished, static_cast<long long>(jobs.size()), "files");
-        RecoveryStepResult result{RecoverStatus::NotWritten, {}, "not a deleted file listed by the scan"};
+        RecoveryStepResult result{RecoverStatus::NotWritten, {}, parsed.all ? "not a file listed by the scan" : "not a deleted file listed by the scan"};
         if (job.file != nullptr) {
             result = run.Recover({job.file->position_text, job.file->name, job.file->folder, job.file->index},
                                  parsed.out_dir, naming);

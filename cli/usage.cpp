@@ -4,10 +4,11 @@ namespace verandol::cli {
 
 const char* UsageText() {
     return R"usage(Usage:
-  verandol-cli scan VOLUME [--json]
-  verandol-cli recover VOLUME OUTDIR [--name-by-index] [POSITION...]
+  verandol-cli scan VOLUME [--json] [--all]
+  verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
+  verandol-cli search DEVICE...
   (every command also takes --no-udisks)
   verandol-cli --help
 
@@ -20,7 +21,13 @@ partition inside a whole disk or disk image: PATH@N is partition N of PATH
 (disk.img@2, /dev/sdb@1, case.E01@1; MBR logical partitions count from 5).
 A whole disk named without @N is scanned when it holds exactly one NTFS
 partition. EnCase images (.E01, with their .E02... segments beside them),
-VHD, VHDX and VMDK files are read like disk images.
+VHD, VHDX and VMDK files are read like disk images. PATH@+N is the volume
+that begins at byte N of PATH, as "search" prints it, where no partition
+table names it.
+
+A volume whose boot sector is damaged is read through the backup copy NTFS
+keeps in its last sector, and one whose first MFT records are damaged
+through their copy in $MFTMirr; a note on stderr says so.
 
 Commands:
   scan      Lists the deleted files on VOLUME.
@@ -38,9 +45,21 @@ Commands:
             is listed, when the system found NTFS on it, with its size,
             an empty label and serial, and "unreadable" in a fifth field,
             and named on stderr; naming it as a PATH asks for it.
+  search    Reads each DEVICE (a disk, partition or image) from start to
+            end and lists the NTFS volumes on it, also those no partition
+            table names any more: one line per volume with its address
+            (PATH@+N), its size in bytes, its label, its serial number and
+            how it was found ("table": a partition table names it, "boot":
+            its boot sector, "backup": only its backup boot sector is left),
+            tab-separated. Progress is shown on stderr; Ctrl+C stops it.
 
 Options:
   --json            (scan) One JSON object per file instead of TSV.
+  --all             (scan, recover) Files still in use too, so the files of a
+                    damaged or found volume can be copied out. The TSV gets
+                    a last column Deleted (yes or no), the JSON a key
+                    "deleted" (true or false), and the scan's last lines
+                    "# Files In Use: N".
   --name-by-index   (recover) Name each file File_N, N being its row index
                     in the scan's list (counting from 0), instead of its own
                     name from the volume.
@@ -112,8 +131,8 @@ Exit status:
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
        volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
-       given to volumes without one
-  130  interrupted by Ctrl+C during recovery
+       given to volumes, or a DEVICE given to search, without one
+  130  interrupted by Ctrl+C during recovery or search
 )usage";
 }
 

@@ -1,5 +1,6 @@
 #include "cli/volume_scan.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "cli/progress_line.h"
@@ -29,12 +30,20 @@ public:
     }
     void Progress(int position) override { progress_.Update(position, total_, "records"); }
     void Row(DeletedFileRow row) override {
-        ++outcome_.rows;
-        if (row.recoverable == 100) ++outcome_.recoverable_rows;
+        if (!row.deleted) {
+            ++outcome_.in_use_rows;
+        } else {
+            ++outcome_.rows;
+            if (row.recoverable == 100) ++outcome_.recoverable_rows;
+        }
         if (hooks_.row) hooks_.row(std::move(row));
     }
     void Folders(std::vector<std::string> folders) override {
         if (hooks_.folders) hooks_.folders(std::move(folders));
+    }
+    void Note(const std::string& text) override {
+        progress_.Clear();
+        std::fprintf(stderr, "verandol-cli: note: %s\n", text.c_str());
     }
     bool StopRequested() override { return false; }
     void Ended(ScanEnd end, const std::string& reason) override {
@@ -52,10 +61,10 @@ private:
 
 }  // namespace
 
-ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks) {
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options) {
     ScanOutcome outcome;
     Events events(hooks, outcome);
-    ScanVolumePath(volume_path, volume_path, events);
+    ScanVolumePath(volume_path, volume_path, events, options);
     return outcome;
 }
 

@@ -47,7 +47,9 @@ int VolumesCommand(const std::vector<std::string>& args) {
             // A device that may not be read says so rather than "no volume"
             // (asking again reuses the first answer, never a second prompt).
             const Outcome<OpenedVolume> opened = OpenVolume(path);
-            Fail(kExitUsage, opened ? "volumes: no NTFS volume found in " + path : "volumes: " + opened.reason());
+            Fail(kExitUsage, opened ? "volumes: no NTFS volume found in " + path +
+                                          " (verandol-cli search reads it whole for volumes no table names)"
+                                    : "volumes: " + opened.reason());
             all_found = false;
         }
         PrintVolumes(found);

@@ -23,7 +23,7 @@ std::string VolumeLabelAt(ByteSource& volume, const std::string& address) {
     const VolumeAddress parsed = ParseVolumeAddress(address);
     // The probing library opens the path itself; a device read on the
     // user's behalf is probed from a copy like a partition.
-    if (parsed.partition == 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw &&
+    if (parsed.partition == 0 && parsed.offset < 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw &&
         !ReadPermissionDenied(parsed.path))
         return GetVolumeLabel(parsed.path);
 

@@ -15,6 +15,8 @@ bool HasFileSignature(ByteSpan record) {
 
 bool IsDeletedFileRecord(ByteSpan record) { return read_le16(record, rec::kFlags) == std::uint16_t{0}; }
 
+bool IsFileInUseRecord(ByteSpan record) { return read_le16(record, rec::kFlags) == rec::kFlagInUse; }
+
 bool ApplyFixups(MutableByteSpan record) {
     if (!HasFileSignature(record) || record.size() < rec::kHeaderSize) return false;
     const std::size_t usa_offset = *read_le16(record, rec::kUsaOffset);

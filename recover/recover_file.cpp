@@ -57,7 +57,7 @@ Outcome<std::vector<std::vector<std::uint8_t>>> FindDataPieces(ByteSource& volum
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop, const BitmapExtent* bitmap) {
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too) {
     auto position = ParsePositionCaption(position_text);
     // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
     // overlapping copy and warns.
@@ -70,7 +70,10 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     std::optional<std::int64_t> index;
     if (!ReadRecordAt(volume, map, *position, record, index)) return NotWritten("the record could not be read");
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
-    if (!IsDeletedFileRecord(record)) return NotWritten("the record is in use again or is a directory");
+    const bool in_use = in_use_too && IsFileInUseRecord(record);
+    if (!IsDeletedFileRecord(record) && !in_use)
+        return NotWritten(in_use_too ? "the record is a directory or is no longer a file record"
+                                     : "the record is in use again or is a directory");
     if (IsExtensionRecord(record)) return NotWritten("the record is part of another file's record");
 
     std::string missing_piece;
@@ -113,16 +116,17 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
     RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete,
                          writer.Missing()};
-    return WithClusterReuseNote(std::move(result), volume, spans, geometry, bitmap);
+    // A file in use owns the clusters the bitmap marks as taken.
+    return WithClusterReuseNote(std::move(result), volume, spans, geometry, in_use ? nullptr : bitmap);
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop,
-                          const BitmapExtent* bitmap) {
+                          const BitmapExtent* bitmap, bool in_use_too) {
     Outcome<OpenedVolume> volume = OpenVolume(volume_path);
     if (!volume) return NotWritten(volume.reason());
-    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap);
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too);
 }
 
 }  // namespace verandol

@@ -39,7 +39,7 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
     if (!path) return {RecoverStatus::NotWritten, {}, path.reason()};
     const RecoverResult result =
         RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
-                    source_.bitmap ? &*source_.bitmap : nullptr);
+                    source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use);
     return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason};
 }
 

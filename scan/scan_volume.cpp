@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "disk/open_volume.h"
+#include "disk/volume_address.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
@@ -17,6 +18,8 @@
 #include "scan/listed_file_reader.h"
 #include "scan/mft_record_reader.h"
 #include "scan/row_details.h"
+#include "rescue/boot_choice.h"
+#include "rescue/mft_extent.h"
 
 namespace verandol {
 
@@ -24,50 +27,15 @@ namespace {
 
 std::string KilobytesText(std::int64_t bytes) { return std::to_string(bytes / 1024) + " KB"; }
 
-// How far the MFT reaches and where its pieces lie, from record 0.
-struct MftExtent {
-    std::int64_t bytes = 0;
-    std::int64_t record_count = 0;
-    std::vector<Run> runs;
-};
-
-Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
-    const VolumeGeometry& g = layout.geometry;
-    std::vector<std::uint8_t> record(g.RecordSize);
-    if (volume.ReadAt(layout.mft_offset, record) != record.size())
-        return Refusal("MFT record 0 cannot be read");
-    if (!ApplyFixups(record)) return Refusal("MFT record 0 is damaged: it fails its update sequence check");
-    ByteSpan data = FindAttribute(record, layout::attr::kData, false);
-    if (data.empty()) return Refusal("MFT record 0 has no data attribute");
-    auto nr = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
-    if (!nr) return Refusal("MFT record 0's data attribute does not describe the MFT's clusters");
-    // Each flag alone: a record flagged compressed and sparse is both.
-    if (nr->flags & layout::attr::kFlagCompressed) return Refusal("the MFT is compressed");
-    if (nr->flags & layout::attr::kFlagEncrypted) return Refusal("the MFT is encrypted");
-    if (nr->flags & layout::attr::kFlagSparse) return Refusal("the MFT is sparse");
-
-    // The MFT spans last VCN - first VCN + 1 clusters: the last cluster holds records too.
-    MftExtent extent;
-    std::int64_t clusters;
-    if (nr->last_vcn < nr->first_vcn || SubOverflows(nr->last_vcn, nr->first_vcn, clusters) ||
-        AddOverflows(clusters, 1, clusters) ||
-        MulOverflows(clusters, static_cast<std::int64_t>(g.ClusterSize), extent.bytes))
-        return Refusal("MFT record 0 gives an impossible extent for the MFT");
-    extent.record_count = extent.bytes / g.RecordSize;
-    if (extent.record_count > INT32_MAX) return Refusal("MFT record 0 gives an implausibly large MFT");
-    auto runs = ReadRunList(data, *nr);
-    if (!runs) return Refusal("MFT record 0's run list lies outside its data attribute");
-    // A walk along half a map would list the records it reaches as if they
-    // were all, and read the rest from wherever the broken run points.
-    if (!runs->problem.empty()) return Refusal("MFT record 0's run list is damaged: " + runs->problem);
-    extent.runs = std::move(runs->runs);
-    return extent;
-}
-
 }  // namespace
 
-void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events) {
-    const BootSectorBytes boot = ReadBootSector(volume);
+void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events,
+                const ScanOptions& options) {
+    // A volume named by its offset runs to the disk's end when its own boot
+    // sector cannot say how far it reaches.
+    const ChosenBoot chosen = ChooseBootSector(volume, ParseVolumeAddress(path).offset >= 0);
+    if (!chosen.note.empty()) events.Note(chosen.note);
+    const BootSectorBytes& boot = chosen.bytes;
     events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path),
                       "Disk Serial: " + SerialText(boot));
     if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
@@ -78,11 +46,12 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     // The same "0x" and at least two upper-case digits as a row's position.
     events.MftLocation("MFT Location: " + PositionCaption(layout.mft_offset));
-    PublishedGeometry published{drive_name, path, layout.geometry, {}, std::nullopt};
+    PublishedGeometry published{drive_name, path, layout.geometry, {}, std::nullopt, options.in_use_too};
     events.GeometryPublished(published);
 
     const Outcome<MftExtent> mft = ReadMftExtent(volume, layout);
     if (!mft) return events.Ended(ScanEnd::Failed, mft.reason());
+    if (!mft->note.empty()) events.Note(mft->note);
     const std::int64_t count = mft->record_count;
     events.MftFigures("MFT Size: " + KilobytesText(mft->bytes), "All Files: " + std::to_string(count));
     if (count < layout::record::kFirstUserRecord)
@@ -110,7 +79,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
             continue;
         }
         // Most records are in use: pass them over before the fixups.
-        if (!IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
+        const bool wanted = IsDeletedFileRecord(record) || (options.in_use_too && IsFileInUseRecord(record));
+        if (!wanted || !ApplyFixups(record)) continue;
         if (HasAttributeList(record)) {
             // Its $DATA lies in pieces in extension records; the bitmap is
             // asked about every piece.
@@ -133,12 +103,13 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.Ended(ScanEnd::Completed, {});
 }
 
-void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events) {
+void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events,
+                    const ScanOptions& options) {
     Outcome<OpenedVolume> opened = OpenVolume(path);
     if (!opened) return events.Ended(ScanEnd::Failed, opened.reason());
     // A disk named without its partition publishes the partition it chose,
     // so a recovery reopens the same one.
-    ScanVolume(*opened->source, drive_name, opened->address, events);
+    ScanVolume(*opened->source, drive_name, opened->address, events, options);
 }
 
 }  // namespace verandol
