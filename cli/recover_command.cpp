@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
+#include "disk/open_volume.h"
 
 namespace verandol::cli {
 
@@ -29,6 +31,7 @@ struct RecoverArgs {
     bool name_by_index = false;
     bool keep_folders = false;
     bool allow_same_device = false;
+    bool deep = false;
     std::vector<std::string> positions;
 };
 
@@ -39,6 +42,8 @@ struct ListedFile {
     std::string name;
     std::string folder;
     int index = 0;
+    bool found_deep = false;
+    FoundGeometry found;
 };
 
 // One file asked for; `file` is null when the scan did not list the position.
@@ -96,6 +101,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             parsed.keep_folders = true;
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
+        } else if (arg == "--deep") {
+            parsed.deep = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "recover: unknown option " + arg);
         } else {
@@ -120,7 +127,7 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
         if (Asked(parsed.positions, row.position_text) && filters.filter.AcceptsBeforeFolder(row))
-            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed});
+            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed, row.found_deep, row.found});
         ++listed;
     };
     // Folders come after the walk, one per listed row.
@@ -129,9 +136,17 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
         std::erase_if(files, [&](const ListedFile& file) { return !filters.filter.AcceptsFolder(file.folder); });
     };
-    const ScanOutcome outcome = RunScan(parsed.volume, hooks);
+    const ScanOutcome outcome = RunScan(parsed.volume, hooks, parsed.deep);
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
         return Fail(kExitUsage, "cannot scan " + parsed.volume + ": " + outcome.reason);
+    }
+    const PublishedGeometry& published = *outcome.geometry;
+    // The deep scan's files are read from one handle, with each one's own geometry.
+    std::unique_ptr<ByteSource> deep_volume;
+    if (parsed.deep) {
+        Outcome<OpenedVolume> opened = OpenVolume(published.path);
+        if (!opened) return Fail(kExitUsage, "cannot open " + published.path + ": " + opened.reason());
+        deep_volume = std::move(opened->source);
     }
 
     const std::vector<Job> jobs = JobsFor(parsed.positions, files);
@@ -159,10 +174,13 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             ++finished;
             continue;
         }
+        const BitmapExtent* bitmap = published.bitmap ? &*published.bitmap : nullptr;
         const RecoverResult result =
-            RecoverFile(outcome.geometry->path, job.file->position_text, outcome.geometry->geometry,
-                        outcome.geometry->mft_runs, *path, &interrupted,
-                        outcome.geometry->bitmap ? &*outcome.geometry->bitmap : nullptr);
+            job.file->found_deep
+                ? RecoverFoundFile(*deep_volume, job.file->position_text, job.file->found, *path, &interrupted,
+                                   bitmap, published.geometry.ClusterSize)
+                : RecoverFile(published.path, job.file->position_text, published.geometry, published.mft_runs, *path,
+                              &interrupted, bitmap);
         if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
         switch (result.status) {

@@ -56,10 +56,13 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     if (!filters.error.empty()) return Fail(kExitUsage, "scan: " + filters.error);
     const std::vector<std::string>& args = filters.rest;
     bool json = false;
+    bool deep = false;
     std::vector<std::string> operands;
     for (const std::string& arg : args) {
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--deep") {
+            deep = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "scan: unknown option " + arg);
         } else {
@@ -95,7 +98,7 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         }
     };
 
-    const ScanOutcome outcome = RunScan(operands[0], hooks);
+    const ScanOutcome outcome = RunScan(operands[0], hooks, deep);
     if (outcome.end != ScanEnd::Completed) {
         std::fflush(stdout);
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "disk/found_geometry.h"
+
 namespace verandol {
 
 // The six columns' captions, in order, for the window's list and the command
@@ -34,6 +36,10 @@ struct DeletedFileRow {
     // Share of the data's clusters still free, 0 to 100; -1 when unknown.
     int recoverable = kRecoverableUnknown;
     static constexpr int kRecoverableUnknown = -1;
+    // Found by reading every sector of the volume rather than by the walk of
+    // its MFT; `found` then says which volume's geometry reads its data.
+    bool found_deep = false;
+    FoundGeometry found;
 };
 
 }  // namespace verandol

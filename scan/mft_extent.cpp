@@ -1,0 +1,39 @@
+#include "scan/mft_extent.h"
+
+#include "ntfs/attributes.h"
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+
+namespace verandol {
+
+Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
+    const VolumeGeometry& g = layout.geometry;
+    std::vector<std::uint8_t> record(g.RecordSize);
+    if (volume.ReadAt(layout.mft_offset, record) != record.size())
+        return Refusal("MFT record 0 cannot be read");
+    if (!ApplyFixups(record)) return Refusal("MFT record 0 is damaged: it fails its update sequence check");
+    ByteSpan data = FindAttribute(record, layout::attr::kData, false);
+    if (data.empty()) return Refusal("MFT record 0 has no data attribute");
+    auto nr = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
+    if (!nr) return Refusal("MFT record 0's data attribute does not describe the MFT's clusters");
+    if (nr->flags == layout::attr::kFlagCompressed) return Refusal("the MFT is compressed");
+    if (nr->flags == layout::attr::kFlagEncrypted) return Refusal("the MFT is encrypted");
+    if (nr->flags == layout::attr::kFlagSparse) return Refusal("the MFT is sparse");
+
+    // The MFT spans last VCN - first VCN + 1 clusters: the last cluster holds records too.
+    MftExtent extent;
+    std::int64_t clusters;
+    if (nr->last_vcn < nr->first_vcn || __builtin_sub_overflow(nr->last_vcn, nr->first_vcn, &clusters) ||
+        __builtin_add_overflow(clusters, 1, &clusters) ||
+        __builtin_mul_overflow(clusters, static_cast<std::int64_t>(g.ClusterSize), &extent.bytes))
+        return Refusal("MFT record 0 gives an impossible extent for the MFT");
+    extent.record_count = extent.bytes / g.RecordSize;
+    if (extent.record_count > INT32_MAX) return Refusal("MFT record 0 gives an implausibly large MFT");
+    if (nr->run_list_offset >= data.size())
+        return Refusal("MFT record 0's run list lies outside its data attribute");
+    extent.runs = DecodeRunList(data.subspan(nr->run_list_offset)).runs;
+    if (auto bitmap = ReadRecordBitmapExtent(record)) extent.record_bitmap = std::move(*bitmap);
+    return extent;
+}
+
+}  // namespace verandol
