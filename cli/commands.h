@@ -10,5 +10,6 @@ namespace verandol::cli {
 int ScanCommand(const std::vector<std::string>& args);
 int RecoverCommand(const std::vector<std::string>& args);
 int VolumesCommand(const std::vector<std::string>& args);
+int SearchCommand(const std::vector<std::string>& args);
 
 }  // namespace verandol::cli

@@ -27,5 +27,6 @@ int main(int argc, char** argv) {
     if (args[0] == "scan") return ScanCommand(rest);
     if (args[0] == "recover") return RecoverCommand(rest);
     if (args[0] == "volumes") return VolumesCommand(rest);
+    if (args[0] == "search") return SearchCommand(rest);
     return Fail(kExitUsage, "unknown command " + args[0] + " (try verandol-cli --help)");
 }

@@ -32,6 +32,7 @@ struct RecoverArgs {
     bool keep_folders = false;
     bool allow_same_device = false;
     bool deep = false;
+    bool all = false;  // files in use too
     std::vector<std::string> positions;
 };
 
@@ -103,6 +104,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             parsed.allow_same_device = true;
         } else if (arg == "--deep") {
             parsed.deep = true;
+        } else if (arg == "--all") {
+            parsed.all = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "recover: unknown option " + arg);
         } else {
@@ -136,7 +139,7 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
         std::erase_if(files, [&](const ListedFile& file) { return !filters.filter.AcceptsFolder(file.folder); });
     };
-    const ScanOutcome outcome = RunScan(parsed.volume, hooks, parsed.deep);
+    const ScanOutcome outcome = RunScan(parsed.volume, hooks, ScanOptions{parsed.all}, parsed.deep);
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
         return Fail(kExitUsage, "cannot scan " + parsed.volume + ": " + outcome.reason);
     }
@@ -159,7 +162,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     for (const Job& job : jobs) {
         progress.Update(finished, static_cast<long long>(jobs.size()), "files");
         if (job.file == nullptr) {
-            PrintLine({"failed", job.asked, "not a deleted file listed by the scan"});
+            PrintLine({"failed", job.asked,
+                       parsed.all ? "not a file listed by the scan" : "not a deleted file listed by the scan"});
             all_done = false;
             ++finished;
             continue;
@@ -180,7 +184,7 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
                 ? RecoverFoundFile(*deep_volume, job.file->position_text, job.file->found, *path, &interrupted,
                                    bitmap, published.geometry.ClusterSize)
                 : RecoverFile(published.path, job.file->position_text, published.geometry, published.mft_runs, *path,
-                              &interrupted, bitmap);
+                              &interrupted, bitmap, parsed.all);
         if (interrupted.load() && result.status == RecoverStatus::NotWritten) break;
         progress.Clear();
         switch (result.status) {

@@ -21,18 +21,21 @@ std::string RecoverableText(int recoverable) {
 
 }  // namespace
 
-std::string TsvHeader() {
+std::string TsvHeader(bool deleted_column) {
     const auto& c = kDeletedFileColumnCaptions;
     const auto& added = kAddedColumnCaptions;
-    return TsvLine({c[0], c[1], c[2], c[3], c[4], c[5], added[0], added[1]});
+    const std::string line = TsvLine({c[0], c[1], c[2], c[3], c[4], c[5], added[0], added[1]});
+    return deleted_column ? line + '\t' + kDeletedColumnCaption : line;
 }
 
 std::string TsvRowBeforeFolder(const DeletedFileRow& row) {
     return TsvLine({row.position_text, row.name, row.type, row.size_text, row.created_text, row.modified_text}) + '\t';
 }
 
-std::string TsvRowFromFolder(const std::string& folder, int recoverable) {
-    return TsvLine({folder, RecoverableText(recoverable)});
+std::string TsvRowFromFolder(const std::string& folder, int recoverable, std::optional<bool> deleted) {
+    const std::string line = TsvLine({folder, RecoverableText(recoverable)});
+    if (!deleted) return line;
+    return line + (*deleted ? "\tyes" : "\tno");
 }
 
 std::string TsvRow(const DeletedFileRow& row) {
@@ -47,9 +50,10 @@ std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
            (row.found_deep ? ",\"found\":\"deep\"" : "") + ",\"path\":";
 }
 
-std::string JsonRowFromFolder(const std::string& folder, int recoverable) {
+std::string JsonRowFromFolder(const std::string& folder, int recoverable, std::optional<bool> deleted) {
+    const std::string deleted_key = !deleted ? "" : *deleted ? ",\"deleted\":true" : ",\"deleted\":false";
     return JsonString(folder) + ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) +
-           "}";
+           deleted_key + "}";
 }
 
 std::string JsonRow(const DeletedFileRow& row) {

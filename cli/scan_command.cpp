@@ -18,13 +18,14 @@ struct PendingLine {
     std::uint32_t chunk, start, length;  // where its text lies in the buffers
     int recoverable;
     bool accepted;  // by the filters that need no folder
+    bool deleted;
 };
 
 // Texts kept in 1 MiB pieces that never move once written, so a million
 // rows are neither copied on growth nor held twice.
 class TextChunks {
 public:
-    PendingLine Add(const std::string& text, int recoverable) {
+    PendingLine Add(const std::string& text, int recoverable, bool deleted) {
         if (chunks_.empty() || chunks_.back().size() + text.size() > chunks_.back().capacity()) {
             chunks_.emplace_back();
             chunks_.back().reserve(std::max<std::size_t>(kChunkBytes, text.size()));
@@ -33,7 +34,7 @@ public:
         const auto start = static_cast<std::uint32_t>(chunk.size());
         chunk += text;
         return {static_cast<std::uint32_t>(chunks_.size() - 1), start, static_cast<std::uint32_t>(text.size()),
-                recoverable, true};
+                recoverable, true, deleted};
     }
     void Write(const PendingLine& line) const {
         std::fwrite(chunks_[line.chunk].data() + line.start, 1, line.length, stdout);
@@ -57,12 +58,15 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     const std::vector<std::string>& args = filters.rest;
     bool json = false;
     bool deep = false;
+    ScanOptions options;
     std::vector<std::string> operands;
     for (const std::string& arg : args) {
         if (arg == "--json") {
             json = true;
         } else if (arg == "--deep") {
             deep = true;
+        } else if (arg == "--all") {
+            options.in_use_too = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "scan: unknown option " + arg);
         } else {
@@ -75,17 +79,21 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     // Nothing reaches stdout before the walk starts, so a volume that turns
     // out not to be NTFS leaves stdout empty rather than with half a report.
     ScanHooks hooks;
-    hooks.walk_starting = [json](const std::vector<std::string>& figures) {
+    // A deep scan lists the files an earlier volume had in use as well.
+    const bool all = options.in_use_too || deep;
+    hooks.walk_starting = [json, all](const std::vector<std::string>& figures) {
         for (const std::string& figure : figures) PrintLine("# " + figure);
-        if (!json) PrintLine(TsvHeader());
+        if (!json) PrintLine(TsvHeader(all));
     };
     // A row's folder is known only after the walk: each line waits as the
     // text before its folder.
     TextChunks before_folders;
     std::vector<PendingLine> pending;
     hooks.row = [&](DeletedFileRow row) {
-        if (!filters.filter.AcceptsBeforeFolder(row)) return pending.push_back({0, 0, 0, row.recoverable, false});
-        pending.push_back(before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable));
+        if (!filters.filter.AcceptsBeforeFolder(row))
+            return pending.push_back({0, 0, 0, row.recoverable, false, row.deleted});
+        pending.push_back(before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable,
+                                             row.deleted));
     };
     hooks.folders = [&](std::vector<std::string> folders) {
         for (std::size_t i = 0; i < pending.size(); ++i) {
@@ -93,18 +101,21 @@ int ScanCommand(const std::vector<std::string>& all_args) {
             const std::string folder = i < folders.size() ? std::move(folders[i]) : std::string();
             if (line.accepted && filters.filter.AcceptsFolder(folder)) {
                 before_folders.Write(line);
-                PrintLine(json ? JsonRowFromFolder(folder, line.recoverable) : TsvRowFromFolder(folder, line.recoverable));
+                const std::optional<bool> deleted = all ? std::optional<bool>(line.deleted) : std::nullopt;
+                PrintLine(json ? JsonRowFromFolder(folder, line.recoverable, deleted)
+                               : TsvRowFromFolder(folder, line.recoverable, deleted));
             }
         }
     };
 
-    const ScanOutcome outcome = RunScan(operands[0], hooks, deep);
+    const ScanOutcome outcome = RunScan(operands[0], hooks, options, deep);
     if (outcome.end != ScanEnd::Completed) {
         std::fflush(stdout);
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);
     }
     PrintLine("# Deleted Files: " + std::to_string(outcome.rows));
     PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
+    if (all) PrintLine("# Files In Use: " + std::to_string(outcome.in_use_rows));
     if (std::fflush(stdout) != 0) return Fail(kExitUsage, "cannot write the listing");
     return kExitDone;
 }

@@ -4,10 +4,11 @@ namespace verandol::cli {
 
 const char* UsageText() {
     return R"usage(Usage:
-  verandol-cli scan VOLUME [--json] [--deep]
-  verandol-cli recover VOLUME OUTDIR [--name-by-index] [--deep] [POSITION...]
+  verandol-cli scan VOLUME [--json] [--all] [--deep]
+  verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [--deep] [POSITION...]
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
+  verandol-cli search DEVICE...
   verandol-cli --help
 
 Finds deleted files on an NTFS volume (a block device such as /dev/sdb1, or
@@ -19,7 +20,13 @@ partition inside a whole disk or disk image: PATH@N is partition N of PATH
 (disk.img@2, /dev/sdb@1, case.E01@1; MBR logical partitions count from 5).
 A whole disk named without @N is scanned when it holds exactly one NTFS
 partition. EnCase images (.E01, with their .E02... segments beside them),
-VHD, VHDX and VMDK files are read like disk images.
+VHD, VHDX and VMDK files are read like disk images. PATH@+N is the volume
+that begins at byte N of PATH, as "search" prints it, where no partition
+table names it.
+
+A volume whose boot sector is damaged is read through the backup copy NTFS
+keeps in its last sector, and one whose first MFT records are damaged
+through their copy in $MFTMirr; a note on stderr says so.
 
 Commands:
   scan      Lists the deleted files on VOLUME.
@@ -34,9 +41,21 @@ Commands:
             or in the PATHs given: one line per volume with its address (to
             pass to scan and recover), its size in bytes, its label and its
             serial number, tab-separated.
+  search    Reads each DEVICE (a disk, partition or image) from start to
+            end and lists the NTFS volumes on it, also those no partition
+            table names any more: one line per volume with its address
+            (PATH@+N), its size in bytes, its label, its serial number and
+            how it was found ("table": a partition table names it, "boot":
+            its boot sector, "backup": only its backup boot sector is left),
+            tab-separated. Progress is shown on stderr; Ctrl+C stops it.
 
 Options:
   --json            (scan) One JSON object per file instead of TSV.
+  --all             (scan, recover) Files still in use too, so the files of a
+                    damaged or found volume can be copied out. The TSV gets
+                    a last column Deleted (yes or no), the JSON a key
+                    "deleted" (true or false), and the scan's last lines
+                    "# Files In Use: N".
   --deep            (scan, recover) Read every sector of VOLUME once and list
                     every file record found on it that the volume does not
                     have in use now: deleted files, the files of a volume
@@ -111,8 +130,8 @@ Exit status:
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
        volume that cannot be scanned, a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
-       given to volumes without one
-  130  interrupted by Ctrl+C during recovery
+       given to volumes, or a DEVICE given to search, without one
+  130  interrupted by Ctrl+C during recovery or search
 )usage";
 }
 

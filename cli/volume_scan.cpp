@@ -1,5 +1,6 @@
 #include "cli/volume_scan.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "cli/progress_line.h"
@@ -34,12 +35,20 @@ public:
         progress_.Update(position, total_, "records");
     }
     void Row(DeletedFileRow row) override {
-        ++outcome_.rows;
-        if (row.recoverable == 100) ++outcome_.recoverable_rows;
+        if (!row.deleted) {
+            ++outcome_.in_use_rows;
+        } else {
+            ++outcome_.rows;
+            if (row.recoverable == 100) ++outcome_.recoverable_rows;
+        }
         if (hooks_.row) hooks_.row(std::move(row));
     }
     void Folders(std::vector<std::string> folders) override {
         if (hooks_.folders) hooks_.folders(std::move(folders));
+    }
+    void Note(const std::string& text) override {
+        progress_.Clear();
+        std::fprintf(stderr, "verandol-cli: note: %s\n", text.c_str());
     }
     bool StopRequested() override { return false; }
     void Ended(ScanEnd end, const std::string& reason) override {
@@ -59,11 +68,11 @@ private:
 
 }  // namespace
 
-ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, bool deep) {
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options, bool deep) {
     ScanOutcome outcome;
     Events events(hooks, outcome, deep);
     if (deep) DeepScanVolumePath(volume_path, volume_path, events);
-    else ScanVolumePath(volume_path, volume_path, events);
+    else ScanVolumePath(volume_path, volume_path, events, options);
     return outcome;
 }
 

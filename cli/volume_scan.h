@@ -15,6 +15,7 @@ struct ScanOutcome {
     std::optional<PublishedGeometry> geometry;
     long long rows = 0;
     long long recoverable_rows = 0;  // rows whose data is 100% unclaimed
+    long long in_use_rows = 0;       // files still in use, listed when asked for
     ScanEnd end = ScanEnd::Failed;
     std::string reason;
 };
@@ -32,8 +33,10 @@ struct ScanHooks {
 // Scans `volume_path`, showing progress on a terminal. The command line
 // offers no way to stop a scan: Ctrl+C simply ends the process, which has
 // written nothing yet.
-// With `deep`, every sector of the volume is read for the records on it (the
-// deep scan), and progress counts MiB with the time left.
-ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, bool deep = false);
+// Notes on how the volume was read go to stderr. With `deep`, every sector of
+// the volume is read for the records on it (the deep scan), and progress
+// counts MiB with the time left.
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options = {},
+                    bool deep = false);
 
 }  // namespace verandol::cli

@@ -14,7 +14,7 @@
 #include "ntfs/boot_sector.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/layout.h"
-#include "scan/mft_extent.h"
+#include "rescue/mft_extent.h"
 #include "scan/mft_record_reader.h"
 #include "scan/row_details.h"
 #include "text/record_texts.h"

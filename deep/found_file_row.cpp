@@ -50,6 +50,7 @@ std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& 
     if (!row) return std::nullopt;
     file.row = std::move(*row);
     file.row.found_deep = true;
+    file.row.deleted = !file.in_use;
     file.row.found = found;
     if (bitmap && !pieces.empty()) {
         if (auto use = bitmap->CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin))

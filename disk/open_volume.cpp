@@ -58,6 +58,25 @@ Outcome<OpenedVolume> OpenPartition(const OpenedDisk& disk, int number, const st
     return opened;
 }
 
+// The volume at a byte offset reaches as far as its boot sector counts, plus
+// the backup's sector; with no usable boot sector there, to the disk's end.
+Outcome<OpenedVolume> OpenAtOffset(const OpenedDisk& disk, std::int64_t offset, const std::string& address) {
+    const std::int64_t disk_size = disk.bytes->Size();
+    if (offset >= disk_size)
+        return Refusal(disk.path + " holds " + std::to_string(disk_size) + " bytes; no volume begins at byte " +
+                       std::to_string(offset));
+    std::int64_t length = disk_size - offset;
+    OffsetView whole(disk.bytes, offset, length);
+    const BootSectorBytes boot = ReadBootSector(whole);
+    const std::int64_t total_sectors = *read_sle64(boot, layout::boot::kTotalSectors);
+    const std::int64_t sector = *read_le16(boot, layout::boot::kBytesPerSector);
+    std::int64_t counted = 0;
+    if (IsNtfs(boot) && DeriveLayout(boot) && total_sectors > 0 &&
+        !__builtin_mul_overflow(total_sectors, sector, &counted) && counted < length - sector)
+        length = counted + sector;
+    return OpenedVolume{std::make_unique<OffsetView>(disk.bytes, offset, length), address, {}};
+}
+
 }  // namespace
 
 Outcome<OpenedDisk> OpenDisk(const std::string& path) {
@@ -105,6 +124,7 @@ Outcome<OpenedVolume> OpenVolume(const std::string& address) {
     Outcome<OpenedDisk> disk = OpenDisk(parsed.path);
     if (!disk) return Refusal(disk.reason());
     if (parsed.partition != 0) return OpenPartition(*disk, parsed.partition, address);
+    if (parsed.offset >= 0) return OpenAtOffset(*disk, parsed.offset, address);
     if (StartsWithNtfs(*disk->bytes)) return OpenedVolume{std::make_unique<OffsetView>(disk->bytes, 0, disk->bytes->Size()), address, {}};
 
     std::vector<NtfsPartition> ntfs = NtfsPartitionsOf(*disk);

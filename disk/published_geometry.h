@@ -24,6 +24,8 @@ struct PublishedGeometry {
     // Where the cluster bitmap lies, so a recovery can tell which of a file's
     // clusters other files have taken since; nullopt when it is unreadable.
     std::optional<BitmapExtent> bitmap;
+    // The scan listed files still in use too, so a recovery copies them out.
+    bool files_in_use = false;
 };
 
 }  // namespace verandol

@@ -1,7 +1,9 @@
 // A volume's address: the path of a device or image, and optionally which
-// partition inside it ("disk.img@2", "/dev/sdb@1", "case.E01@1").
+// partition inside it ("disk.img@2", "/dev/sdb@1", "case.E01@1") or at which
+// byte a volume no partition table names begins ("disk.img@+1048576").
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,7 +11,8 @@ namespace verandol {
 
 struct VolumeAddress {
     std::string path;
-    int partition = 0;  // 0: the whole of `path`
+    int partition = 0;  // 0: the whole of `path`, or the volume at `offset`
+    std::int64_t offset = -1;  // -1: none given
 };
 
 // The last "@" followed only by digits ends the path and names the partition,
@@ -19,5 +22,8 @@ VolumeAddress ParseVolumeAddress(std::string_view address);
 
 // The address of partition `partition` of `path`, or `path` itself for 0.
 std::string FormatVolumeAddress(const std::string& path, int partition);
+
+// The address of the volume that begins at byte `offset` of `path`.
+std::string FormatOffsetAddress(const std::string& path, std::int64_t offset);
 
 }  // namespace verandol

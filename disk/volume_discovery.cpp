@@ -62,7 +62,8 @@ DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places) {
 DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths) {
     DiscoveryResult result;
     for (const std::string& path : paths) {
-        if (ParseVolumeAddress(path).partition == 0) {
+        const VolumeAddress parsed = ParseVolumeAddress(path);
+        if (parsed.partition == 0 && parsed.offset < 0) {
             Consider({path, path, true}, result);
         } else if (Outcome<OpenedVolume> opened = OpenVolume(path)) {
             AddVolume(*opened->source, path, path, result, opened->warning);

@@ -20,7 +20,7 @@ constexpr std::int64_t kBootArea = 8192;
 std::string VolumeLabelAt(ByteSource& volume, const std::string& address) {
     if (address.empty()) return {};
     const VolumeAddress parsed = ParseVolumeAddress(address);
-    if (parsed.partition == 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw) return GetVolumeLabel(parsed.path);
+    if (parsed.partition == 0 && parsed.offset < 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw) return GetVolumeLabel(parsed.path);
 
     const BootSectorBytes boot = ReadBootSector(volume);
     if (!IsNtfs(boot)) return {};

@@ -150,3 +150,15 @@ def folder_record(n):
 
 write("folders", "folders-tree", folder_record(6) + b"".join(folder_record(n) for n in range(64, 92)))
 write("folders", "folders-lost", folder_record(6) + b"".join(folder_record(n) for n in range(64, 69)))
+# Lost volumes: the head of the 512-byte-cluster volume cut down to a volume
+# of its own (its boot sector counting just these sectors, the mirror on the
+# MFT itself since the real one lies past the cut) with its backup in the
+# last sector, behind 4 KiB of zeros; once whole and once with the first
+# sector zeroed, so that only the backup finds it.
+head = bytearray(clu512[:128 * 1024])
+head[0x28:0x30] = (len(head) // 512 - 1).to_bytes(8, "little")
+head[0x38:0x40] = head[0x30:0x38]
+head[-512:] = head[:512]
+write("boot_candidate", "paired", bytes(4096) + bytes(head))
+head[:512] = bytes(512)
+write("boot_candidate", "backup-only", bytes(4096) + bytes(head))

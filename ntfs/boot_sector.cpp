@@ -42,6 +42,7 @@ Outcome<VolumeLayout> DeriveLayout(const BootSectorBytes& boot) {
     const std::uint8_t spc_byte = *read_le8(boot, boot::kSectorsPerCluster);
     const std::int64_t total_sectors = *read_sle64(boot, boot::kTotalSectors);
     const std::int64_t mft_cluster = *read_sle64(boot, boot::kMftCluster);
+    const std::int64_t mirror_cluster = *read_sle64(boot, boot::kMftMirrorCluster);
     const std::uint32_t record_field = *read_le32(boot, boot::kClustersPerRecord);
 
     if (bytes_per_sector == 0) return Refusal("the boot sector gives 0 bytes per sector");
@@ -85,6 +86,12 @@ Outcome<VolumeLayout> DeriveLayout(const BootSectorBytes& boot) {
     // count must not be undefined behaviour.
     result.volume_size = static_cast<std::int64_t>(static_cast<std::uint64_t>(total_sectors) * bytes_per_sector);
     result.mft_offset = mft_offset;
+    // Only the rescue of a damaged record 0 reads the mirror, so an unusable
+    // number refuses nothing here.
+    std::int64_t mirror_offset = 0;
+    if (mirror_cluster >= 0 &&
+        !__builtin_mul_overflow(mirror_cluster, static_cast<std::int64_t>(cluster_size), &mirror_offset))
+        result.mirror_offset = mirror_offset;
     return result;
 }
 

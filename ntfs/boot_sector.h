@@ -32,6 +32,9 @@ struct VolumeLayout {
     VolumeGeometry geometry;
     std::int64_t volume_size = 0;  // total sectors x bytes per sector
     std::int64_t mft_offset = 0;   // byte position of MFT record 0
+    // Byte position of the copy of records 0-3 ($MFTMirr); -1 when the boot
+    // sector's cluster number for it cannot be a position.
+    std::int64_t mirror_offset = -1;
 };
 
 // Derives the geometry, the volume size and the MFT's byte position, or says

@@ -15,6 +15,8 @@ bool HasFileSignature(ByteSpan record) {
 
 bool IsDeletedFileRecord(ByteSpan record) { return read_le16(record, rec::kFlags) == std::uint16_t{0}; }
 
+bool IsFileInUseRecord(ByteSpan record) { return read_le16(record, rec::kFlags) == rec::kFlagInUse; }
+
 namespace {
 
 // Both kinds of protected block keep the array's place and length at the

@@ -24,4 +24,7 @@ bool HasFileSignature(ByteSpan record);
 // end, so it can be tested before the fixups.
 bool IsDeletedFileRecord(ByteSpan record);
 
+// True when the flags word says in use and nothing else: a file, not a folder.
+bool IsFileInUseRecord(ByteSpan record);
+
 }  // namespace verandol

@@ -19,11 +19,15 @@ inline constexpr std::size_t kBytesPerSector = 0x0B;    // u16
 inline constexpr std::size_t kSectorsPerCluster = 0x0D; // u8, above 0x80 a negative power of two
 inline constexpr std::size_t kTotalSectors = 0x28;      // s64
 inline constexpr std::size_t kMftCluster = 0x30;        // s64
-inline constexpr std::size_t kMftMirrorCluster = 0x38;  // s64 (not read)
+inline constexpr std::size_t kMftMirrorCluster = 0x38;  // s64
 inline constexpr std::size_t kClustersPerRecord = 0x40; // s8 plus three reserved bytes, read as u32
 inline constexpr std::size_t kClustersPerIndex = 0x44;  // (not read)
 inline constexpr std::size_t kSerialNumber = 0x48;      // u64
+inline constexpr std::size_t kOemIdLength = 8;         // "NTFS" and four spaces
+inline constexpr std::size_t kEndSignature = 0x1FE;   // u16 0xAA55 (not read by the scan)
+inline constexpr std::uint16_t kEndSignatureValue = 0xAA55;
 static_assert(kSerialNumber + 8 <= kSize);
+static_assert(kEndSignature + 2 == kSize);
 static_assert(kClustersPerRecord + 4 == kClustersPerIndex);
 }  // namespace boot
 
@@ -58,6 +62,7 @@ inline constexpr std::size_t kFixupStride = 512;
 
 // Records 0 to 15 are the file system's own metadata files.
 inline constexpr std::int64_t kFirstUserRecord = 16;
+inline constexpr std::int64_t kVolumeRecord = 3;  // $Volume, the last record $MFTMirr copies
 }  // namespace record
 
 // --- Attribute headers -----------------------------------------------------
@@ -65,6 +70,7 @@ namespace attr {
 inline constexpr std::uint32_t kStandardInformation = 0x10;
 inline constexpr std::uint32_t kAttributeList = 0x20;
 inline constexpr std::uint32_t kFileName = 0x30;
+inline constexpr std::uint32_t kVolumeName = 0x60;  // in record 3, $Volume: the label in UTF-16
 inline constexpr std::uint32_t kData = 0x80;
 inline constexpr std::uint32_t kIndexAllocation = 0xA0;
 inline constexpr std::uint32_t kBitmap = 0xB0;

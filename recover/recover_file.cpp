@@ -123,7 +123,7 @@ std::optional<std::int64_t> PositionOf(std::string_view position_text, std::stri
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop, const BitmapExtent* bitmap) {
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too) {
     std::string refusal;
     auto position = PositionOf(position_text, refusal);
     if (!position) return NotWritten(refusal);
@@ -134,10 +134,15 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     std::optional<std::int64_t> index;
     if (!ReadRecordAt(volume, map, *position, record, index)) return NotWritten("the record could not be read");
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
-    if (!IsDeletedFileRecord(record)) return NotWritten("the record is in use again or is a directory");
+    const bool in_use = in_use_too && IsFileInUseRecord(record);
+    if (!IsDeletedFileRecord(record) && !in_use)
+        return NotWritten(in_use_too ? "the record is a directory or is no longer a file record"
+                                     : "the record is in use again or is a directory");
     return RecoverRecord(volume, map, record, index, geometry, output_path, stop,
                          [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
-                             return WithClusterReuseNote(std::move(result), volume, spans, geometry, bitmap);
+                             // A file in use owns the clusters the bitmap marks as taken.
+                             return WithClusterReuseNote(std::move(result), volume, spans, geometry,
+                                                         in_use ? nullptr : bitmap);
                          });
 }
 
@@ -155,8 +160,6 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
     const std::uint16_t flags = read_le16(record, layout::record::kFlags).value_or(0xFFFF);
     if ((flags & ~layout::record::kFlagInUse) != 0) return NotWritten("the record is a directory");
-    // A record the present volume has in use is not a found one: the deep
-    // scan never lists it, and its file is on the volume for anyone to copy.
 
     // The record's own volume, seen from its cluster 0.
     std::shared_ptr<ByteSource> shared(&volume, [](ByteSource*) {});
@@ -175,10 +178,10 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop,
-                          const BitmapExtent* bitmap) {
+                          const BitmapExtent* bitmap, bool in_use_too) {
     Outcome<OpenedVolume> volume = OpenVolume(volume_path);
     if (!volume) return NotWritten(volume.reason());
-    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap);
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too);
 }
 
 }  // namespace verandol

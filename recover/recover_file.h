@@ -38,10 +38,12 @@ struct RecoverResult {
 // closed. `stop`, when given, is polled between streamed pieces; a stop
 // removes the temporary file and reports NotWritten. With the scan's
 // `bitmap`, a file some of whose clusters other files now use is reported
-// Incomplete (it is still written).
+// Incomplete (it is still written). With `in_use_too` a file still in use is
+// copied out as well; the bitmap is not asked about its clusters.
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr);
+                          const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr,
+                          bool in_use_too = false);
 
 // The same for a record the deep scan found at the position within `volume`,
 // read with the geometry of the volume it belongs to (`found`), whose run
@@ -57,6 +59,6 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop = nullptr,
-                          const BitmapExtent* bitmap = nullptr);
+                          const BitmapExtent* bitmap = nullptr, bool in_use_too = false);
 
 }  // namespace verandol

@@ -54,7 +54,8 @@ void TRecoverThread::Execute() {
                                      : verandol::OutputPath(row.folder, row.own_name, row.name, index);
                 result = output ? verandol::RecoverFile(geometry_.path, row.caption, geometry_.geometry,
                                                         geometry_.mft_runs, *output, &job_->AbandonFlag(),
-                                                        geometry_.bitmap ? &*geometry_.bitmap : nullptr)
+                                                        geometry_.bitmap ? &*geometry_.bitmap : nullptr,
+                                                        geometry_.files_in_use)
                                 : verandol::RecoverResult{verandol::RecoverStatus::NotWritten, output.reason()};
             }
         } catch (const std::exception& error) {

@@ -11,7 +11,7 @@
 namespace verandol {
 
 std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t position, ByteSpan* data) {
-    if (!IsDeletedFileRecord(record) || IsExtensionRecord(record)) return std::nullopt;
+    if (!(IsDeletedFileRecord(record) || IsFileInUseRecord(record)) || IsExtensionRecord(record)) return std::nullopt;
 
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;
@@ -24,6 +24,7 @@ std::optional<DeletedFileRow> ReadDeletedFileRow(ByteSpan record, std::int64_t p
     if (data) *data = data_attribute;
     DeletedFileRow row = MakeDeletedFileRow(position, *units, *size, *times);
     row.parent_reference = ReadParentReference(file_name).value_or(0);
+    row.deleted = IsDeletedFileRecord(record);
     return row;
 }
 

@@ -10,8 +10,9 @@
 
 namespace verandol {
 
-// The row for a record that has passed its fixups, or nullopt when the record
-// is in use, is a directory (any flag set), or lacks one of the
+// The row for a file record that has passed its fixups, deleted or in use
+// (the walk chooses which it asks for), or nullopt when the record is a
+// directory (any flag but in-use set), or lacks one of the
 // standard-information, file-name (DOS-only names passed over) and data
 // attributes. Extension records (their header names a base record) are parts
 // of another file and never make a row.

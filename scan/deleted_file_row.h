@@ -17,6 +17,8 @@ inline constexpr std::array<const char*, 6> kDeletedFileColumnCaptions = {
     "Record Positon", "File Name", "File Type", "File Size", "Create Date", "Last Modify Date"};
 // The two columns after them: where the file was and how much is left of it.
 inline constexpr std::array<const char*, 2> kAddedColumnCaptions = {"Folder", "Recoverable"};
+// The column after those when files in use are listed too.
+inline constexpr const char* kDeletedColumnCaption = "Deleted";
 
 struct DeletedFileRow {
     std::int64_t position = 0;   // the record's byte position on the volume
@@ -36,6 +38,9 @@ struct DeletedFileRow {
     // Share of the data's clusters still free, 0 to 100; -1 when unknown.
     int recoverable = kRecoverableUnknown;
     static constexpr int kRecoverableUnknown = -1;
+    // False for a file still in use, listed only when the scan is asked for
+    // every file (a damaged or found volume's files are copied out too).
+    bool deleted = true;
     // Found by reading every sector of the volume rather than by the walk of
     // its MFT; `found` then says which volume's geometry reads its data.
     bool found_deep = false;

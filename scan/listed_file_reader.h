@@ -13,7 +13,7 @@
 
 namespace verandol {
 
-// The row for a deleted base record (fixups applied) that has an attribute
+// The row for a base file record, deleted or in use (fixups applied), that has an attribute
 // list: the times from the record itself, the name and the size (from the
 // $DATA piece that starts at cluster 0) wherever the list says they are.
 // A file whose name can no longer be reached but whose data can is listed

@@ -23,16 +23,27 @@ void RowDetails::NoteFolder(std::int64_t record_number, MutableByteSpan record) 
     if (ApplyFixups(record)) folders_.NoteFolder(record_number, record);
 }
 
+namespace {
+
+// A file in use owns the clusters the bitmap marks: all of it is there.
+bool CompletedInUse(DeletedFileRow& row) {
+    if (row.deleted) return false;
+    row.recoverable = 100;
+    return true;
+}
+
+}  // namespace
+
 void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
     parents_.push_back(row.parent_reference);
-    if (!bitmap_) return;
+    if (CompletedInUse(row) || !bitmap_) return;
     if (auto use = bitmap_->CountForData(data))
         row.recoverable = FreeSharePercent(*use);
 }
 
 void RowDetails::Complete(DeletedFileRow& row, const std::vector<DataPiece>& pieces) {
     parents_.push_back(row.parent_reference);
-    if (!bitmap_) return;
+    if (CompletedInUse(row) || !bitmap_) return;
     std::vector<ByteSpan> spans;
     spans.reserve(pieces.size());
     for (const DataPiece& piece : pieces) spans.emplace_back(piece.attribute);

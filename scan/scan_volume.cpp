@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "disk/open_volume.h"
+#include "disk/volume_address.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
@@ -14,9 +15,10 @@
 #include "ntfs/run_list.h"
 #include "scan/deleted_file_reader.h"
 #include "scan/listed_file_reader.h"
-#include "scan/mft_extent.h"
 #include "scan/mft_record_reader.h"
 #include "scan/row_details.h"
+#include "rescue/boot_choice.h"
+#include "rescue/mft_extent.h"
 
 namespace verandol {
 
@@ -26,8 +28,13 @@ std::string KilobytesText(std::int64_t bytes) { return std::to_string(bytes / 10
 
 }  // namespace
 
-void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events) {
-    const BootSectorBytes boot = ReadBootSector(volume);
+void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events,
+                const ScanOptions& options) {
+    // A volume named by its offset runs to the disk's end when its own boot
+    // sector cannot say how far it reaches.
+    const ChosenBoot chosen = ChooseBootSector(volume, ParseVolumeAddress(path).offset >= 0);
+    if (!chosen.note.empty()) events.Note(chosen.note);
+    const BootSectorBytes& boot = chosen.bytes;
     events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path),
                       "Disk Serial: " + SerialText(boot));
     if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
@@ -38,11 +45,12 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     // The same "0x" and at least two upper-case digits as a row's position.
     events.MftLocation("MFT Location: " + PositionCaption(layout.mft_offset));
-    PublishedGeometry published{drive_name, path, layout.geometry, {}, std::nullopt};
+    PublishedGeometry published{drive_name, path, layout.geometry, {}, std::nullopt, options.in_use_too};
     events.GeometryPublished(published);
 
     const Outcome<MftExtent> mft = ReadMftExtent(volume, layout);
     if (!mft) return events.Ended(ScanEnd::Failed, mft.reason());
+    if (!mft->note.empty()) events.Note(mft->note);
     const std::int64_t count = mft->record_count;
     events.MftFigures("MFT Size: " + KilobytesText(mft->bytes), "All Files: " + std::to_string(count));
     if (count < layout::record::kFirstUserRecord)
@@ -70,7 +78,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
             continue;
         }
         // Most records are in use: pass them over before the fixups.
-        if (!IsDeletedFileRecord(record) || !ApplyFixups(record)) continue;
+        const bool wanted = IsDeletedFileRecord(record) || (options.in_use_too && IsFileInUseRecord(record));
+        if (!wanted || !ApplyFixups(record)) continue;
         if (HasAttributeList(record)) {
             // Its $DATA lies in pieces in extension records; the bitmap is
             // asked about every piece.
@@ -93,12 +102,13 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.Ended(ScanEnd::Completed, {});
 }
 
-void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events) {
+void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events,
+                    const ScanOptions& options) {
     Outcome<OpenedVolume> opened = OpenVolume(path);
     if (!opened) return events.Ended(ScanEnd::Failed, opened.reason());
     // A disk named without its partition publishes the partition it chose,
     // so a recovery reopens the same one.
-    ScanVolume(*opened->source, drive_name, opened->address, events);
+    ScanVolume(*opened->source, drive_name, opened->address, events, options);
 }
 
 }  // namespace verandol

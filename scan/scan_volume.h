@@ -47,18 +47,28 @@ public:
     // delivered, one per row in the order of the Row calls. A folder's
     // record may come after its files' records, so this cannot come sooner.
     virtual void Folders(std::vector<std::string> folders) { (void)folders; }
+    // Something a person should know about how the volume was read, such as
+    // a damaged boot sector replaced by its backup copy.
+    virtual void Note(const std::string& text) { (void)text; }
     // Polled before each record.
     virtual bool StopRequested() = 0;
     // The last call. `reason` says why a failed scan could not go on.
     virtual void Ended(ScanEnd end, const std::string& reason) = 0;
 };
 
+struct ScanOptions {
+    // Also list the files still in use (their rows say deleted = false), so
+    // the files of a damaged or found volume can be copied out.
+    bool in_use_too = false;
+};
+
 // Scans an opened volume. `drive_name` and `path` only label what is published.
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path,
-                ScanEvents& events);
+                ScanEvents& events, const ScanOptions& options = {});
 
 // Opens the volume address `path` ("/dev/sdb1", "disk.img@2") read-only and
 // scans it; an open failure ends with Failed.
-void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events);
+void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events,
+                    const ScanOptions& options = {});
 
 }  // namespace verandol

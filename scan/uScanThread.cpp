@@ -17,18 +17,20 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 TScanThread::TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
-                         std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job)
+                         std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job,
+                         verandol::ScanOptions options)
     : drive_name_(std::move(drive_name)),
       path_(std::move(path)),
       list_(list),
       link_(std::move(link)),
-      job_(std::move(job)) {
+      job_(std::move(job)),
+      options_(options) {
     qRegisterMetaType<verandol::PublishedGeometry>();
 }
 
 void TScanThread::Execute() {
     try {
-        verandol::ScanVolumePath(drive_name_, path_, *this);
+        verandol::ScanVolumePath(drive_name_, path_, *this, options_);
     } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
         Publish();
@@ -44,6 +46,8 @@ void TScanThread::DiskLabels(const std::string& name_text, const std::string& se
 void TScanThread::DriveSize(const std::string& text) { emit driveSize(Text(text)); }
 
 void TScanThread::MftLocation(const std::string& text) { emit mftLocation(Text(text)); }
+
+void TScanThread::Note(const std::string& text) { emit note(Text(text)); }
 
 void TScanThread::GeometryPublished(const verandol::PublishedGeometry& published) {
     emit geometryPublished(published);

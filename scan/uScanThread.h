@@ -26,7 +26,8 @@ class TScanThread : public QThread, private verandol::ScanEvents {
 public:
     // `list` is only touched inside calls `link` runs on the window's thread.
     TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
-                std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job);
+                std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job,
+                verandol::ScanOptions options = {});
 
     void Execute();
 
@@ -38,6 +39,8 @@ signals:
     void mftFigures(const QString& size_text, const QString& count_text);
     void walkStarting(int progress_max);
     void progress(int position);
+    // How the volume was read, when a person should know (a backup boot sector).
+    void note(const QString& text);
     // `restore_buttons`: the walk had begun, so "Scan Now" and btnRecover come
     // back. `failure`: why the scan could not go on; empty unless it failed.
     void ended(bool restore_buttons, const QString& failure);
@@ -55,6 +58,7 @@ private:
     void Progress(int position) override;
     void Row(verandol::DeletedFileRow row) override;
     void Folders(std::vector<std::string> folders) override;
+    void Note(const std::string& text) override;
     bool StopRequested() override;
     void Ended(verandol::ScanEnd end, const std::string& reason) override;
 
@@ -67,6 +71,7 @@ private:
     verandol::DeletedFileList* list_;
     std::shared_ptr<verandol::WindowLink> link_;
     std::shared_ptr<verandol::JobControl> job_;
+    verandol::ScanOptions options_;
 
     std::vector<verandol::DeletedFileRow> pending_;
     int position_ = 0;

@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-45}
 timeout=${FUZZ_TIMEOUT:-20}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=(boot_sector folders record run_list volume mount_info lznt1 attribute_list disk record_groups index_entries)
+targets=(boot_sector boot_candidate folders record run_list volume mount_info lznt1 attribute_list disk record_groups
+         index_entries)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON >/dev/null

@@ -150,6 +150,17 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
     if (!out.flush()) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteZeroedCopy(const std::string& source, const std::string& target,
+                     const std::vector<std::pair<std::int64_t, std::int64_t>>& zeroed) {
+    std::vector<std::uint8_t> bytes = ReadWholeFile(source);
+    for (const auto& [start, length] : zeroed) {
+        if (start < 0 || length < 0 || start + length > static_cast<std::int64_t>(bytes.size()))
+            throw std::runtime_error("range outside " + source);
+        std::fill_n(bytes.begin() + start, length, std::uint8_t{0});
+    }
+    WriteWholeFile(target, bytes);
+}
+
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes) {
     std::array<std::uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};

@@ -87,6 +87,12 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);
 
+// A copy of the driver-made image `source` at `target` with each [start,
+// start + length) zeroed: the volume as a wiped table, a torn write or a
+// careless tool leaves it, while the manifest of `source` stays its truth.
+void WriteZeroedCopy(const std::string& source, const std::string& target,
+                     const std::vector<std::pair<std::int64_t, std::int64_t>>& zeroed);
+
 // A fresh empty folder, removed with everything in it when destroyed.
 class TempDir {
 public:

@@ -87,6 +87,30 @@ TEST(VolumeAddress, TheLastAtFollowedByDigitsNamesThePartition) {
     }
 }
 
+TEST(VolumeAddress, AtPlusDigitsNamesAByteOffsetThatFitsA64BitPosition) {
+    struct Case {
+        const char* text;
+        const char* path;
+        std::int64_t offset;
+    };
+    const Case cases[] = {
+        {"disk.img@+1048576", "disk.img", 1048576},  {"a@+b.img@+0", "a@+b.img", 0},
+        {"disk.img@+", "disk.img@+", -1},            {"disk.img@+-5", "disk.img@+-5", -1},
+        {"disk.img@+12x", "disk.img@+12x", -1},      {"d@+9223372036854775807", "d", INT64_MAX},
+        {"d@+9223372036854775808", "d@+9223372036854775808", -1},
+        {"d@+99999999999999999999", "d@+99999999999999999999", -1},
+    };
+    for (const Case& c : cases) {
+        const VolumeAddress a = ParseVolumeAddress(c.text);
+        EXPECT_EQ(a.path, c.path) << c.text;
+        EXPECT_EQ(a.offset, c.offset) << c.text;
+        EXPECT_EQ(a.partition, 0) << c.text;
+        if (a.offset >= 0) {
+            EXPECT_EQ(FormatOffsetAddress(a.path, a.offset), c.text);
+        }
+    }
+}
+
 // An MBR whose extended partition starts at sector `start`; each record's
 // second entry links to the next at `links` (sectors from the extended start).
 Bytes ChainDisk(std::uint32_t start, const std::vector<std::uint32_t>& links, std::size_t sectors = 64) {

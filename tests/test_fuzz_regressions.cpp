@@ -9,6 +9,7 @@
 
 #include "fuzz/attribute_list_entry.h"
 #include "fuzz/boot_sector_entry.h"
+#include "fuzz/boot_candidate_entry.h"
 #include "fuzz/lznt1_entry.h"
 #include "fuzz/disk_entry.h"
 #include "fuzz/folders_entry.h"
@@ -30,6 +31,7 @@ const std::map<std::string, Entry>& Entries() {
     static const std::map<std::string, Entry> entries = {
         {"attribute_list", fuzz::FuzzAttributeList},
         {"boot_sector", fuzz::FuzzBootSector},
+        {"boot_candidate", fuzz::FuzzBootCandidate},
         {"lznt1", fuzz::FuzzLznt1},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},

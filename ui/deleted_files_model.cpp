@@ -11,6 +11,7 @@ QString ListColumnCaption(ListColumn column) {
     if (index < kDeletedFileColumnCaptions.size()) return QString::fromLatin1(kDeletedFileColumnCaptions[index]);
     if (index - kDeletedFileColumnCaptions.size() < kAddedColumnCaptions.size())
         return QString::fromLatin1(kAddedColumnCaptions[index - kDeletedFileColumnCaptions.size()]);
+    if (column == ListColumn::Deleted) return QString::fromLatin1(kDeletedColumnCaption);
     return QString();
 }
 
@@ -24,6 +25,7 @@ int ListColumnWidth(ListColumn column) {
         case ListColumn::LastModifyDate: return 160;
         case ListColumn::Folder: return 240;
         case ListColumn::Recoverable: return 80;
+        case ListColumn::Deleted: return 60;
     }
     return 0;
 }
@@ -90,10 +92,11 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
     for (DeletedFileRow& row : rows) {
         const bool shown = !filtered_ || filter_.Accepts(row);
         const std::string share = row.recoverable < 0 ? std::string() : std::to_string(row.recoverable) + "%";
-        recoverable_count_ += row.recoverable == 100;
+        recoverable_count_ += row.deleted && row.recoverable == 100;
+        deleted_count_ += row.deleted;
         rows_.push_back({{std::move(row.position_text), std::move(row.name), std::move(row.type),
                           std::move(row.size_text), std::move(row.created_text), std::move(row.modified_text),
-                          std::move(row.folder), share},
+                          std::move(row.folder), share, row.deleted ? "yes" : "no"},
                          false,
                          row.size,
                          row.recoverable,
@@ -123,6 +126,7 @@ void DeletedFilesModel::Clear() {
     rows_.clear();
     shown_.clear();
     recoverable_count_ = 0;
+    deleted_count_ = 0;
     endResetModel();
 }
 

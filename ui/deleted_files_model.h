@@ -15,11 +15,14 @@
 
 namespace verandol {
 
-// The six designed columns, then the folder and the recoverable share.
-enum class ListColumn { RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate, Folder, Recoverable };
+// The six designed columns, then the folder, the recoverable share and
+// whether the file is deleted (shown only when files in use are listed).
+enum class ListColumn {
+    RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate, Folder, Recoverable, Deleted
+};
 // The designed columns, all sorted as text.
 inline constexpr int kListColumnCount = static_cast<int>(kDeletedFileColumnCaptions.size());
-inline constexpr int kShownColumnCount = kListColumnCount + static_cast<int>(kAddedColumnCaptions.size());
+inline constexpr int kShownColumnCount = kListColumnCount + static_cast<int>(kAddedColumnCaptions.size()) + 1;
 
 QString ListColumnCaption(ListColumn column);
 int ListColumnWidth(ListColumn column);
@@ -60,6 +63,8 @@ public:
     // Every row of the scan, shown or not, and those whose data is all there.
     int TotalCount() const { return static_cast<int>(rows_.size()); }
     int RecoverableCount() const { return recoverable_count_; }
+    // The rows of deleted files, as opposed to files still in use.
+    int DeletedCount() const { return deleted_count_; }
     // Ascending by the recoverable share, unknown first.
     void SortByRecoverable();
     // Ascending and stable by the texts of one column; `compare` answers
@@ -77,6 +82,7 @@ private:
     bool Accepts(const ListRow& row) const;
     void RebuildShown();
     void Reorder(const std::vector<std::uint32_t>& order);
+    int deleted_count_ = 0;
     std::vector<ListRow> rows_;
     // With a filter, the indexes into rows_ of the rows shown, in order.
     std::vector<std::uint32_t> shown_;

@@ -235,6 +235,20 @@ void TMainForm::BuildAdditions() {
     RecoveryNote->setStyleSheet(QStringLiteral("background-color: #FFFFE1; border: 1px solid grey; padding: 3px;"));
     RecoveryNote->hide();
     RecoveryNote->installEventFilter(this);
+
+    cbFilesInUse = new QCheckBox(QStringLiteral("Files In Use"), Panel1);
+    cbFilesInUse->setGeometry(296, 155, 100, 17);
+    cbFilesInUse->setToolTip(QStringLiteral("Also list the files that are not deleted, so the files of a damaged "
+                                            "volume can be copied out"));
+    ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), true);
+}
+
+void TMainForm::ShowListNote(const QString& text) {
+    RecoveryNote->setText(text);
+    RecoveryNote->adjustSize();
+    RecoveryNote->move(4, ListView1->height() - RecoveryNote->height() - 4);
+    RecoveryNote->show();
+    RecoveryNote->raise();
 }
 
 void TMainForm::ShowFilterBar() {
@@ -258,7 +272,8 @@ void TMainForm::ShowRecoverableCount() {
 void TMainForm::SetTabOrder() {
     // The panel's controls in their design order, then the list.
     const QWidget* const order[] = {btnScan, DriveList, PB,        DLB,        DCB,    RadioGroup1, rb1,
-                                    rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, ListView1};
+                                    rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, cbFilesInUse,
+                                    ListView1};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
@@ -337,7 +352,15 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     // A fresh job, running before the thread does: a press in the meantime
     // only stops it, and no recovery slips in before the walk disables btnRecover.
     ScanControl = std::make_shared<verandol::JobControl>();
-    auto* worker = new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl);
+    ScanNotes.clear();
+    const verandol::ScanOptions options{cbFilesInUse->isChecked()};
+    ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), !options.in_use_too);
+    auto* worker = new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options);
+    connect(worker, &TScanThread::note, this, [this](const QString& text) {
+        QString sentence = text;
+        sentence[0] = sentence[0].toUpper();
+        ScanNotes += (ScanNotes.isEmpty() ? QString() : QStringLiteral(" ")) + sentence + QStringLiteral(".");
+    });
     connect(worker, &TScanThread::diskLabels, this, &TMainForm::ShowDiskLabels);
     connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
     connect(worker, &TScanThread::mftLocation, this,
@@ -369,6 +392,7 @@ void TMainForm::WalkStarting(int progress_max) {
     PB->setValue(0);
     btnScan->setText(QStringLiteral("Stop Scanning"));
     btnRecover->setEnabled(false);
+    if (!ScanNotes.isEmpty()) ShowListNote(ScanNotes);
 }
 
 void TMainForm::ScanEnded(bool restore_buttons, const QString& failure) {
@@ -378,13 +402,15 @@ void TMainForm::ScanEnded(bool restore_buttons, const QString& failure) {
     }
     // Without this a failed scan looks like a volume without deleted files.
     // The labels keep what the scan had shown.
-    if (!failure.isEmpty()) verandol::ShowMessage(QStringLiteral("The scan could not go on: %1.").arg(failure));
+    if (!failure.isEmpty())
+        verandol::ShowMessage(QStringLiteral("The scan could not go on: %1.").arg(failure) +
+                              (ScanNotes.isEmpty() ? QString() : QStringLiteral(" ") + ScanNotes));
 }
 
 void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
     Model->AppendRows(std::move(rows));
     // Every row the scan found, whether the filter shows it or not.
-    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->TotalCount()));
+    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->DeletedCount()));
     ShowRecoverableCount();
 }
 
@@ -437,11 +463,7 @@ void TMainForm::RecoveryStarting(int ticked) {
 void TMainForm::RecoverySummary(int written, int incomplete, int not_written, const QString& folder) {
     QString note = QStringLiteral("Recovery: %1 written, %2 incomplete").arg(written).arg(incomplete);
     if (not_written > 0) note += QStringLiteral(", %1 not written").arg(not_written);
-    RecoveryNote->setText(note + QStringLiteral(", in %1").arg(folder));
-    RecoveryNote->adjustSize();
-    RecoveryNote->move(4, ListView1->height() - RecoveryNote->height() - 4);
-    RecoveryNote->show();
-    RecoveryNote->raise();
+    ShowListNote(note + QStringLiteral(", in %1").arg(folder));
 }
 
 void TMainForm::RecoveryEnded(const QString& report) {

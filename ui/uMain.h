@@ -74,6 +74,9 @@ public:
     verandol::FilterBar* FilterBar1;
     QLabel* RecoverableFileCount;
     QLabel* RecoveryNote;
+    // Lists the files still in use too, so a damaged volume's files can be
+    // copied out; tucked into the information box's free corner.
+    QCheckBox* cbFilesInUse;
     QPushButton* btnRecover;
     QLineEdit* edPath;
     QCheckBox* CheckBox1;
@@ -141,9 +144,12 @@ private:
     void RecoverySummary(int written, int incomplete, int not_written, const QString& folder);
     void BuildAdditions();
     void ShowRecoverableCount();
+    // A note on how the volume was read, shown over the foot of the list.
+    void ShowListNote(const QString& text);
 
     verandol::DeletedFilesModel* Model;
     verandol::PublishedGeometry ScanGeometry;
+    QString ScanNotes;  // what the current scan said about how it read the volume
     std::shared_ptr<verandol::WindowLink> Link;
     std::shared_ptr<verandol::JobControl> ScanControl;
     std::shared_ptr<verandol::JobControl> RecoverControl;

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QTest>
 
 #include "gui_test_support.h"
@@ -75,6 +76,7 @@ private slots:
     void failedScanSaysWhyAndKeepsWhatItShowed();
     void recoveryUnderOwnNamesMatchesTheManifest();
     void recoveryAsFileNumberUsesRowIndices();
+    void filesInUseAreListedMarkedAndCopiedOut();
     void stopDuringRecoveryEndsCleanly();
     void failedRowsAreReportedAtTheEnd();
     void recoveryOntoTheScannedDeviceIsRefused_data();
@@ -231,6 +233,36 @@ void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
 
     for (const auto& [name, file] : ListedByName())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(name))), QString::fromStdString(file.sha256));
+}
+
+void ScanRecoverTest::filesInUseAreListedMarkedAndCopiedOut() {
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    const int deleted_column = static_cast<int>(verandol::ListColumn::Deleted);
+    QVERIFY(form.ListView1->isColumnHidden(deleted_column));
+    form.cbFilesInUse->setChecked(true);
+    QVERIFY(ScanFixture(form));
+    QVERIFY(!form.ListView1->isColumnHidden(deleted_column));
+    const verandol::testing::Manifest manifest = LoadManifest();
+    // The count stays the deleted files' alone.
+    QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: %1").arg(manifest.Deleted().size()));
+    std::vector<ManifestFile> in_use;
+    for (const ManifestFile& file : manifest.files) {
+        if (file.deleted) continue;
+        in_use.push_back(file);
+        const int row = RowNamed(form, file.name);
+        QVERIFY2(row >= 0, file.name.c_str());
+        QCOMPARE(form.Rows()->Row(row).cells[static_cast<std::size_t>(deleted_column)], std::string("no"));
+        Tick(form, row);
+    }
+    QVERIFY(!in_use.empty());
+    form.DLB->SetDirectory(out.path());
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+    QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
+    for (const ManifestFile& file : in_use)
+        QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(file.name))), QString::fromStdString(file.sha256));
 }
 
 void ScanRecoverTest::recoveryAsFileNumberUsesRowIndices() {

@@ -1,16 +1,15 @@
-#include "scan/mft_extent.h"
+#include "rescue/mft_extent.h"
 
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
-#include "ntfs/layout.h"
 
 namespace verandol {
 
-Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
-    const VolumeGeometry& g = layout.geometry;
+namespace {
+
+Outcome<MftExtent> ExtentFromRecord(ByteSource& volume, const VolumeGeometry& g, std::int64_t position) {
     std::vector<std::uint8_t> record(g.RecordSize);
-    if (volume.ReadAt(layout.mft_offset, record) != record.size())
-        return Refusal("MFT record 0 cannot be read");
+    if (volume.ReadAt(position, record) != record.size()) return Refusal("MFT record 0 cannot be read");
     if (!ApplyFixups(record)) return Refusal("MFT record 0 is damaged: it fails its update sequence check");
     ByteSpan data = FindAttribute(record, layout::attr::kData, false);
     if (data.empty()) return Refusal("MFT record 0 has no data attribute");
@@ -34,6 +33,19 @@ Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout)
     extent.runs = DecodeRunList(data.subspan(nr->run_list_offset)).runs;
     if (auto bitmap = ReadRecordBitmapExtent(record)) extent.record_bitmap = std::move(*bitmap);
     return extent;
+}
+
+}  // namespace
+
+Outcome<MftExtent> ReadMftExtent(ByteSource& volume, const VolumeLayout& layout) {
+    Outcome<MftExtent> own = ExtentFromRecord(volume, layout.geometry, layout.mft_offset);
+    if (own || layout.mirror_offset < 0 || layout.mirror_offset == layout.mft_offset) return own;
+    // A quick format or a torn write can spoil the MFT's first records; NTFS
+    // keeps a copy of records 0-3 for exactly that.
+    Outcome<MftExtent> mirrored = ExtentFromRecord(volume, layout.geometry, layout.mirror_offset);
+    if (!mirrored) return own;
+    mirrored->note = "MFT record 0 is damaged; it is read from its copy in $MFTMirr";
+    return mirrored;
 }
 
 }  // namespace verandol
