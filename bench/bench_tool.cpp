@@ -51,10 +51,9 @@ VolumeLayout LayoutOf(ByteSource& volume) {
 }
 
 std::unique_ptr<VolumeFile> OpenVolume(const std::string& path) {
-    std::string error;
-    auto volume = VolumeFile::Open(path, &error);
-    if (!volume) Die(path + ": " + error);
-    return volume;
+    auto volume = VolumeFile::TryOpen(path);
+    if (!volume) Die(path + ": " + volume.reason());
+    return std::move(*volume);
 }
 
 // The record at `position`, fixups applied, and its $DATA runs.
@@ -66,12 +65,12 @@ std::vector<Run> DataRuns(ByteSource& volume, const VolumeGeometry& g, std::int6
     ByteSpan data = FindAttribute(record, layout::attr::kData, false);
     if (data.empty() || !IsNonResident(data)) Die("record has no non-resident data");
     auto nr = ReadNonResidentExtent(data);
-    if (!nr || nr->run_list_offset >= data.size()) Die("data attribute is damaged");
+    auto decoded = nr ? ReadRunList(data, *nr) : std::nullopt;
+    if (!decoded) Die("data attribute is damaged");
     if (real_size) *real_size = nr->real_size;
     if (clusters_total) *clusters_total = nr->last_vcn - nr->first_vcn + 1;
-    DecodedRunList decoded = DecodeRunList(data.subspan(nr->run_list_offset));
-    if (!decoded.problem.empty()) Die("run list: " + decoded.problem);
-    return decoded.runs;
+    if (!decoded->problem.empty()) Die("run list: " + decoded->problem);
+    return decoded->runs;
 }
 
 struct Extent {

@@ -14,7 +14,9 @@ ProgressLine::~ProgressLine() { Clear(); }
 void ProgressLine::Update(long long done, long long total, const char* unit, const std::string& note) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (last_ != std::chrono::steady_clock::time_point{} && done != total && now - last_ < std::chrono::milliseconds(100)) return;
+    if (last_ != std::chrono::steady_clock::time_point{} && done != total &&
+        now - last_ < std::chrono::milliseconds(100))
+        return;
     last_ = now;
     const std::string text = what_ + ": " + std::to_string(done) + "/" + std::to_string(total) + " " + unit +
                              (note.empty() ? std::string() : ", " + note);

@@ -61,8 +61,9 @@ void AddBlockCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCand
         blocks.push_back({name, IsRemovable(device), !IsPartition(device) && !HasListedPartitions(device)});
     }
     // Fixed disks first, then removable ones, each in name order.
-    std::sort(blocks.begin(), blocks.end(),
-              [](const Block& a, const Block& b) { return std::tie(a.removable, a.name) < std::tie(b.removable, b.name); });
+    std::sort(blocks.begin(), blocks.end(), [](const Block& a, const Block& b) {
+        return std::tie(a.removable, a.name) < std::tie(b.removable, b.name);
+    });
     for (const Block& b : blocks) {
         const std::string path = (fs::path(places.dev) / b.name).string();
         out.push_back({path, path, b.whole_disk});

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "ntfs/checked_math.h"
+
 namespace verandol {
 
 namespace {
@@ -56,9 +58,9 @@ private:
             std::uint64_t first = 0, sectors = 0;
             if (libewf_handle_get_checksum_error(handle_, i, &first, &sectors, nullptr) != 1) return 0;
             std::uint64_t bad_start = 0, bad_length = 0, bad_end = 0;
-            if (__builtin_mul_overflow(first, sector_, &bad_start) ||
-                __builtin_mul_overflow(sectors, sector_, &bad_length) ||
-                __builtin_add_overflow(bad_start, bad_length, &bad_end))
+            if (MulOverflows(first, sector_, bad_start) ||
+                MulOverflows(sectors, sector_, bad_length) ||
+                AddOverflows(bad_start, bad_length, bad_end))
                 return 0;
             const auto from = static_cast<std::uint64_t>(position);
             if (bad_end <= from || bad_start >= from + good) continue;

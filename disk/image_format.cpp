@@ -26,7 +26,8 @@ ImageFormat DetectImageFormat(const std::string& path) {
     std::array<std::uint8_t, kHead> head{};
     file->ReadAt(0, head);
     using namespace std::string_view_literals;
-    if (StartsWith(head, "EVF\x09\x0D\x0A\xFF\x00"sv) || StartsWith(head, "EVF2\x0D\x0A\x81\x00"sv)) return ImageFormat::Ewf;
+    if (StartsWith(head, "EVF\x09\x0D\x0A\xFF\x00"sv) || StartsWith(head, "EVF2\x0D\x0A\x81\x00"sv))
+        return ImageFormat::Ewf;
     // A dynamic VHD starts with a copy of its footer; a fixed one has it only
     // in its last 512 bytes, after the disk's raw bytes.
     if (StartsWith(head, "vhdxfile"sv) || StartsWith(head, "conectix"sv)) return ImageFormat::Vhd;

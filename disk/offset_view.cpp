@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
+#include "ntfs/checked_math.h"
+
 namespace verandol {
 
 OffsetView::OffsetView(std::shared_ptr<ByteSource> disk, std::int64_t start, std::int64_t length)
     : disk_(std::move(disk)), start_(std::max<std::int64_t>(start, 0)), length_(std::max<std::int64_t>(length, 0)) {
     const std::int64_t disk_size = disk_->Size();
     std::int64_t end = 0;
-    if (start < 0 || length < 0 || __builtin_add_overflow(start_, length_, &end) || end > disk_size) {
+    if (start < 0 || length < 0 || AddOverflows(start_, length_, end) || end > disk_size) {
         cut_ = true;
         length_ = std::max<std::int64_t>(0, disk_size - std::min(start_, disk_size));
     }

@@ -88,10 +88,9 @@ Outcome<OpenedDisk> OpenDisk(const std::string& path) {
         if (!image) return Refusal(image.reason());
         return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*image)), path, false};
     }
-    std::string error;
-    auto file = VolumeFile::Open(path, &error);
-    if (!file) return Refusal(error);
-    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(file)), path, true};
+    auto file = VolumeFile::TryOpen(path);
+    if (!file) return Refusal(file.reason());
+    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*file)), path, true};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {
@@ -125,7 +124,8 @@ Outcome<OpenedVolume> OpenVolume(const std::string& address) {
     if (!disk) return Refusal(disk.reason());
     if (parsed.partition != 0) return OpenPartition(*disk, parsed.partition, address);
     if (parsed.offset >= 0) return OpenAtOffset(*disk, parsed.offset, address);
-    if (StartsWithNtfs(*disk->bytes)) return OpenedVolume{std::make_unique<OffsetView>(disk->bytes, 0, disk->bytes->Size()), address, {}};
+    if (StartsWithNtfs(*disk->bytes))
+        return OpenedVolume{std::make_unique<OffsetView>(disk->bytes, 0, disk->bytes->Size()), address, {}};
 
     std::vector<NtfsPartition> ntfs = NtfsPartitionsOf(*disk);
     if (ntfs.size() == 1) {

@@ -2,6 +2,8 @@
 
 #include <blkid/blkid.h>
 
+#include "ntfs/checked_math.h"
+
 namespace verandol {
 
 namespace {
@@ -46,8 +48,8 @@ Outcome<PartitionTable> ReadPartitionTable(const std::string& path) {
         const blkid_loff_t start = blkid_partition_get_start(part);
         const blkid_loff_t size = blkid_partition_get_size(part);
         if (entry.number <= 0 || start < 0 || size < 0 ||
-            __builtin_mul_overflow(static_cast<std::int64_t>(start), kProbeUnit, &entry.start) ||
-            __builtin_mul_overflow(static_cast<std::int64_t>(size), kProbeUnit, &entry.length))
+            MulOverflows(static_cast<std::int64_t>(start), kProbeUnit, entry.start) ||
+            MulOverflows(static_cast<std::int64_t>(size), kProbeUnit, entry.length))
             continue;
         table.partitions.push_back(entry);
     }

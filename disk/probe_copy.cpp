@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "ntfs/checked_math.h"
+
 namespace verandol {
 
 namespace {
@@ -14,10 +16,11 @@ bool CopyRange(ByteSource& source, int fd, ByteRange range) {
     const std::int64_t size = source.Size();
     std::int64_t at = std::max<std::int64_t>(range.start, 0);
     std::int64_t end = 0;
-    if (__builtin_add_overflow(at, std::max<std::int64_t>(range.length, 0), &end)) end = size;
+    if (AddOverflows(at, std::max<std::int64_t>(range.length, 0), end)) end = size;
     end = std::min(end, size);
     while (at < end) {
-        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(end - at, static_cast<std::int64_t>(buffer.size())));
+        const auto want =
+            static_cast<std::size_t>(std::min<std::int64_t>(end - at, static_cast<std::int64_t>(buffer.size())));
         const std::size_t got = source.ReadAt(at, MutableByteSpan(buffer).first(want));
         if (got == 0) return true;  // unreadable parts stay holes, read as zeros
         if (::pwrite(fd, buffer.data(), got, static_cast<off_t>(at)) != static_cast<ssize_t>(got)) return false;

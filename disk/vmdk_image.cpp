@@ -46,7 +46,8 @@ Outcome<std::unique_ptr<ByteSource>> OpenVmdkImage(const std::string& path) {
     // The extents a descriptor names are looked for in its own folder.
     const std::string folder = std::filesystem::path(path).parent_path().string();
     size64_t media = 0;
-    if ((!folder.empty() && libvmdk_handle_set_extent_data_files_path(handle, folder.c_str(), folder.size(), &error) != 1) ||
+    if ((!folder.empty() &&
+         libvmdk_handle_set_extent_data_files_path(handle, folder.c_str(), folder.size(), &error) != 1) ||
         libvmdk_handle_open_extent_data_files(handle, &error) != 1 ||
         libvmdk_handle_get_media_size(handle, &media, &error) != 1 || media > static_cast<size64_t>(INT64_MAX)) {
         std::string why = TakeError(error, "cannot read the VMDK image " + path + " and its extents");

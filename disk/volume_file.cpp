@@ -10,17 +10,14 @@
 
 namespace verandol {
 
-std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::string* error) {
+Outcome<std::unique_ptr<VolumeFile>> VolumeFile::TryOpen(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
-        return nullptr;
-    }
+    if (fd < 0) return Refusal("cannot open " + path + ": " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        if (error) *error = "cannot examine " + path + ": " + std::strerror(errno);
+        const std::string why = "cannot examine " + path + ": " + std::strerror(errno);
         ::close(fd);
-        return nullptr;
+        return Refusal(why);
     }
     std::int64_t size = 0;
     std::uint64_t device = 0;
@@ -32,11 +29,15 @@ std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path, std::strin
         size = st.st_size;
         device = st.st_dev;
     } else {
-        if (error) *error = path + " is neither a block device nor a file";
         ::close(fd);
-        return nullptr;
+        return Refusal(path + " is neither a block device nor a file");
     }
     return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device));
+}
+
+std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path) {
+    auto opened = TryOpen(path);
+    return opened ? std::move(*opened) : nullptr;
 }
 
 VolumeFile::~VolumeFile() { ::close(fd_); }

@@ -9,13 +9,16 @@
 #include <string>
 
 #include "ntfs/byte_source.h"
+#include "ntfs/outcome.h"
 
 namespace verandol {
 
 class VolumeFile final : public ByteSource {
 public:
-    // Opens `path` read-only; on failure returns null and says why in `error`.
-    static std::unique_ptr<VolumeFile> Open(const std::string& path, std::string* error = nullptr);
+    // Opens `path` read-only, or says why it cannot.
+    static Outcome<std::unique_ptr<VolumeFile>> TryOpen(const std::string& path);
+    // The same for callers that only need to know whether it opened: null on failure.
+    static std::unique_ptr<VolumeFile> Open(const std::string& path);
     ~VolumeFile() override;
     VolumeFile(const VolumeFile&) = delete;
     VolumeFile& operator=(const VolumeFile&) = delete;

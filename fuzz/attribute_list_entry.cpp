@@ -76,7 +76,8 @@ void FuzzAttributeList(ByteSpan input) {
         Bytes record = MakeRecord(attributes);
         const bool foreign = foreign_last && i + 1 == extensions;
         PutLe(record, layout::record::kBaseRecord, static_cast<std::uint64_t>(foreign ? kBase + 1 : kBase), 8);
-        std::copy(record.begin(), record.end(), image.begin() + static_cast<std::ptrdiff_t>((kBase + 1 + i) * kRecordSize));
+        std::copy(record.begin(), record.end(),
+                  image.begin() + static_cast<std::ptrdiff_t>((kBase + 1 + i) * kRecordSize));
     }
     MemoryVolume volume(std::move(image));
     const MftMap map({Run{16, 0, false, true}}, geometry.ClusterSize, geometry.RecordSize);
@@ -96,10 +97,10 @@ void FuzzAttributeList(ByteSpan input) {
     if (found.file_name.empty() == false)
         VERANDOL_FUZZ_CHECK(read_le32(found.file_name, 0) == layout::attr::kFileName);
     if (pieces.empty() || found.data.front().first_vcn != 0) return;
-    const auto built = BuildDataLayout(pieces);
+    const auto built = BuildDataLayout(pieces, geometry.ClusterSize);
     if (!built) return;
     std::int64_t end = 0;
-    for (const ClusterSpan& span : built->spans) {
+    for (const ClusterExtent& span : built->map.Extents()) {
         VERANDOL_FUZZ_CHECK(span.vcn >= end && span.clusters > 0);
         end = span.vcn + span.clusters;
     }

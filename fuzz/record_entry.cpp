@@ -28,7 +28,7 @@ void CheckOutputName(const std::string& name) {
 void CheckData(ByteSpan data) {
     if (auto value = ResidentValue(data)) VERANDOL_FUZZ_CHECK(Inside(*value, data));
     auto extent = ReadNonResidentExtent(data);
-    if (extent && extent->run_list_offset < data.size()) DecodeRunList(data.subspan(extent->run_list_offset));
+    if (extent) ReadRunList(data, *extent);
     ReadListedDataSize(data);
 }
 

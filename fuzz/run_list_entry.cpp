@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "ntfs/cluster_map.h"
 #include "ntfs/run_list.h"
 #include "scan/mft_record_reader.h"
 
@@ -30,6 +31,23 @@ void FuzzRunList(ByteSpan input) {
     for (std::int64_t index : {0, 1, 2, 3, 17, 63, 64, 1, 1 << 20, (1 << 30) + 5}) {
         auto position = reader.Read(index, record);
         if (position) VERANDOL_FUZZ_CHECK(*position >= 0 && *position < volume.Size());
+    }
+
+    // The same runs placed twice, the second time overlapping: extents stay
+    // ascending and disjoint, and a gathered read delivers what it says.
+    ClusterMap map(cluster_size);
+    map.AddPiece(list.runs, 0);
+    map.AddPiece(list.runs, 3);
+    std::int64_t end = 0;
+    for (const ClusterExtent& e : map.Extents()) {
+        VERANDOL_FUZZ_CHECK(e.vcn >= end && e.clusters > 0);
+        end = e.vcn + e.clusters;
+    }
+    std::vector<std::uint8_t> out(3 * cluster_size);
+    for (std::int64_t offset : {std::int64_t{0}, std::int64_t{cluster_size} - 1, std::int64_t{1} << 40}) {
+        const ClusterMap::Gathered read = map.Read(volume, offset, out, ClusterMap::Holes::Zeros);
+        VERANDOL_FUZZ_CHECK(read.bytes <= out.size());
+        VERANDOL_FUZZ_CHECK((read.stop == ClusterMap::Gathered::Stop::Complete) == (read.bytes == out.size()));
     }
 }
 

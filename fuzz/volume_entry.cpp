@@ -48,7 +48,8 @@ void FuzzVolume(ByteSpan input, const std::string& output_folder) {
         if (row.size < 0 || row.size > kMaxRecoveredBytes) continue;
         const std::string path = OutputPath(output_folder, true, row.name, static_cast<int>(i));
         VERANDOL_FUZZ_CHECK(fs::path(path).parent_path() == fs::path(output_folder));
-        const RecoverResult result = RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, path);
+        const RecoverResult result =
+            RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, path);
         VERANDOL_FUZZ_CHECK(!HoldsTemporaryFile(output_folder));
         if (result.status == RecoverStatus::Written) {
             VERANDOL_FUZZ_CHECK(fs::is_regular_file(path));

@@ -101,6 +101,11 @@ std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data) {
     return NonResidentExtent{*flags, *first, *last, *runs, *real, initialized, unit};
 }
 
+std::optional<DecodedRunList> ReadRunList(ByteSpan data, const NonResidentExtent& extent) {
+    if (extent.run_list_offset >= data.size()) return std::nullopt;
+    return DecodeRunList(data.subspan(extent.run_list_offset));
+}
+
 bool IsNonResident(ByteSpan data) { return read_le8(data, at::kNonResident) == std::uint8_t{1}; }
 
 std::optional<ByteSpan> ResidentValue(ByteSpan data) {

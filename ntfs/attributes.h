@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ntfs/byte_reader.h"
+#include "ntfs/run_list.h"
 
 namespace verandol {
 
@@ -49,6 +50,10 @@ struct NonResidentExtent {
     std::uint16_t compression_unit = 0;  // log2 of the clusters per unit
 };
 std::optional<NonResidentExtent> ReadNonResidentExtent(ByteSpan data);
+
+// The run list of a non-resident copy whose header `extent` was read from
+// it, decoded; nullopt when the list's offset lies outside the copy.
+std::optional<DecodedRunList> ReadRunList(ByteSpan data, const NonResidentExtent& extent);
 
 // True when the $DATA copy says its value lives in clusters (flag exactly 1).
 bool IsNonResident(ByteSpan data);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "ntfs/checked_math.h"
+
 namespace verandol {
 
 namespace {
@@ -74,7 +76,7 @@ Outcome<VolumeLayout> DeriveLayout(const BootSectorBytes& boot) {
 
     std::int64_t mft_offset = 0;
     if (mft_cluster < 0 ||
-        __builtin_mul_overflow(mft_cluster, static_cast<std::int64_t>(cluster_size), &mft_offset))
+        MulOverflows(mft_cluster, static_cast<std::int64_t>(cluster_size), mft_offset))
         return Refusal("the MFT's cluster number lies outside any volume");
 
     VolumeLayout result;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ntfs/attributes.h"
+#include "ntfs/checked_math.h"
 #include "ntfs/layout.h"
 
 namespace verandol {
@@ -15,11 +16,6 @@ namespace {
 constexpr std::int64_t kBlockBytes = 64 * 1024;
 constexpr std::size_t kMaxBlocks = 256;
 
-std::optional<DecodedRunList> DataRuns(ByteSpan data, const NonResidentExtent& extent) {
-    if (extent.run_list_offset >= data.size()) return std::nullopt;
-    return DecodeRunList(data.subspan(extent.run_list_offset));
-}
-
 }  // namespace
 
 namespace {
@@ -29,7 +25,7 @@ Outcome<BitmapExtent> NonResidentBitmap(ByteSpan data, const char* what) {
     auto extent = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
     if (!extent || extent->first_vcn != 0 || extent->real_size <= 0)
         return Refusal(std::string(what) + "'s attribute does not describe its clusters");
-    auto runs = DataRuns(data, *extent);
+    auto runs = ReadRunList(data, *extent);
     if (!runs || !runs->problem.empty()) return Refusal(std::string(what) + "'s run list is damaged");
     return BitmapExtent{std::move(runs->runs), extent->real_size};
 }
@@ -52,7 +48,10 @@ int FreeSharePercent(const ClusterUse& use) {
 }
 
 ClusterBitmap::ClusterBitmap(ByteSource& volume, std::int64_t cluster_size, BitmapExtent extent)
-    : volume_(volume), cluster_size_(cluster_size), extent_(std::move(extent)) {}
+    : volume_(volume),
+      cluster_size_(cluster_size),
+      extent_(std::move(extent)),
+      map_(ClusterMap::FromRuns(extent_.runs, cluster_size)) {}
 
 const std::vector<std::uint8_t>* ClusterBitmap::Block(std::int64_t block) {
     if (block == last_block_) return last_bytes_;
@@ -62,39 +61,17 @@ const std::vector<std::uint8_t>* ClusterBitmap::Block(std::int64_t block) {
 }
 
 const std::vector<std::uint8_t>* ClusterBitmap::LoadBlock(std::int64_t block) {
-    if (auto found = blocks_.find(block); found != blocks_.end()) return found->second.empty() ? nullptr : &found->second;
+    if (auto found = blocks_.find(block); found != blocks_.end())
+        return found->second.empty() ? nullptr : &found->second;
     if (blocks_.size() >= kMaxBlocks) blocks_.clear();
     std::vector<std::uint8_t>& bytes = blocks_[block];
     const std::int64_t start = block * kBlockBytes;
     if (start < 0 || start >= extent_.bytes) return nullptr;
     const std::int64_t length = std::min(kBlockBytes, extent_.bytes - start);
     std::vector<std::uint8_t> read(static_cast<std::size_t>(length));
-    // Walk the runs to the bytes [start, start + length) of the bitmap.
-    std::int64_t vcn_bytes = 0;
-    std::int64_t done = 0;
-    for (const Run& run : extent_.runs) {
-        if (done == length) break;
-        std::int64_t run_bytes;
-        if (run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
-            __builtin_mul_overflow(static_cast<std::int64_t>(run.clusters), cluster_size_, &run_bytes))
-            run_bytes = INT64_MAX;
-        const std::int64_t want = start + done;
-        if (want - vcn_bytes >= run_bytes) {
-            if (__builtin_add_overflow(vcn_bytes, run_bytes, &vcn_bytes)) break;
-            continue;
-        }
-        // A hole or a run off the volume: these bytes of the bitmap are unknown.
-        std::int64_t position;
-        if (run.sparse || !run.valid || __builtin_mul_overflow(run.lcn, cluster_size_, &position) ||
-            __builtin_add_overflow(position, want - vcn_bytes, &position))
-            return nullptr;
-        const std::int64_t piece = std::min(length - done, run_bytes - (want - vcn_bytes));
-        const auto got = volume_.ReadAt(position, MutableByteSpan(read.data() + done, static_cast<std::size_t>(piece)));
-        if (static_cast<std::int64_t>(got) != piece) return nullptr;
-        done += piece;
-        vcn_bytes += run_bytes;
-    }
-    if (done != length) return nullptr;
+    // A hole or a run off the volume: these bytes of the bitmap are unknown.
+    if (map_.Read(volume_, start, read, ClusterMap::Holes::Refuse).stop != ClusterMap::Gathered::Stop::Complete)
+        return nullptr;
     bytes = std::move(read);
     return &bytes;
 }
@@ -128,11 +105,12 @@ std::optional<ClusterUse> ClusterBitmap::Count(const std::vector<Run>& runs, std
     if (real_size < 0 || cluster_size_ <= 0) return std::nullopt;
     std::int64_t needed = real_size / cluster_size_ + (real_size % cluster_size_ != 0);
     std::int64_t bits;
-    if (__builtin_mul_overflow(extent_.bytes, std::int64_t{8}, &bits)) bits = INT64_MAX;
+    if (MulOverflows(extent_.bytes, std::int64_t{8}, bits)) bits = INT64_MAX;
     ClusterUse use;
     for (const Run& run : runs) {
         if (needed == 0) break;
-        const std::int64_t take = static_cast<std::int64_t>(std::min<std::uint64_t>(run.clusters, static_cast<std::uint64_t>(needed)));
+        const std::int64_t take =
+            static_cast<std::int64_t>(std::min<std::uint64_t>(run.clusters, static_cast<std::uint64_t>(needed)));
         needed -= take;
         if (run.sparse || take == 0) continue;
         // A run outside what the bitmap maps cannot be judged; and a file
@@ -206,11 +184,11 @@ std::optional<ClusterBitmap::PieceRuns> ClusterBitmap::RunsOfPieces(const std::v
     for (ByteSpan piece : pieces) {
         const auto extent = IsNonResident(piece) ? ReadNonResidentExtent(piece) : std::nullopt;
         if (!extent || extent->first_vcn != next_vcn) return std::nullopt;
-        auto decoded = DataRuns(piece, *extent);
+        auto decoded = ReadRunList(piece, *extent);
         if (!decoded) return std::nullopt;
         for (const Run& run : decoded->runs) {
             if (run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
-                __builtin_add_overflow(next_vcn, static_cast<std::int64_t>(run.clusters), &next_vcn))
+                AddOverflows(next_vcn, static_cast<std::int64_t>(run.clusters), next_vcn))
                 return std::nullopt;
             runs.push_back(run);
         }

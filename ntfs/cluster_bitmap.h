@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ntfs/byte_reader.h"
+#include "ntfs/cluster_map.h"
 #include "ntfs/outcome.h"
 #include "ntfs/run_list.h"
 #include "ntfs/byte_source.h"
@@ -88,6 +89,7 @@ private:
     ByteSource& volume_;
     std::int64_t cluster_size_;
     BitmapExtent extent_;
+    ClusterMap map_;  // where the bitmap's bytes lie
     // Blocks of the bitmap read so far; dropped all at once past a bound, so
     // a bitmap of a large volume never sits in memory whole.
     std::unordered_map<std::int64_t, std::vector<std::uint8_t>> blocks_;

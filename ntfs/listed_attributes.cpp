@@ -5,8 +5,10 @@
 
 #include "ntfs/attribute_list.h"
 #include "ntfs/attributes.h"
+#include "ntfs/cluster_map.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
+#include "ntfs/outcome.h"
 #include "ntfs/run_list.h"
 
 namespace verandol {
@@ -24,48 +26,24 @@ bool IsExtensionRecord(ByteSpan record) {
 namespace {
 
 // The list's value: resident, or read along its own run list.
-std::optional<std::vector<std::uint8_t>> ReadListValue(ByteSource& volume, const VolumeGeometry& geometry,
-                                                       ByteSpan list, std::string& problem) {
+Outcome<std::vector<std::uint8_t>> ReadListValue(ByteSource& volume, const VolumeGeometry& geometry, ByteSpan list) {
     if (!IsNonResident(list)) {
         auto value = ResidentValue(list);
-        if (!value) {
-            problem = "the attribute list is cut short";
-            return std::nullopt;
-        }
+        if (!value) return Refusal("the attribute list is cut short");
         return std::vector<std::uint8_t>(value->begin(), value->end());
     }
     auto extent = ReadNonResidentExtent(list);
-    if (!extent || extent->run_list_offset >= list.size()) {
-        problem = "the attribute list's header is damaged";
-        return std::nullopt;
+    auto runs = extent ? ReadRunList(list, *extent) : std::nullopt;
+    if (!runs) return Refusal("the attribute list's header is damaged");
+    if (extent->real_size < 0 || static_cast<std::uint64_t>(extent->real_size) > layout::attr_list::kMaxListBytes)
+        return Refusal("the attribute list claims an impossible size");
+    std::vector<std::uint8_t> value(static_cast<std::size_t>(extent->real_size));
+    const ClusterMap map = ClusterMap::FromRuns(runs->runs, static_cast<std::int64_t>(geometry.ClusterSize));
+    switch (map.Read(volume, 0, value, ClusterMap::Holes::Zeros).stop) {
+        case ClusterMap::Gathered::Stop::Complete: return value;
+        case ClusterMap::Gathered::Stop::Unmapped: return Refusal("the attribute list's runs end before the list does");
+        default: return Refusal("the attribute list's clusters cannot be read");
     }
-    if (extent->real_size < 0 || static_cast<std::uint64_t>(extent->real_size) > layout::attr_list::kMaxListBytes) {
-        problem = "the attribute list claims an impossible size";
-        return std::nullopt;
-    }
-    const DecodedRunList runs = DecodeRunList(list.subspan(extent->run_list_offset));
-    const std::size_t size = static_cast<std::size_t>(extent->real_size);
-    std::vector<std::uint8_t> value(size);
-    std::size_t done = 0;
-    const std::size_t cluster = geometry.ClusterSize;
-    for (const Run& run : runs.runs) {
-        if (done >= size) break;
-        const std::size_t bytes = static_cast<std::size_t>(
-            std::min<std::uint64_t>(run.clusters, (size - done) / cluster + 1) * cluster);
-        const std::size_t wanted = std::min(bytes, size - done);
-        std::int64_t position;
-        if (!run.sparse && (!run.valid || __builtin_mul_overflow(run.lcn, static_cast<std::int64_t>(cluster), &position) ||
-                            volume.ReadAt(position, MutableByteSpan(value.data() + done, wanted)) != wanted)) {
-            problem = "the attribute list's clusters cannot be read";
-            return std::nullopt;
-        }
-        done += wanted;
-    }
-    if (done < size) {
-        problem = "the attribute list's runs end before the list does";
-        return std::nullopt;
-    }
-    return value;
 }
 
 // Fetches the records a list points to, keeping the last one read.
@@ -75,43 +53,34 @@ public:
                   std::int64_t base_index)
         : volume_(volume), map_(map), base_(base), base_index_(base_index), buffer_(geometry.RecordSize) {}
 
-    // The record of `entry`, or nullopt with the reason in `why`.
-    std::optional<ByteSpan> Fetch(const AttributeListEntry& entry, std::string& why) {
+    // The record of `entry`, or why it cannot serve.
+    Outcome<ByteSpan> Fetch(const AttributeListEntry& entry) {
         if (entry.record == static_cast<std::uint64_t>(base_index_)) return base_;
-        if (entry.record > static_cast<std::uint64_t>(INT64_MAX)) {
-            why = "it names an impossible record";
-            return std::nullopt;
-        }
+        if (entry.record > static_cast<std::uint64_t>(INT64_MAX)) return Refusal("it names an impossible record");
         const auto index = static_cast<std::int64_t>(entry.record);
         if (index != held_) {
             held_ = -1;
-            if (!map_.ReadRecord(volume_, index, buffer_)) {
-                why = "record " + std::to_string(index) + " cannot be read";
-                return std::nullopt;
-            }
-            if (!ApplyFixups(buffer_)) {
-                why = "record " + std::to_string(index) + " is no longer a valid file record";
-                return std::nullopt;
-            }
+            if (!map_.ReadRecord(volume_, index, buffer_)) return Refused(index, "cannot be read");
+            if (!ApplyFixups(buffer_)) return Refused(index, "is no longer a valid file record");
             held_ = index;
         }
         const std::uint64_t base = *read_le64(buffer_, layout::record::kBaseRecord);
-        if ((base & layout::kReferenceRecordMask) != static_cast<std::uint64_t>(base_index_)) {
-            why = "record " + std::to_string(index) + " now belongs to another file";
-            return std::nullopt;
-        }
+        if ((base & layout::kReferenceRecordMask) != static_cast<std::uint64_t>(base_index_))
+            return Refused(index, "now belongs to another file");
         // The driver steps a record's sequence number when it frees it, so a
         // piece of a deleted file carries the listed number or the one after.
         const std::uint16_t sequence = *read_le16(buffer_, layout::record::kSequenceNumber);
         const std::uint16_t next = entry.sequence == 0xFFFF ? 1 : static_cast<std::uint16_t>(entry.sequence + 1);
-        if (entry.sequence != 0 && sequence != entry.sequence && sequence != next) {
-            why = "record " + std::to_string(index) + " has been reused since the list was written";
-            return std::nullopt;
-        }
+        if (entry.sequence != 0 && sequence != entry.sequence && sequence != next)
+            return Refused(index, "has been reused since the list was written");
         return ByteSpan(buffer_);
     }
 
 private:
+    static Refusal Refused(std::int64_t index, const char* what) {
+        return Refusal("record " + std::to_string(index) + " " + what);
+    }
+
     ByteSource& volume_;
     const MftMap& map_;
     ByteSpan base_;
@@ -149,8 +118,7 @@ void FindUnlistedPieces(RecordFetcher& fetcher, const VolumeGeometry& geometry, 
         for (std::int64_t i = base_index + 1; i < search_end && !placed; ++i) {
             AttributeListEntry entry;
             entry.record = static_cast<std::uint64_t>(i);
-            std::string why;
-            auto record = fetcher.Fetch(entry, why);
+            auto record = fetcher.Fetch(entry);
             if (!record) continue;
             const ByteSpan data = FindAttribute(*record, at::kData, false);
             if (data.empty() || !IsNonResident(data) || read_le8(data, at::kNameLength) != std::uint8_t{0} ||
@@ -182,10 +150,9 @@ ListedAttributes GatherListedAttributes(ByteSource& volume, const MftMap& map, c
     };
     const ByteSpan list = FindAttribute(base, at::kAttributeList, false);
     if (list.empty() || geometry.RecordSize == 0 || geometry.ClusterSize == 0) return found;
-    std::string problem;
-    auto value = ReadListValue(volume, geometry, list, problem);
+    auto value = ReadListValue(volume, geometry, list);
     if (!value) {
-        note(problem);
+        note(value.reason());
         return found;
     }
     ParsedAttributeList parsed = ParseAttributeList(*value);
@@ -194,8 +161,7 @@ ListedAttributes GatherListedAttributes(ByteSource& volume, const MftMap& map, c
 
     for (const AttributeListEntry& entry : parsed.entries) {
         if (entry.type != at::kFileName) continue;
-        std::string why;
-        auto record = fetcher.Fetch(entry, why);
+        auto record = fetcher.Fetch(entry);
         if (!record) continue;
         const ByteSpan name = FindAttributeWithId(*record, at::kFileName, entry.attribute_id);
         if (!name.empty() && IsLongName(name)) {
@@ -211,10 +177,9 @@ ListedAttributes GatherListedAttributes(ByteSource& volume, const MftMap& map, c
     for (const AttributeListEntry& entry : data) {
         if (pieces == DataPieces::First && entry.first_vcn != 0) break;
         const std::string from = "the data from cluster " + std::to_string(entry.first_vcn) + " is missing: ";
-        std::string why;
-        auto record = fetcher.Fetch(entry, why);
+        auto record = fetcher.Fetch(entry);
         if (!record) {
-            note(from + why);
+            note(from + record.reason());
             continue;
         }
         const ByteSpan attribute = FindAttributeWithId(*record, at::kData, entry.attribute_id);

@@ -57,7 +57,8 @@ Outcome<std::size_t> DecompressLznt1(ByteSpan in, MutableByteSpan out) {
         const MutableByteSpan target = out.subspan(covered, std::min(kLznt1ChunkBytes, out.size() - covered));
         if (*header & kChunkCompressed) {
             auto produced = DecodeChunk(body, target);
-            if (!produced) return Refusal("chunk " + std::to_string(covered / kLznt1ChunkBytes) + ": " + produced.reason());
+            if (!produced)
+                return Refusal("chunk " + std::to_string(covered / kLznt1ChunkBytes) + ": " + produced.reason());
         } else {
             if (stored > target.size()) return Refusal("a stored chunk holds more than 4,096 bytes");
             std::memcpy(target.data(), body.data(), stored);

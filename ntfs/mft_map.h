@@ -12,31 +12,30 @@
 #include <vector>
 
 #include "ntfs/byte_reader.h"
-#include "ntfs/run_list.h"
 #include "ntfs/byte_source.h"
+#include "ntfs/cluster_map.h"
+#include "ntfs/run_list.h"
 
 namespace verandol {
 
 class MftMap {
 public:
-    struct Extent {
-        std::int64_t first_vcn;
-        std::int64_t clusters;
-        std::int64_t lcn;
-        bool readable;  // false for a sparse run or one starting before the volume
-    };
-
     MftMap() = default;
     MftMap(const std::vector<Run>& runs, std::int64_t cluster_size, std::int64_t record_size);
 
-    bool Empty() const { return extents_.empty(); }
-    const std::vector<Extent>& Extents() const { return extents_; }
+    bool Empty() const { return clusters_.Empty(); }
+    const ClusterMap& Clusters() const { return clusters_; }
     std::int64_t RecordSize() const { return record_size_; }
 
     // Where the MFT's byte `offset` lies on the volume and how many bytes
-    // follow it in the same extent. `hint` remembers the extent used last, so
-    // ascending lookups cost nothing; any value is safe to pass.
-    std::optional<std::pair<std::int64_t, std::int64_t>> Locate(std::int64_t offset, std::size_t& hint) const;
+    // follow it in the same extent; nullopt unless the clusters there are
+    // stored. `hint` remembers the extent used last, so ascending lookups
+    // cost nothing; any value is safe to pass.
+    std::optional<std::pair<std::int64_t, std::int64_t>> Locate(std::int64_t offset, std::size_t& hint) const {
+        const auto place = clusters_.Find(offset, hint);
+        if (!place || place->kind != ClusterExtent::Kind::Stored) return std::nullopt;
+        return std::pair{place->position, place->contiguous};
+    }
 
     // The index of the record whose first byte lies at volume position
     // `position`; nullopt when no record of this MFT begins there.
@@ -48,9 +47,8 @@ public:
     std::optional<std::int64_t> ReadRecord(ByteSource& volume, std::int64_t index, MutableByteSpan out) const;
 
 private:
-    std::int64_t cluster_size_ = 0;
     std::int64_t record_size_ = 0;
-    std::vector<Extent> extents_;
+    ClusterMap clusters_;
 };
 
 }  // namespace verandol

@@ -1,4 +1,5 @@
 #include "ntfs/run_list.h"
+#include "ntfs/checked_math.h"
 
 namespace verandol {
 
@@ -41,7 +42,7 @@ DecodedRunList DecodeRunList(ByteSpan run_list) {
             if (bits > 0 && bits < 64 && (raw >> (bits - 1)) & 1) raw |= ~std::uint64_t{0} << bits;
             delta = static_cast<std::int64_t>(raw);
         }
-        if (__builtin_add_overflow(current, delta, &current)) {
+        if (AddOverflows(current, delta, current)) {
             result.problem = "the run list's clusters overflow";
             return result;
         }

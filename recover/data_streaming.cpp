@@ -3,22 +3,18 @@
 #include <algorithm>
 #include <vector>
 
+#include "ntfs/checked_math.h"
 #include "ntfs/lznt1.h"
 
 namespace verandol {
 
 namespace {
 
-using Kind = ClusterSpan::Kind;
+using Kind = ClusterExtent::Kind;
 
 // The largest unit NTFS writes is 16 clusters of 4 KiB; a far larger one is
 // damage and would ask for large buffers.
 constexpr std::int64_t kMaxUnitBytes = 4 << 20;
-
-std::int64_t SaturatingMultiply(std::int64_t a, std::int64_t b) {
-    std::int64_t product;
-    return __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
-}
 
 std::string GapReason(const DataLayout& layout, std::int64_t at) {
     if (!layout.gap_reason.empty()) return layout.gap_reason;
@@ -33,16 +29,16 @@ void Zeros(const DataLayout& layout, std::int64_t from, std::int64_t to, DataWri
 
 // Copies [from, to) of a stored span (file offsets) from the volume, zeros
 // past the valid size or the volume's end.
-bool CopyStored(const DataLayout& layout, const ClusterSpan& span, std::int64_t from, std::int64_t to,
-                std::int64_t cluster_size, std::int64_t volume_size, DataWriter& writer) {
+bool CopyStored(const DataLayout& layout, const ClusterExtent& span, std::int64_t from, std::int64_t to,
+                std::int64_t volume_size, DataWriter& writer) {
     const std::int64_t stored_to = std::min(to, std::max(from, layout.valid_size));
-    std::int64_t start;
-    if (__builtin_mul_overflow(span.lcn, cluster_size, &start) ||
-        __builtin_add_overflow(start, from - SaturatingMultiply(span.vcn, cluster_size), &start)) {
+    const std::optional<std::int64_t> position = layout.map.Position(span, from);
+    if (!position) {
         writer.NoteMissing("a run of the file starts outside the volume");
         writer.Skip(to - from);
         return true;
     }
+    const std::int64_t start = *position;
     const std::int64_t wanted = stored_to - from;
     std::int64_t inside = wanted;
     if (volume_size > 0) inside = std::clamp<std::int64_t>(volume_size - start, 0, wanted);
@@ -57,11 +53,11 @@ bool CopyStored(const DataLayout& layout, const ClusterSpan& span, std::int64_t 
 bool WriteStoredData(const DataLayout& layout, std::int64_t cluster_size, std::int64_t volume_size,
                      DataWriter& writer) {
     std::int64_t at = 0;
-    for (const ClusterSpan& span : layout.spans) {
+    for (const ClusterExtent& span : layout.map.Extents()) {
         if (at >= layout.real_size) break;
-        const std::int64_t start = SaturatingMultiply(span.vcn, cluster_size);
+        const std::int64_t start = SaturatingMul(span.vcn, cluster_size);
         if (start >= layout.real_size) break;
-        const std::int64_t end = std::min(SaturatingMultiply(span.vcn + span.clusters, cluster_size), layout.real_size);
+        const std::int64_t end = std::min(SaturatingMul(span.vcn + span.clusters, cluster_size), layout.real_size);
         if (start > at) Zeros(layout, at, start, writer);
         const std::int64_t from = std::max(start, at);
         switch (span.kind) {
@@ -71,7 +67,7 @@ bool WriteStoredData(const DataLayout& layout, std::int64_t cluster_size, std::i
                 writer.Skip(end - from);
                 break;
             case Kind::Stored:
-                if (!CopyStored(layout, span, from, end, cluster_size, volume_size, writer)) return false;
+                if (!CopyStored(layout, span, from, end, volume_size, writer)) return false;
                 break;
         }
         at = end;
@@ -85,7 +81,7 @@ namespace {
 
 // What the runs say about one compression unit's clusters.
 struct UnitClusters {
-    std::vector<ClusterSpan> stored;  // the stored clusters, in order, clipped to the unit
+    std::vector<ClusterExtent> stored;  // the stored clusters, in order, clipped to the unit
     std::int64_t stored_count = 0;
     bool missing = false;      // some cluster lies in a gap or outside the volume
     bool hole_before = false;  // a hole comes before a stored cluster: not what a compressor writes
@@ -94,11 +90,12 @@ struct UnitClusters {
 UnitClusters ClustersOfUnit(const DataLayout& layout, std::size_t& hint, std::int64_t unit_vcn) {
     UnitClusters unit;
     const std::int64_t unit_end = unit_vcn + layout.unit_clusters;
-    while (hint < layout.spans.size() && layout.spans[hint].vcn + layout.spans[hint].clusters <= unit_vcn) ++hint;
+    const std::vector<ClusterExtent>& extents = layout.map.Extents();
+    while (hint < extents.size() && extents[hint].vcn + extents[hint].clusters <= unit_vcn) ++hint;
     std::int64_t at = unit_vcn;
     bool seen_hole = false;
-    for (std::size_t i = hint; i < layout.spans.size() && layout.spans[i].vcn < unit_end; ++i) {
-        const ClusterSpan& span = layout.spans[i];
+    for (std::size_t i = hint; i < extents.size() && extents[i].vcn < unit_end; ++i) {
+        const ClusterExtent& span = extents[i];
         if (span.vcn > at) unit.missing = true;
         const std::int64_t from = std::max(span.vcn, unit_vcn);
         const std::int64_t to = std::min(span.vcn + span.clusters, unit_end);
@@ -107,7 +104,7 @@ UnitClusters ClustersOfUnit(const DataLayout& layout, std::size_t& hint, std::in
         if (span.kind == Kind::Stored) {
             if (seen_hole) unit.hole_before = true;
             std::int64_t lcn = 0;
-            if (__builtin_add_overflow(span.lcn, from - span.vcn, &lcn)) unit.missing = true;
+            if (AddOverflows(span.lcn, from - span.vcn, lcn)) unit.missing = true;
             unit.stored.push_back({from, to - from, Kind::Stored, lcn});
             unit.stored_count += to - from;
         }
@@ -121,7 +118,7 @@ UnitClusters ClustersOfUnit(const DataLayout& layout, std::size_t& hint, std::in
 
 bool WriteCompressedData(const DataLayout& layout, std::int64_t cluster_size, std::int64_t volume_size,
                          DataWriter& writer) {
-    const std::int64_t unit_bytes = SaturatingMultiply(layout.unit_clusters, cluster_size);
+    const std::int64_t unit_bytes = SaturatingMul(layout.unit_clusters, cluster_size);
     if (unit_bytes <= 0 || unit_bytes > kMaxUnitBytes) {
         writer.NoteMissing("the file's compression unit is too large to be real");
         writer.Skip(layout.real_size);
@@ -146,11 +143,11 @@ bool WriteCompressedData(const DataLayout& layout, std::int64_t cluster_size, st
         }
         if (unit.stored_count == layout.unit_clusters) {
             // The unit did not shrink and is stored as it is.
-            for (const ClusterSpan& span : unit.stored) {
+            for (const ClusterExtent& span : unit.stored) {
                 const std::int64_t from = span.vcn * cluster_size;
                 const std::int64_t to = std::min(from + span.clusters * cluster_size, unit_start + length);
                 if (from >= to) break;
-                if (!CopyStored(layout, span, from, to, cluster_size, volume_size, writer)) return false;
+                if (!CopyStored(layout, span, from, to, volume_size, writer)) return false;
             }
             continue;
         }
@@ -161,15 +158,16 @@ bool WriteCompressedData(const DataLayout& layout, std::int64_t cluster_size, st
         stored.assign(static_cast<std::size_t>(unit.stored_count * cluster_size), 0);
         std::size_t filled = 0;
         bool read = true;
-        for (const ClusterSpan& span : unit.stored) {
+        for (const ClusterExtent& span : unit.stored) {
             const std::size_t bytes = static_cast<std::size_t>(span.clusters * cluster_size);
-            std::int64_t position;
-            read = read && !__builtin_mul_overflow(span.lcn, cluster_size, &position) &&
-                   writer.ReadFromVolume(position, MutableByteSpan(stored.data() + filled, bytes)) == bytes;
+            const auto position = layout.map.Position(span, span.vcn * cluster_size);
+            read = read && position &&
+                   writer.ReadFromVolume(*position, MutableByteSpan(stored.data() + filled, bytes)) == bytes;
             filled += bytes;
         }
         plain.assign(static_cast<std::size_t>(unit_bytes), 0);
-        auto decoded = read ? DecompressLznt1(stored, plain) : Outcome<std::size_t>(Refusal("its clusters cannot be read"));
+        auto decoded =
+            read ? DecompressLznt1(stored, plain) : Outcome<std::size_t>(Refusal("its clusters cannot be read"));
         if (!decoded) {
             writer.NoteMissing(which + "cannot be decompressed: " + decoded.reason());
             writer.Skip(length);

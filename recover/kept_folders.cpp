@@ -73,7 +73,8 @@ Outcome<std::string> KeptFolders::PathFor(std::string_view folder, std::string_v
     if (!dir) return dir;
     std::string path = OutputPath(*dir, own_name, name, row_index);
     // A folder made for another row may hold this file's name.
-    for (int n = 1; IsFolder(path) && n <= kMaxVariants; ++n) path = SuffixedPath(OutputPath(*dir, own_name, name, row_index), n);
+    for (int n = 1; IsFolder(path) && n <= kMaxVariants; ++n)
+        path = SuffixedPath(OutputPath(*dir, own_name, name, row_index), n);
     return paths_.Claim(path);
 }
 

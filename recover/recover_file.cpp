@@ -81,7 +81,7 @@ RecoverResult RecoverRecord(ByteSource& volume, const MftMap& map, ByteSpan reco
     std::optional<DataLayout> layout;
     std::optional<ByteSpan> resident;
     if (IsNonResident(data)) {
-        auto built = BuildDataLayout(spans);
+        auto built = BuildDataLayout(spans, geometry.ClusterSize);
         if (!built) return NotWritten(built.reason());
         layout = std::move(*built);
         if (!missing_piece.empty()) layout->gap_reason = missing_piece;
@@ -107,7 +107,8 @@ RecoverResult RecoverRecord(ByteSource& volume, const MftMap& map, ByteSpan reco
     }
     if (writer.Stopped()) return NotWritten("stopped");
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
-    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, writer.Missing()};
+    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete,
+                         writer.Missing()};
     return judge(std::move(result), spans);
 }
 

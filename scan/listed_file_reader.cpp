@@ -15,7 +15,8 @@ std::optional<DeletedFileRow> ReadListedFileRow(ByteSource& volume, const MftMap
     if (!(IsDeletedFileRecord(record) || IsFileInUseRecord(record)) || IsExtensionRecord(record)) return std::nullopt;
     auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;
-    ListedAttributes found = GatherListedAttributes(volume, map, geometry, record, index, pieces ? DataPieces::All : DataPieces::First);
+    ListedAttributes found =
+        GatherListedAttributes(volume, map, geometry, record, index, pieces ? DataPieces::All : DataPieces::First);
     if (found.data.empty()) return std::nullopt;
     auto size = ReadListedDataSize(found.data.front().attribute);
     if (!size) return std::nullopt;

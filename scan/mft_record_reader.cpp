@@ -3,21 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ntfs/checked_math.h"
+
 namespace verandol {
 
 namespace {
 
 constexpr std::size_t kChunkBytes = 1 << 20;
-
-std::int64_t SaturatingMultiply(std::int64_t a, std::int64_t b) {
-    std::int64_t product;
-    return __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
-}
-
-std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
-    std::int64_t sum;
-    return __builtin_add_overflow(a, b, &sum) ? INT64_MAX : sum;
-}
 
 }  // namespace
 
@@ -26,13 +18,13 @@ MftRecordReader::MftRecordReader(ByteSource& volume, const VolumeGeometry& geome
     const std::int64_t cluster_size = geometry.ClusterSize;
     const std::int64_t record_size = geometry.RecordSize;
     const std::int64_t volume_size = volume.Size();
-    for (const MftMap::Extent& e : map_.Extents()) {
-        if (!e.readable) continue;
-        const std::int64_t start = SaturatingMultiply(e.lcn, cluster_size);
+    for (const ClusterExtent& e : map_.Clusters().Extents()) {
+        if (e.kind != ClusterExtent::Kind::Stored) continue;
+        const std::int64_t start = SaturatingMul(e.lcn, cluster_size);
         if (volume_size > 0 && start >= volume_size) continue;
-        std::int64_t bytes = SaturatingMultiply(e.clusters, cluster_size);
+        std::int64_t bytes = SaturatingMul(e.clusters, cluster_size);
         if (volume_size > 0) bytes = std::min(bytes, volume_size - start);
-        const std::int64_t end = SaturatingAdd(SaturatingMultiply(e.first_vcn, cluster_size), bytes);
+        const std::int64_t end = SaturatingAdd(SaturatingMul(e.vcn, cluster_size), bytes);
         readable_limit_ = std::max(readable_limit_, end / record_size + (end % record_size != 0));
     }
     cache_.resize(kChunkBytes);
@@ -58,7 +50,7 @@ bool MftRecordReader::ReadPiece(std::int64_t position, std::int64_t extent_left,
 
 std::optional<std::int64_t> MftRecordReader::Read(std::int64_t index, MutableByteSpan record) {
     std::int64_t offset;
-    if (index < 0 || __builtin_mul_overflow(index, map_.RecordSize(), &offset)) return std::nullopt;
+    if (index < 0 || MulOverflows(index, map_.RecordSize(), offset)) return std::nullopt;
     std::optional<std::int64_t> first_position;
     std::size_t done = 0;
     // A record larger than a cluster may straddle two extents; read it piece by piece.
@@ -67,8 +59,8 @@ std::optional<std::int64_t> MftRecordReader::Read(std::int64_t index, MutableByt
         if (!place) return std::nullopt;
         const auto [position, extent_left] = *place;
         if (!first_position) first_position = position;
-        const std::size_t piece =
-            static_cast<std::size_t>(std::min<std::int64_t>(extent_left, static_cast<std::int64_t>(record.size() - done)));
+        const std::size_t piece = static_cast<std::size_t>(
+            std::min<std::int64_t>(extent_left, static_cast<std::int64_t>(record.size() - done)));
         if (!ReadPiece(position, extent_left, record.subspan(done, piece))) return std::nullopt;
         done += piece;
     }

@@ -8,6 +8,7 @@
 #include "disk/volume_label_at.h"
 #include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
+#include "ntfs/checked_math.h"
 #include "ntfs/fixups.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/outcome.h"

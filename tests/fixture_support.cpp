@@ -33,7 +33,8 @@ std::vector<std::string> FixtureNames() {
     for (const auto& entry : fs::directory_iterator(VERANDOL_FIXTURE_SOURCE_DIR)) {
         const std::string file = entry.path().filename().string();
         const std::string suffix = ".manifest.json";
-        if (file.size() > suffix.size() && file.ends_with(suffix)) names.push_back(file.substr(0, file.size() - suffix.size()));
+        if (file.size() > suffix.size() && file.ends_with(suffix))
+            names.push_back(file.substr(0, file.size() - suffix.size()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -120,7 +121,9 @@ std::string DiskImagePath(const std::string& name, const std::string& extension)
 }
 std::string EwfImagePath(const std::string& name) { return DiskImagePath(name, ".E01"); }
 
-std::string FixtureImagePath(const std::string& name) { return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".img"; }
+std::string FixtureImagePath(const std::string& name) {
+    return std::string(VERANDOL_FIXTURE_DIR) + "/" + name + ".img";
+}
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

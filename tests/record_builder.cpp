@@ -133,7 +133,8 @@ Bytes RunListEntry(std::uint64_t clusters, std::int64_t delta) {
     Bytes e(1 + l + o);
     e[0] = static_cast<std::uint8_t>(o << 4 | l);
     for (std::size_t i = 0; i < l; ++i) e[1 + i] = static_cast<std::uint8_t>(clusters >> (8 * i));
-    for (std::size_t i = 0; i < o; ++i) e[1 + l + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(delta) >> (8 * i));
+    for (std::size_t i = 0; i < o; ++i)
+        e[1 + l + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(delta) >> (8 * i));
     return e;
 }
 

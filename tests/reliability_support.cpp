@@ -34,7 +34,8 @@ std::vector<Recovery> RecoverAll(ByteSource& volume, const ScanCollector& scan, 
         const DeletedFileRow& row = scan.rows[i];
         if (row.size > max_size) continue;
         const std::string path = OutputPath(folder, own_names, row.name, static_cast<int>(i));
-        RecoverResult result = RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, path);
+        RecoverResult result =
+            RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, path);
         EXPECT_FALSE(fuzz::HoldsTemporaryFile(folder)) << row.name << " left its temporary file";
         recoveries.push_back({row, std::move(result), path});
     }

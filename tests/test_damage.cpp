@@ -108,7 +108,8 @@ TEST_P(DamagedFileFixture, ImageCutInsideAFilesClustersMakesThatFileIncomplete) 
     const Recovery& r = *run->by_name[archive.name];
     EXPECT_EQ(r.result.status, RecoverStatus::Incomplete);
     EXPECT_NE(r.result.reason.find("past the end"), std::string::npos) << r.result.reason;
-    EXPECT_EQ(ReadWholeFile(r.path).size(), static_cast<std::size_t>(archive.size)) << "the missing part reads as zeros";
+    EXPECT_EQ(ReadWholeFile(r.path).size(), static_cast<std::size_t>(archive.size))
+        << "the missing part reads as zeros";
     ExpectWrittenFilesIntact(*run, d.manifest);
     EXPECT_EQ(run->by_name.at("shopping.txt")->result.status, RecoverStatus::Written);
 }

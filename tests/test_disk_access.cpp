@@ -176,11 +176,13 @@ DamageOutcome RecoverEverything(const std::string& image) {
             continue;
         }
         std::map<std::int64_t, std::string> truth;
-        for (const ManifestFile& f : part.volume->Deleted()) truth[part.volume->RecordPosition(f.mft_record)] = f.sha256;
+        for (const ManifestFile& f : part.volume->Deleted())
+            truth[part.volume->RecordPosition(f.mft_record)] = f.sha256;
         TempDir out;
         for (const DeletedFileRow& row : scan.rows) {
             const std::string file = out.path() + "/f";
-            const RecoverResult r = RecoverFile(address, row.position_text, scan.published->geometry, scan.published->mft_runs, file);
+            const RecoverResult r =
+                RecoverFile(address, row.position_text, scan.published->geometry, scan.published->mft_runs, file);
             if (r.status != RecoverStatus::Written) {
                 ++outcome.not_written;
                 continue;

@@ -75,7 +75,8 @@ TEST_P(DiskImage, EachNtfsPartitionIsListedAndRecoversItsOwnFiles) {
         std::map<std::int64_t, std::string> hash_by_position;
         for (const DeletedFileRow& row : scan.rows) {
             const std::string file = out.path() + "/" + std::to_string(row.position);
-            const RecoverResult r = RecoverFile(scan.published->path, row.position_text, scan.published->geometry, scan.published->mft_runs, file);
+            const RecoverResult r = RecoverFile(scan.published->path, row.position_text, scan.published->geometry,
+                                                scan.published->mft_runs, file);
             ASSERT_EQ(r.status, RecoverStatus::Written) << address << " " << row.name << ": " << r.reason;
             hash_by_position[row.position] = Sha256Hex(ReadWholeFile(file));
         }

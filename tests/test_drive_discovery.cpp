@@ -45,7 +45,9 @@ struct FakeSystem {
         if (ntfs) fs::copy_file(ntfs_image, dev / name);
         else Write(dev / name, std::string(4096, 'z'));
     }
-    DiscoveryResult Discover() { return DiscoverVolumes({(sys / "class/block").string(), dev.string(), work.string()}); }
+    DiscoveryResult Discover() {
+        return DiscoverVolumes({(sys / "class/block").string(), dev.string(), work.string()});
+    }
 };
 
 std::vector<std::string> Names(const DiscoveryResult& r) {

@@ -67,7 +67,8 @@ TEST(FolderVolume, RecoveryWritesReusedFilesButReportsThemIncomplete) {
         const DeletedFileRow* row = v.RowOf(file);
         ASSERT_NE(row, nullptr) << file.path;
         const std::string path = out.path() + "/" + std::to_string(row->position);
-        const RecoverResult r = RecoverFile(g.path, row->position_text, g.geometry, g.mft_runs, path, nullptr, &*g.bitmap);
+        const RecoverResult r =
+            RecoverFile(g.path, row->position_text, g.geometry, g.mft_runs, path, nullptr, &*g.bitmap);
         if (*file.recoverable == 100) {
             EXPECT_EQ(r.status, RecoverStatus::Written) << file.path << ": " << r.reason;
             EXPECT_EQ(Sha256Hex(ReadWholeFile(path)), file.sha256) << file.path;

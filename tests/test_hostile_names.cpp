@@ -71,7 +71,8 @@ TEST(HostileNames, KeptFoldersStayInsideTheOutputFolder) {
     std::vector<Bytes> records;
     // Records 16 on: each folder in the one before it, the first in the root.
     for (std::size_t i = 0; i < folder_names.size(); ++i)
-        records.push_back(Record({StandardInformation(0, 0), FileName(folder_names[i], 1, i == 0 ? 5 : 16 + i - 1)}, 3));
+        records.push_back(
+            Record({StandardInformation(0, 0), FileName(folder_names[i], 1, i == 0 ? 5 : 16 + i - 1)}, 3));
     // In each folder a deleted file, one of them named like the next folder.
     for (std::size_t i = 0; i < folder_names.size(); ++i)
         records.push_back(Record({StandardInformation(0, 0), FileName(i == 6 ? u"taken.txt" : u"f.txt", 1, 16 + i),
@@ -99,7 +100,8 @@ TEST(HostileNames, KeptFoldersStayInsideTheOutputFolder) {
             EXPECT_NE(part, ".") << *path;
             EXPECT_LE(part.string().size(), 255u) << *path;
         }
-        const RecoverResult r = RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, *path);
+        const RecoverResult r =
+            RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, *path);
         EXPECT_EQ(r.status, RecoverStatus::Written) << *path << ": " << r.reason;
         written.insert(*path);
     }

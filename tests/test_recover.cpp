@@ -33,7 +33,8 @@ TEST_P(RecoverFixture, EveryListedFileComesBackWithItsManifestHash) {
     std::map<std::int64_t, std::string> hash_by_position;
     for (const auto& row : c.rows) {
         const std::string path = out.path() + "/" + std::to_string(row.position);
-        RecoverResult r = RecoverFile(c.published->path, row.position_text, c.published->geometry, c.published->mft_runs, path);
+        RecoverResult r =
+            RecoverFile(c.published->path, row.position_text, c.published->geometry, c.published->mft_runs, path);
         ASSERT_EQ(r.status, RecoverStatus::Written) << row.name << ": " << r.reason;
         hash_by_position[row.position] = Sha256Hex(ReadWholeFile(path));
     }
@@ -59,7 +60,8 @@ struct CraftedFile {
         return b;
     }
     RecoverResult Recover(const std::string& path, const std::atomic<bool>* stop = nullptr) {
-        return RecoverFile(volume, PositionCaption(CraftedVolume::RecordPosition(16)), kCraftedGeometry, {}, path, stop);
+        return RecoverFile(volume, PositionCaption(CraftedVolume::RecordPosition(16)), kCraftedGeometry, {}, path,
+                           stop);
     }
 };
 

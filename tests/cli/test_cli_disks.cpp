@@ -34,7 +34,8 @@ TEST(CliDisks, VolumesThenRecoverEachPartitionByItsAddress) {
             written[fields.at(2).substr(out.path().size() + 1)] = Sha256OfFile(fields.at(2));
         }
         ASSERT_EQ(written.size(), volume.Deleted().size());
-        for (const testing::ManifestFile& f : volume.Deleted()) EXPECT_EQ(written[f.name], f.sha256) << address << f.path;
+        for (const testing::ManifestFile& f : volume.Deleted())
+            EXPECT_EQ(written[f.name], f.sha256) << address << f.path;
     }
 }
 

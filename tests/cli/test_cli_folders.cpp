@@ -111,7 +111,8 @@ TEST_F(CliFolders, KeepFoldersReproducesTheTree) {
     EXPECT_TRUE(saw_lost);
     // Only the whole ones, and nothing outside the tree.
     TempDir whole;
-    const CliRun recoverable = RunCli({"recover", fixture_.image_path, whole.path(), "--keep-folders", "--recoverable"});
+    const CliRun recoverable =
+        RunCli({"recover", fixture_.image_path, whole.path(), "--keep-folders", "--recoverable"});
     EXPECT_EQ(recoverable.status, 0) << recoverable.out;
     EXPECT_EQ(SplitLines(recoverable.out).size(), CountIf([](auto& f) { return f.recoverable == 100; }));
 }

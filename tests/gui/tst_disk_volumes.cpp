@@ -54,7 +54,8 @@ void DiskVolumesTest::eachPartitionIsListedAndTheSecondRecoversItsOwnFiles() {
     const verandol::testing::Manifest& second = *ntfs.back().volume;
     QCOMPARE(form.DriveName->text(), "Disk Name: " + QString::fromStdString(second.label));
     QCOMPARE(form.Rows()->Count(), static_cast<int>(second.Deleted().size()));
-    QVERIFY(QString::fromStdString(form.Geometry().path).endsWith(QStringLiteral("disk.img@%1").arg(ntfs.back().number)));
+    QVERIFY(
+        QString::fromStdString(form.Geometry().path).endsWith(QStringLiteral("disk.img@%1").arg(ntfs.back().number)));
 
     QTemporaryDir out;
     form.DLB->SetDirectory(out.path());
