@@ -86,7 +86,8 @@ print(f"`verandol-cli search` over a {mib} MiB disk image (pseudo-random data ho
       f"partition table) against `dd if=IMAGE of=/dev/null bs=1M`, page cache warm before each run; {runs} "
       f"pairs after a warm-up pair, each pair's ratio taken in the pair, median shown.")
 print()
-print(f"Made with: `bench/search.sh`. Code measured: commit {revision}. Load average when the run began: {load}.")
+print(f"Made with: `bench/search.sh` (BENCH_RUNS, VERANDOL_CLI as set). Code measured: commit {revision}. "
+      f"Load average when the run began: {load}.")
 print()
 print("| | median seconds | MiB/s |")
 print("|---|---:|---:|")

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -6,11 +7,15 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/usage.h"
+#include "disk/privileged_open.h"
 #include "text/display_settings.h"
+#include "udisks/udisks_access.h"
 
 int main(int argc, char** argv) {
     using namespace verandol::cli;
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Taken wherever it stands, before or after the command.
+    const bool no_udisks = std::erase(args, std::string("--no-udisks")) > 0;
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(UsageText(), stdout);
@@ -22,6 +27,14 @@ int main(int argc, char** argv) {
     // The date columns read as they do in the window for the same user.
     std::setlocale(LC_TIME, "");
     verandol::SetCurrentDisplaySettings(verandol::SettingsFromPosixLocale());
+    if (no_udisks) {
+        verandol::SetPrivilegedOpener([](const std::string& path) -> verandol::Outcome<int> {
+            return verandol::Refusal(verandol::NoAccessText(
+                path, "this user has no read permission on it, and --no-udisks keeps UDisks2 from being asked", false));
+        });
+    } else {
+        verandol::ReadDevicesThroughUdisks();
+    }
 
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "scan") return ScanCommand(rest);

@@ -52,7 +52,8 @@ std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
 
 std::string JsonRowFromFolder(const std::string& folder, int recoverable, std::optional<bool> deleted) {
     const std::string deleted_key = !deleted ? "" : *deleted ? ",\"deleted\":true" : ",\"deleted\":false";
-    return JsonString(folder) + ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) +
+    return JsonString(folder) +
+           ",\"recoverable\":" + (recoverable < 0 ? std::string("null") : RecoverableText(recoverable)) +
            deleted_key + "}";
 }
 

@@ -9,6 +9,7 @@ const char* UsageText() {
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
+  (every command also takes --no-udisks)
   verandol-cli --help
 
 Finds deleted files on an NTFS volume (a block device such as /dev/sdb1, or
@@ -40,7 +41,10 @@ Commands:
             the working folder,
             or in the PATHs given: one line per volume with its address (to
             pass to scan and recover), its size in bytes, its label and its
-            serial number, tab-separated.
+            serial number, tab-separated. A device this user may not read
+            is listed, when the system found NTFS on it, with its size,
+            an empty label and serial, and "unreadable" in a fifth field,
+            and named on stderr; naming it as a PATH asks for it.
   search    Reads each DEVICE (a disk, partition or image) from start to
             end and lists the NTFS volumes on it, also those no partition
             table names any more: one line per volume with its address
@@ -79,6 +83,8 @@ Options:
                     device being read (or on a disk or partition sharing its
                     blocks, also through an ntfs-3g mount). Each file written
                     there may overwrite data still to be recovered.
+  --no-udisks       Never ask UDisks2 to open a device this user may not
+                    read (see Devices below); such a device is refused.
   -h, --help        Shows this text.
 
 Filters (scan and recover), all of which a file must pass:
@@ -121,6 +127,13 @@ Output of recover, one tab-separated line per file asked for:
   file of the same name gets " (1)", " (2)", ... before its extension. Files
   already in OUTDIR from before are replaced.
 
+Devices:
+  A block device this user may not read is opened read-only by UDisks2 on
+  the user's behalf, when the system's policy allows it: the desktop may ask
+  for a password, once per device and run. If it is refused, or UDisks2 is
+  not running, the command says why and ends with status 2. Members of the
+  disk group read devices without asking.
+
 Progress is shown on stderr when it is a terminal. Ctrl+C during recovery
 stops after removing the partly written file.
 
@@ -128,7 +141,7 @@ Exit status:
   0    everything asked for was done
   1    some files could not be recovered, or only in part
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
-       volume that cannot be scanned, a disk with several NTFS partitions
+       volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
        given to volumes, or a DEVICE given to search, without one
   130  interrupted by Ctrl+C during recovery or search

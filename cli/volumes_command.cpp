@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/text_escape.h"
+#include "disk/open_volume.h"
 #include "disk/volume_discovery.h"
 
 namespace verandol::cli {
@@ -13,10 +14,18 @@ namespace {
 
 void PrintVolumes(const DiscoveryResult& found) {
     for (const DiscoveredDrive& volume : found.drives) {
+        const std::string size = std::to_string(volume.size);
         const std::string line =
-            TsvLine({volume.path, std::to_string(volume.size), volume.label, volume.serial}) + '\n';
+            (volume.unreadable ? TsvLine({volume.path, size, "", "", "unreadable"})
+                               : TsvLine({volume.path, size, volume.label, volume.serial})) +
+            '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);
         if (!volume.warning.empty()) std::fprintf(stderr, "verandol-cli: warning: %s\n", volume.warning.c_str());
+        if (volume.unreadable)
+            std::fprintf(stderr,
+                         "verandol-cli: %s may not be read by this user, so what it holds is not known; "
+                         "\"verandol-cli volumes %s\" asks for access\n",
+                         volume.path.c_str(), volume.path.c_str());
     }
 }
 
@@ -35,7 +44,12 @@ int VolumesCommand(const std::vector<std::string>& args) {
         const DiscoveryResult found = DiscoverVolumesIn({path});
         if (found.drives.empty()) {
             std::fflush(stdout);
-            Fail(kExitUsage, "volumes: no NTFS volume found in " + path);
+            // A device that may not be read says so rather than "no volume"
+            // (asking again reuses the first answer, never a second prompt).
+            const Outcome<OpenedVolume> opened = OpenVolume(path);
+            Fail(kExitUsage, opened ? "volumes: no NTFS volume found in " + path +
+                                          " (verandol-cli search reads it whole for volumes no table names)"
+                                    : "volumes: " + opened.reason());
             all_found = false;
         }
         PrintVolumes(found);

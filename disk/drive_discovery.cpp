@@ -66,7 +66,7 @@ void AddBlockCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCand
     });
     for (const Block& b : blocks) {
         const std::string path = (fs::path(places.dev) / b.name).string();
-        out.push_back({path, path, b.whole_disk});
+        out.push_back({path, path, b.whole_disk, (fs::path(places.sys_class_block) / b.name).string()});
     }
 }
 
@@ -78,7 +78,7 @@ void AddImageCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCand
     }
     std::sort(names.begin(), names.end());
     const fs::path dir = fs::absolute(places.working_directory, ec);
-    for (const std::string& name : names) out.push_back({name, (dir / name).lexically_normal().string(), true});
+    for (const std::string& name : names) out.push_back({name, (dir / name).lexically_normal().string(), true, {}});
 }
 
 }  // namespace

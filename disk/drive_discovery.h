@@ -17,6 +17,10 @@ struct DiscoveredDrive {
     std::string label;
     std::string serial;
     std::string warning;  // set when the partition runs past its disk's end
+    // A device this user may not read: listed from what the system knows of
+    // it (its size, and NTFS found by the device manager), to be read on the
+    // user's behalf once picked. Label and serial are then unknown.
+    bool unreadable = false;
 };
 
 struct DiscoveryResult {
@@ -31,6 +35,7 @@ struct DiscoveryPlaces {
     std::string sys_class_block = "/sys/class/block";
     std::string dev = "/dev";
     std::string working_directory = ".";
+    std::string udev_data = "/run/udev/data";  // what the device manager found on each device
 };
 
 struct DiscoveryCandidate {
@@ -39,6 +44,7 @@ struct DiscoveryCandidate {
     // A whole disk whose partitions the system does not list (a disk image,
     // a loop device without partition scanning): its own table is looked into.
     bool may_hold_partitions = false;
+    std::string sysfs;  // a block device's folder in sys_class_block; empty for an image
 };
 
 // The candidates, in the order they are listed: block devices on fixed disks

@@ -90,7 +90,10 @@ Outcome<OpenedDisk> OpenDisk(const std::string& path) {
     }
     auto file = VolumeFile::TryOpen(path);
     if (!file) return Refusal(file.reason());
-    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*file)), path, true};
+    // A device read through a descriptor opened on the user's behalf cannot
+    // be reopened by path, so its table is probed from a copy.
+    const bool raw = !(*file)->OpenedOnBehalf();
+    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*file)), path, raw};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {

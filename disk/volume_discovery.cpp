@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "disk/open_volume.h"
+#include "disk/unreadable_device.h"
 #include "disk/volume_address.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/boot_sector.h"
@@ -16,6 +17,21 @@ void AddVolume(ByteSource& volume, const std::string& name, const std::string& a
     const std::string label = VolumeLabelAt(volume, address);
     if (ReadFileSystemName(volume, label, result) != "NTFS") return;
     result.drives.push_back({name, address, volume.Size(), label, SerialText(ReadBootSector(volume)), warning});
+}
+
+// Start-up lists a device it may not read without asking for it: asking
+// would put up one password prompt per device before the window shows.
+bool ListedUnread(const DiscoveryCandidate& candidate, const DiscoveryPlaces& places, DiscoveryResult& result) {
+    if (candidate.sysfs.empty() || !ReadPermissionDenied(candidate.path)) return false;
+    if (MayHoldNtfs(candidate.sysfs, candidate.may_hold_partitions, places.udev_data)) {
+        DiscoveredDrive drive;
+        drive.name = candidate.name + " (no access)";
+        drive.path = candidate.path;
+        drive.size = SysfsSize(candidate.sysfs);
+        drive.unreadable = true;
+        result.drives.push_back(std::move(drive));
+    }
+    return true;
 }
 
 void Consider(const DiscoveryCandidate& candidate, DiscoveryResult& result) {
@@ -55,7 +71,8 @@ std::string SizeText(std::int64_t bytes) {
 
 DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places) {
     DiscoveryResult result;
-    for (const DiscoveryCandidate& candidate : DiscoveryCandidates(places)) Consider(candidate, result);
+    for (const DiscoveryCandidate& candidate : DiscoveryCandidates(places))
+        if (!ListedUnread(candidate, places, result)) Consider(candidate, result);
     return result;
 }
 
@@ -64,7 +81,7 @@ DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         const VolumeAddress parsed = ParseVolumeAddress(path);
         if (parsed.partition == 0 && parsed.offset < 0) {
-            Consider({path, path, true}, result);
+            Consider({path, path, true, {}}, result);
         } else if (Outcome<OpenedVolume> opened = OpenVolume(path)) {
             AddVolume(*opened->source, path, path, result, opened->warning);
         }

@@ -11,11 +11,14 @@ namespace verandol {
 // Every NTFS volume among the candidates of DiscoveryCandidates: a candidate
 // that starts with an NTFS boot sector is listed by its own name; one that
 // may hold partitions is looked into, and each NTFS partition is listed as
-// "disk.img #2 (NTFS, 8.4 MB)" with the address "…/disk.img@2".
+// "disk.img #2 (NTFS, 8.4 MB)" with the address "…/disk.img@2". A device
+// this user may not read is not opened: it is listed as "/dev/sdb1 (no
+// access)", marked unreadable, when it may hold NTFS.
 DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places = {});
 
 // The NTFS volumes of the given paths, each named and addressed from the
-// path as given (for "verandol-cli volumes PATH...").
+// path as given (for "verandol-cli volumes PATH..."). Each is opened,
+// through the privileged opener where the user may not read it.
 DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths);
 
 // "8.4 MB", "120 GB": decimal units, as disks are sold.

@@ -8,11 +8,33 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "disk/privileged_open.h"
+
 namespace verandol {
+
+namespace {
+
+bool IsBlockDevice(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
+}
+
+}  // namespace
 
 Outcome<std::unique_ptr<VolumeFile>> VolumeFile::TryOpen(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Refusal("cannot open " + path + ": " + std::strerror(errno));
+    bool on_behalf = false;
+    if (fd < 0) {
+        const int cause = errno;
+        // Only a block device can be opened on the user's behalf; an image
+        // file the user may not read stays refused.
+        if ((cause != EACCES && cause != EPERM) || !IsBlockDevice(path))
+            return Refusal("cannot open " + path + ": " + std::strerror(cause));
+        Outcome<int> opened = OpenOnUsersBehalf(path, std::strerror(cause));
+        if (!opened) return Refusal(opened.reason());
+        fd = *opened;
+        on_behalf = true;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const std::string why = "cannot examine " + path + ": " + std::strerror(errno);
@@ -32,7 +54,7 @@ Outcome<std::unique_ptr<VolumeFile>> VolumeFile::TryOpen(const std::string& path
         ::close(fd);
         return Refusal(path + " is neither a block device nor a file");
     }
-    return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device));
+    return std::unique_ptr<VolumeFile>(new VolumeFile(fd, size, device, on_behalf));
 }
 
 std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path) {

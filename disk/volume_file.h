@@ -15,7 +15,9 @@ namespace verandol {
 
 class VolumeFile final : public ByteSource {
 public:
-    // Opens `path` read-only, or says why it cannot.
+    // Opens `path` read-only, or says why it cannot. A block device this
+    // user may not open is asked for through the privileged opener
+    // (disk/privileged_open.h), when one is set.
     static Outcome<std::unique_ptr<VolumeFile>> TryOpen(const std::string& path);
     // The same for callers that only need to know whether it opened: null on failure.
     static std::unique_ptr<VolumeFile> Open(const std::string& path);
@@ -31,6 +33,9 @@ public:
     // device holding an image file. Lets callers tell whether an output folder
     // lies on the volume being read.
     std::uint64_t DeviceId() const { return device_id_; }
+    // True when the descriptor came from the privileged opener: the path
+    // itself cannot be opened by this process, so nothing may reopen it.
+    bool OpenedOnBehalf() const { return on_behalf_; }
 
     // For one pass from start to end: the kernel may read ahead further, and
     // what has been read is dropped from the page cache behind the pass, so
@@ -40,11 +45,12 @@ public:
     void DropCached(std::int64_t position, std::int64_t length) const;
 
 private:
-    VolumeFile(int fd, std::int64_t size, std::uint64_t device_id)
-        : fd_(fd), size_(size), device_id_(device_id) {}
+    VolumeFile(int fd, std::int64_t size, std::uint64_t device_id, bool on_behalf)
+        : fd_(fd), size_(size), device_id_(device_id), on_behalf_(on_behalf) {}
     int fd_;
     std::int64_t size_;
     std::uint64_t device_id_;
+    bool on_behalf_;
 };
 
 }  // namespace verandol

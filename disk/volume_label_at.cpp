@@ -2,6 +2,7 @@
 
 #include "disk/image_format.h"
 #include "disk/probe_copy.h"
+#include "disk/unreadable_device.h"
 #include "disk/volume_address.h"
 #include "ntfs/boot_sector.h"
 #include "disk/volume_label.h"
@@ -20,7 +21,11 @@ constexpr std::int64_t kBootArea = 8192;
 std::string VolumeLabelAt(ByteSource& volume, const std::string& address) {
     if (address.empty()) return {};
     const VolumeAddress parsed = ParseVolumeAddress(address);
-    if (parsed.partition == 0 && parsed.offset < 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw) return GetVolumeLabel(parsed.path);
+    // The probing library opens the path itself; a device read on the
+    // user's behalf is probed from a copy like a partition.
+    if (parsed.partition == 0 && parsed.offset < 0 && DetectImageFormat(parsed.path) == ImageFormat::Raw &&
+        !ReadPermissionDenied(parsed.path))
+        return GetVolumeLabel(parsed.path);
 
     const BootSectorBytes boot = ReadBootSector(volume);
     if (!IsNtfs(boot)) return {};

@@ -32,7 +32,8 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
     auto* file = dynamic_cast<VolumeFile*>(&source);
     if (file) file->AdviseSequential();
     const std::int64_t total = source.Size();
-    const std::unique_ptr<std::uint8_t, FreeAligned> memory(static_cast<std::uint8_t*>(std::aligned_alloc(kPage, kChunk)));
+    const std::unique_ptr<std::uint8_t, FreeAligned> memory(
+        static_cast<std::uint8_t*>(std::aligned_alloc(kPage, kChunk)));
     if (!memory) return Refusal("no memory for the search's reads");
     const MutableByteSpan buffer(memory.get(), kChunk);
     std::vector<BootSighting> found;

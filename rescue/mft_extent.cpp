@@ -1,6 +1,7 @@
 #include "rescue/mft_extent.h"
 
 #include "ntfs/attributes.h"
+#include "ntfs/checked_math.h"
 #include "ntfs/fixups.h"
 
 namespace verandol {
@@ -22,15 +23,15 @@ Outcome<MftExtent> ExtentFromRecord(ByteSource& volume, const VolumeGeometry& g,
     // The MFT spans last VCN - first VCN + 1 clusters: the last cluster holds records too.
     MftExtent extent;
     std::int64_t clusters;
-    if (nr->last_vcn < nr->first_vcn || __builtin_sub_overflow(nr->last_vcn, nr->first_vcn, &clusters) ||
-        __builtin_add_overflow(clusters, 1, &clusters) ||
-        __builtin_mul_overflow(clusters, static_cast<std::int64_t>(g.ClusterSize), &extent.bytes))
+    if (nr->last_vcn < nr->first_vcn || SubOverflows(nr->last_vcn, nr->first_vcn, clusters) ||
+        AddOverflows(clusters, 1, clusters) ||
+        MulOverflows(clusters, static_cast<std::int64_t>(g.ClusterSize), extent.bytes))
         return Refusal("MFT record 0 gives an impossible extent for the MFT");
     extent.record_count = extent.bytes / g.RecordSize;
     if (extent.record_count > INT32_MAX) return Refusal("MFT record 0 gives an implausibly large MFT");
-    if (nr->run_list_offset >= data.size())
-        return Refusal("MFT record 0's run list lies outside its data attribute");
-    extent.runs = DecodeRunList(data.subspan(nr->run_list_offset)).runs;
+    auto runs = ReadRunList(data, *nr);
+    if (!runs) return Refusal("MFT record 0's run list lies outside its data attribute");
+    extent.runs = std::move(runs->runs);
     if (auto bitmap = ReadRecordBitmapExtent(record)) extent.record_bitmap = std::move(*bitmap);
     return extent;
 }

@@ -71,7 +71,10 @@ Outcome<std::vector<FoundVolume>> SearchVolumes(ByteSource& source, SearchProgre
         const BootSighting& s = (*sightings)[i];
         if (used[i]) continue;
         // A primary whose backup lies where its own count says: one volume.
-        const auto partner = at.find(s.position + s.boot.backup_offset);
+        std::int64_t backup_at = 0;
+        const auto partner = __builtin_add_overflow(s.position, s.boot.backup_offset, &backup_at)
+                                 ? at.end()
+                                 : at.find(backup_at);
         if (partner != at.end() && SameVolume(s.boot, (*sightings)[partner->second].boot)) {
             used[partner->second] = true;
             if (auto volume = CheckedVolume(disk, s.position, s.boot, "boot")) candidates.push_back(*volume);

@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev fonts-noto-cjk fonts-dejavu-core
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev groff-base
+  # the system services a test starts to read a device as an ordinary user
+  dbus udev polkitd udisks2
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

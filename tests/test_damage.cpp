@@ -114,27 +114,38 @@ TEST_P(DamagedFileFixture, ImageCutInsideAFilesClustersMakesThatFileIncomplete) 
     EXPECT_EQ(run->by_name.at("shopping.txt")->result.status, RecoverStatus::Written);
 }
 
-TEST_P(DamagedFixture, BrokenRecordZeroRefusesTheScanWithAReason) {
+TEST_P(DamagedFixture, BrokenRecordZeroIsReadFromTheMirrorAndRefusedWhenBothAreBroken) {
     Damaged d(GetParam());
-    Bytes zeroed = d.image;
-    std::fill(zeroed.begin() + d.manifest.mft_offset,
-              zeroed.begin() + d.manifest.mft_offset + d.manifest.record_size, 0);
-    Bytes torn = d.image;
-    // A write that reached only the first sector leaves the old number at the stride's end.
-    torn[static_cast<std::size_t>(d.manifest.mft_offset) + 510] ^= 0xFF;
-    Bytes no_length = d.image;
+    const std::int64_t mirror =
+        static_cast<std::int64_t>(*read_le64(d.image, layout::boot::kMftMirrorCluster)) * d.manifest.cluster_size;
     const std::size_t first = AttributeOffset(d.image, d.manifest.mft_offset, d.manifest.record_size,
                                               layout::attr::kStandardInformation);
-    PatchRecord(no_length, d.manifest.mft_offset, first + layout::attr::kLength, Bytes(4, 0));
-
-    for (const auto& [what, image, reason] : {std::tuple{"zeroed", &zeroed, "update sequence"},
-                                              std::tuple{"torn", &torn, "update sequence"},
-                                              std::tuple{"zero attribute length", &no_length, "no data attribute"}}) {
+    // Each damage to record 0 at `at`: zeroed, torn (a write that reached
+    // only the first sector leaves the old number at the stride's end), and
+    // an attribute of length 0.
+    const auto damage = [&](Bytes& image, int kind, std::int64_t at) {
+        if (kind == 0) std::fill_n(image.begin() + at, d.manifest.record_size, 0);
+        if (kind == 1) image[static_cast<std::size_t>(at) + 510] ^= 0xFF;
+        if (kind == 2) PatchRecord(image, at, first + layout::attr::kLength, Bytes(4, 0));
+    };
+    const char* const reasons[] = {"update sequence", "update sequence", "no data attribute"};
+    TempDir intact_out;
+    const std::size_t intact_rows = ScanAndRecover(d.image, intact_out)->scan.rows.size();
+    for (int kind = 0; kind < 3; ++kind) {
+        Bytes image = d.image;
+        damage(image, kind, d.manifest.mft_offset);
         TempDir out;
-        auto run = ScanAndRecover(*image, out);
-        EXPECT_EQ(run->scan.end, ScanEnd::Failed) << what;
-        EXPECT_NE(run->scan.reason.find(reason), std::string::npos) << what << ": " << run->scan.reason;
-        EXPECT_TRUE(run->scan.rows.empty()) << what;
+        auto rescued = ScanAndRecover(image, out);
+        EXPECT_EQ(rescued->scan.end, ScanEnd::Completed) << reasons[kind];
+        EXPECT_EQ(rescued->scan.rows.size(), intact_rows) << kind;
+        ExpectWrittenFilesIntact(*rescued, d.manifest);
+
+        damage(image, kind, mirror);
+        TempDir none;
+        auto run = ScanAndRecover(image, none);
+        EXPECT_EQ(run->scan.end, ScanEnd::Failed) << kind;
+        EXPECT_NE(run->scan.reason.find(reasons[kind]), std::string::npos) << kind << ": " << run->scan.reason;
+        EXPECT_TRUE(run->scan.rows.empty()) << kind;
     }
 }
 

@@ -260,7 +260,12 @@ TEST_F(DamagedEwf, FlippedBytesInChunksAreNeverRecoveredAsGood) {
     WriteWholeFile(copy.Segment(2), segment);
     const DamageOutcome o = RecoverEverything(copy.first);
     EXPECT_EQ(o.wrong, 0) << "a damaged chunk passed for the disk's bytes";
-    EXPECT_GT(o.refused + o.not_written, 0);
+    // The damaged chunks hold the third partition's first MFT records: its
+    // record 0 comes from the mirror, and the files whose records are lost
+    // are missing rather than recovered from the wrong bytes.
+    std::size_t deleted = 0;
+    for (const DiskPartition& part : LoadDiskManifest("gpt-disk").Ntfs()) deleted += part.volume->Deleted().size();
+    EXPECT_LT(static_cast<std::size_t>(o.written), deleted);
     EXPECT_GT(o.written, 0) << "the first partition, in the first segment, is intact";
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "text/display_settings.h"
+#include "udisks/udisks_access.h"
 #include "ui/uMain.h"
 
 int main(int argc, char* argv[]) {
@@ -12,6 +13,9 @@ int main(int argc, char* argv[]) {
     // nl_langinfo is not thread-safe: the date settings are read once, here.
     std::setlocale(LC_TIME, "");
     verandol::SetCurrentDisplaySettings(verandol::SettingsFromPosixLocale());
+    // The window runs as the user: a device the user may not read is
+    // opened by UDisks2 once the system agrees.
+    verandol::ReadDevicesThroughUdisks();
 
     TMainForm MainForm;
     MainForm.show();

@@ -47,6 +47,9 @@ namespace {
 // well within this; one that does not is left to end on its own.
 constexpr int kShutdownWaitMs = 2000;
 
+// A drive list entry this user could not read at start-up.
+constexpr int kUnreadRole = Qt::UserRole + 1;
+
 const char* const kChooseAnotherDrive =
     "Choose a folder on another drive, so the recovered files cannot overwrite the data still to be recovered.";
 
@@ -328,6 +331,8 @@ void TMainForm::ApplyDiscovery() {
     for (const verandol::DiscoveredDrive& drive : found.drives) {
         auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);
         item->setData(Qt::UserRole, QString::fromStdString(drive.path));
+        // Read through UDisks2 when picked for a scan; the mark goes then.
+        item->setData(kUnreadRole, drive.unreadable);
     }
     if (found.drive_name_text) ShowText(DriveName, QString::fromStdString(*found.drive_name_text));
     if (found.drive_serial_text) ShowText(DriveSerial, QString::fromStdString(*found.drive_serial_text));
@@ -374,9 +379,30 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     connect(worker, &TScanThread::walkStarting, this, &TMainForm::WalkStarting);
     connect(worker, &TScanThread::progress, PB, &QProgressBar::setValue);
     connect(worker, &TScanThread::ended, this, &TMainForm::ScanEnded);
+    connect(worker, &TScanThread::ended, this, [this, path] { RelistRead(path); });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     ScanWorker = worker;
     worker->start();
+}
+
+void TMainForm::RelistRead(const QString& path) {
+    for (int row = 0; row < DriveList->count(); ++row) {
+        QListWidgetItem* item = DriveList->item(row);
+        if (!item->data(kUnreadRole).toBool() || item->data(Qt::UserRole).toString() != path) continue;
+        // The scan asked for the device; looking into it again reuses that
+        // answer, never a second prompt. A disk shows its NTFS partitions.
+        const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({path.toStdString()});
+        if (found.drives.empty()) return;  // refused, or no NTFS: the entry stays as it was
+        const bool selected = item->isSelected();
+        delete item;
+        for (std::size_t i = 0; i < found.drives.size(); ++i) {
+            auto* read = new QListWidgetItem(QString::fromStdString(found.drives[i].name));
+            read->setData(Qt::UserRole, QString::fromStdString(found.drives[i].path));
+            DriveList->insertItem(row + static_cast<int>(i), read);
+            if (selected && i == 0) DriveList->setCurrentItem(read);
+        }
+        return;
+    }
 }
 
 void TMainForm::ShowDiskLabels(const QString& name, const QString& serial) {

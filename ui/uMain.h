@@ -131,6 +131,8 @@ private:
     void BindEvents();
     void ApplyDiscovery();
     void StartScan(const QString& drive_name, const QString& path);
+    // Replaces an entry start-up could not read by what its scan let be read.
+    void RelistRead(const QString& path);
     void StartRecovery(int ticked);
     void StopWorkers();
     template <class Handler> void Guarded(Handler handler);

@@ -31,12 +31,16 @@ std::string ReadWhole(const std::string& path) {
 }  // namespace
 
 CliRun RunCli(const std::vector<std::string>& args) {
+    std::vector<std::string> owned{VERANDOL_CLI_PATH};
+    owned.insert(owned.end(), args.begin(), args.end());
+    return RunProgram(std::move(owned));
+}
+
+CliRun RunProgram(std::vector<std::string> owned) {
     const TempDir capture;
     const std::string out_path = capture.path() + "/out";
     const std::string err_path = capture.path() + "/err";
 
-    std::vector<std::string> owned{VERANDOL_CLI_PATH};
-    owned.insert(owned.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : owned) argv.push_back(arg.data());
     argv.push_back(nullptr);

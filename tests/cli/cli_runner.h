@@ -20,6 +20,9 @@ struct CliRun {
 
 // Runs verandol-cli with `args`, stdin closed, and waits for it.
 CliRun RunCli(const std::vector<std::string>& args);
+// Runs `argv` (a program's path first) the same way: for verandol-cli behind
+// a wrapper that changes its user or environment.
+CliRun RunProgram(std::vector<std::string> argv);
 
 std::vector<std::string> SplitLines(const std::string& text);
 std::vector<std::string> SplitTabs(const std::string& line);

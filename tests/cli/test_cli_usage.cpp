@@ -42,7 +42,9 @@ TEST(CliUsage, HelpDocumentsCommandsFormatsAndExitStatuses) {
         const CliRun run = RunCli(args);
         EXPECT_EQ(run.status, 0) << args[0];
         EXPECT_EQ(run.err, "");
-        for (const char* needle : {"scan VOLUME [--json]", "recover VOLUME OUTDIR [--name-by-index] [POSITION...]",
+        for (const char* needle : {"scan VOLUME [--json] [--all]",
+                                   "recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]",
+                                   "search DEVICE...", "@+N",
                                    "Record Positon", "created_utc", "written", "incomplete", "failed",
                                    "Exit status", "130"}) {
             EXPECT_NE(run.out.find(needle), std::string::npos) << needle;

@@ -101,11 +101,12 @@ void MainWindowTest::startStateFollowsTheDesign() {
     for (QWidget* w = form.btnScan->nextInFocusChain(); w != form.btnScan; w = w->nextInFocusChain())
         if ((w->focusPolicy() & Qt::TabFocus) && w->parentWidget() != nullptr && !w->inherits("QScrollBar"))
             tabbed.push_back(w);
-    // The third save option follows the designed two; the filter bar's
-    // fields come after the list.
+    // The third save option follows the designed two, the files-in-use
+    // option the designed controls; the filter bar's fields come after the list.
     const std::vector<QWidget*> design{form.DriveList,   form.DLB,    form.DCB,       form.rb1,
                                        form.rb2,         form.rbKeepFolders, form.btnRecover, form.edPath,
-                                       form.CheckBox1,   form.Button1, form.ListView1, form.FilterBar1->Text,
+                                       form.CheckBox1,   form.Button1, form.cbFilesInUse, form.ListView1,
+                                       form.FilterBar1->Text,
                                        form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly};
     QCOMPARE(tabbed, design);
 }

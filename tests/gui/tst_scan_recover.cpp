@@ -178,11 +178,18 @@ void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
     QFile::remove(damaged);
     QVERIFY(QFile::copy(FixtureImagePath(), damaged));
     {
-        // Record 0's first sector no longer ends in its update sequence number.
+        // Record 0's first sector no longer ends in its update sequence
+        // number, in the MFT and in its mirror.
         QFile image(damaged);
         QVERIFY(image.open(QIODevice::ReadWrite));
-        QVERIFY(image.seek(manifest.mft_offset + 510));
-        QVERIFY(image.write("\xEE\xEE", 2) == 2);
+        QVERIFY(image.seek(0x38));
+        const QByteArray mirror_cluster = image.read(8);
+        qint64 mirror = 0;
+        for (int i = 7; i >= 0; --i) mirror = (mirror << 8) | static_cast<unsigned char>(mirror_cluster[i]);
+        for (const qint64 record0 : {qint64{manifest.mft_offset}, mirror * manifest.cluster_size}) {
+            QVERIFY(image.seek(record0 + 510));
+            QVERIFY(image.write("\xEE\xEE", 2) == 2);
+        }
     }
     MessageCapture messages;
     TMainForm form;
