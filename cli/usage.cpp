@@ -5,7 +5,8 @@ namespace verandol::cli {
 const char* UsageText() {
     return R"usage(Usage:
   verandol-cli scan VOLUME [--json] [--all] [--deep]
-  verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [--deep] [POSITION...]
+  verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]
+  (scan and recover also take --deep)
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
