@@ -11,14 +11,15 @@ ProgressLine::ProgressLine(std::string what) : what_(std::move(what)), enabled_(
 
 ProgressLine::~ProgressLine() { Clear(); }
 
-void ProgressLine::Update(long long done, long long total, const char* unit) {
+void ProgressLine::Update(long long done, long long total, const char* unit, const std::string& note) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
     if (last_ != std::chrono::steady_clock::time_point{} && done != total &&
         now - last_ < std::chrono::milliseconds(100))
         return;
     last_ = now;
-    const std::string text = what_ + ": " + std::to_string(done) + "/" + std::to_string(total) + " " + unit;
+    const std::string text = what_ + ": " + std::to_string(done) + "/" + std::to_string(total) + " " + unit +
+                             (note.empty() ? std::string() : ", " + note);
     // Padding covers the tail of a longer earlier text.
     const std::size_t pad = shown_length_ > text.size() ? shown_length_ - text.size() : 0;
     std::fprintf(stderr, "\r%s%*s", text.c_str(), static_cast<int>(pad), "");

@@ -17,7 +17,8 @@ public:
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
-    void Update(long long done, long long total, const char* unit);
+    // `note` follows the counts, as "about 4 min left".
+    void Update(long long done, long long total, const char* unit, const std::string& note = {});
     // Blanks the line so what follows starts on a clean one.
     void Clear();
 

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct RecoverArgs {
     bool name_by_index = false;
     bool keep_folders = false;
     bool allow_same_device = false;
+    bool deep = false;
     bool all = false;  // files in use too
     std::vector<std::string> positions;
     RowFilter filter;
@@ -38,6 +40,8 @@ struct ListedFile {
     std::string name;
     std::string folder;
     int index = 0;
+    bool found_deep = false;
+    FoundGeometry found;
 };
 
 // One file asked for; `file` is null when the scan did not list the position.
@@ -95,6 +99,8 @@ Outcome<RecoverArgs> ParseRecoverArgs(const std::vector<std::string>& all_args) 
             parsed.keep_folders = true;
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
+        } else if (arg == "--deep") {
+            parsed.deep = true;
         } else if (arg == "--all") {
             parsed.all = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -130,7 +136,8 @@ Collected CollectFiles(const RecoverArgs& parsed) {
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
         if (Asked(parsed.positions, row.position_text) && parsed.filter.AcceptsBeforeFolder(row))
-            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed});
+            files.push_back(
+                {std::move(row.position_text), std::move(row.name), {}, listed, row.found_deep, row.found});
         ++listed;
     };
     // Folders come after the walk, one per listed row.
@@ -139,7 +146,7 @@ Collected CollectFiles(const RecoverArgs& parsed) {
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
         std::erase_if(files, [&](const ListedFile& file) { return !parsed.filter.AcceptsFolder(file.folder); });
     };
-    collected.scan = RunScan(parsed.volume, hooks, ScanOptions{parsed.all});
+    collected.scan = RunScan(parsed.volume, hooks, ScanOptions{parsed.all}, parsed.deep);
     return collected;
 }
 
@@ -156,9 +163,11 @@ int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, cons
     long long finished = 0;
     for (const Job& job : jobs) {
         progress.Update(finished, static_cast<long long>(jobs.size()), "files");
-        RecoveryStepResult result{RecoverStatus::NotWritten, {}, parsed.all ? "not a file listed by the scan" : "not a deleted file listed by the scan"};
+        RecoveryStepResult result{RecoverStatus::NotWritten, {},
+                                  parsed.all ? "not a file listed by the scan" : "not a deleted file listed by the scan"};
         if (job.file != nullptr) {
-            result = run.Recover({job.file->position_text, job.file->name, job.file->folder, job.file->index},
+            result = run.Recover({job.file->position_text, job.file->name, job.file->folder, job.file->index,
+                                  job.file->found_deep ? &job.file->found : nullptr},
                                  parsed.out_dir, naming);
             if (result.stopped) break;
         }

@@ -47,7 +47,7 @@ std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
            ",\"type\":" + JsonString(row.type) + ",\"size\":" + std::to_string(row.size) +
            ",\"created\":" + JsonString(row.created_text) + ",\"modified\":" + JsonString(row.modified_text) +
            ",\"created_utc\":" + JsonUtc(row.created_time) + ",\"modified_utc\":" + JsonUtc(row.modified_time) +
-           ",\"path\":";
+           (row.found_deep ? ",\"found\":\"deep\"" : "") + ",\"path\":";
 }
 
 std::string JsonRowFromFolder(const std::string& folder, int recoverable, std::optional<bool> deleted) {

@@ -57,11 +57,14 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     if (!filters.error.empty()) return Fail(kExitUsage, "scan: " + filters.error);
     const std::vector<std::string>& args = filters.rest;
     bool json = false;
+    bool deep = false;
     ScanOptions options;
     std::vector<std::string> operands;
     for (const std::string& arg : args) {
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--deep") {
+            deep = true;
         } else if (arg == "--all") {
             options.in_use_too = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -76,7 +79,8 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     // Nothing reaches stdout before the walk starts, so a volume that turns
     // out not to be NTFS leaves stdout empty rather than with half a report.
     ScanHooks hooks;
-    const bool all = options.in_use_too;
+    // A deep scan lists the files an earlier volume had in use as well.
+    const bool all = options.in_use_too || deep;
     hooks.walk_starting = [json, all](const std::vector<std::string>& figures) {
         for (const std::string& figure : figures) PrintLine("# " + figure);
         if (!json) PrintLine(TsvHeader(all));
@@ -104,7 +108,7 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         }
     };
 
-    const ScanOutcome outcome = RunScan(operands[0], hooks, options);
+    const ScanOutcome outcome = RunScan(operands[0], hooks, options, deep);
     if (outcome.end != ScanEnd::Completed) {
         std::fflush(stdout);
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);

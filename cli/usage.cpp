@@ -4,8 +4,9 @@ namespace verandol::cli {
 
 const char* UsageText() {
     return R"usage(Usage:
-  verandol-cli scan VOLUME [--json] [--all]
+  verandol-cli scan VOLUME [--json] [--all] [--deep]
   verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]
+  (scan and recover also take --deep)
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
@@ -60,6 +61,18 @@ Options:
                     a last column Deleted (yes or no), the JSON a key
                     "deleted" (true or false), and the scan's last lines
                     "# Files In Use: N".
+  --deep            (scan, recover) Read every sector of VOLUME once and list
+                    every file record found on it that the volume does not
+                    have in use now: deleted files, the files of a volume
+                    that was formatted over (in use then or not), and
+                    records left in free space. VOLUME need not hold NTFS
+                    now. Each file is recovered with the cluster size of the
+                    volume that wrote it; a file whose clusters the present
+                    volume has given to other files is incomplete. A name
+                    lost from a record is taken from a folder index that
+                    still lists it. Progress shows the time left. In JSON
+                    such rows carry "found": "deep"; positions are byte
+                    offsets of the record within VOLUME.
   --name-by-index   (recover) Name each file File_N, N being its row index
                     in the scan's list (counting from 0), instead of its own
                     name from the volume.

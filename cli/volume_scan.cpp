@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "cli/progress_line.h"
+#include "deep/deep_scan.h"
+#include "text/time_left.h"
 
 namespace verandol::cli {
 
@@ -11,7 +13,7 @@ namespace {
 
 class Events final : public ScanEvents {
 public:
-    Events(const ScanHooks& hooks, ScanOutcome& outcome) : hooks_(hooks), outcome_(outcome) {}
+    Events(const ScanHooks& hooks, ScanOutcome& outcome, bool deep) : hooks_(hooks), outcome_(outcome), deep_(deep) {}
 
     void DiskLabels(const std::string& name_text, const std::string& serial_text) override {
         outcome_.figures.push_back(name_text);
@@ -28,7 +30,10 @@ public:
         total_ = progress_max;
         if (hooks_.walk_starting) hooks_.walk_starting(outcome_.figures);
     }
-    void Progress(int position) override { progress_.Update(position, total_, "records"); }
+    void Progress(int position) override {
+        if (deep_) return progress_.Update(position, total_, "MiB", time_left_.Text(position, total_));
+        progress_.Update(position, total_, "records");
+    }
     void Row(DeletedFileRow row) override {
         if (!row.deleted) {
             ++outcome_.in_use_rows;
@@ -55,16 +60,19 @@ public:
 private:
     const ScanHooks& hooks_;
     ScanOutcome& outcome_;
+    bool deep_;
     ProgressLine progress_{"Scanning"};
+    TimeLeft time_left_;
     long long total_ = 0;
 };
 
 }  // namespace
 
-ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options) {
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options, bool deep) {
     ScanOutcome outcome;
-    Events events(hooks, outcome);
-    ScanVolumePath(volume_path, volume_path, events, options);
+    Events events(hooks, outcome, deep);
+    if (deep) DeepScanVolumePath(volume_path, volume_path, events);
+    else ScanVolumePath(volume_path, volume_path, events, options);
     return outcome;
 }
 

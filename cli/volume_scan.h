@@ -33,7 +33,10 @@ struct ScanHooks {
 // Scans `volume_path`, showing progress on a terminal. The command line
 // offers no way to stop a scan: Ctrl+C simply ends the process, which has
 // written nothing yet.
-// Notes on how the volume was read go to stderr.
-ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options = {});
+// Notes on how the volume was read go to stderr. With `deep`, every sector of
+// the volume is read for the records on it (the deep scan), and progress
+// counts MiB with the time left.
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options = {},
+                    bool deep = false);
 
 }  // namespace verandol::cli

@@ -24,4 +24,9 @@ std::size_t OffsetView::ReadAt(std::int64_t position, MutableByteSpan out) {
     return disk_->ReadAt(start_ + position, out.first(n));
 }
 
+void OffsetView::DoneWith(std::int64_t position, std::int64_t length) {
+    if (position < 0 || position >= length_ || length <= 0) return;
+    disk_->DoneWith(start_ + position, std::min(length, length_ - position));
+}
+
 }  // namespace verandol

@@ -18,6 +18,8 @@ public:
 
     std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
     std::int64_t Size() const override { return length_; }
+    void ExpectSequentialReads() override { disk_->ExpectSequentialReads(); }
+    void DoneWith(std::int64_t position, std::int64_t length) override;
     bool Cut() const { return cut_; }
     std::int64_t Start() const { return start_; }
 

@@ -74,6 +74,13 @@ std::unique_ptr<VolumeFile> VolumeFile::Open(const std::string& path) {
 
 VolumeFile::~VolumeFile() { ::close(fd_); }
 
+// Advice only: a kernel that ignores it reads the same bytes.
+void VolumeFile::ExpectSequentialReads() { (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL); }
+
+void VolumeFile::DoneWith(std::int64_t position, std::int64_t length) {
+    if (position >= 0 && length > 0) (void)::posix_fadvise(fd_, position, length, POSIX_FADV_DONTNEED);
+}
+
 std::size_t VolumeFile::ReadAt(std::int64_t position, MutableByteSpan out) {
     if (position < 0) return 0;
     std::size_t done = 0;

@@ -27,6 +27,8 @@ public:
 
     std::size_t ReadAt(std::int64_t position, MutableByteSpan out) override;
     std::int64_t Size() const override { return size_; }
+    void ExpectSequentialReads() override;
+    void DoneWith(std::int64_t position, std::int64_t length) override;
     // Device number of the volume: st_rdev for a block device, or the
     // device holding an image file. Lets callers tell whether an output folder
     // lies on the volume being read.

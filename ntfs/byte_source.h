@@ -22,6 +22,15 @@ public:
     virtual std::size_t ReadAt(std::int64_t position, MutableByteSpan out) = 0;
     // The volume's length in bytes as the device reports it.
     virtual std::int64_t Size() const = 0;
+    // Hints for one pass over the whole volume: the reads will go forward,
+    // and the bytes [position, position + length) will not be wanted again,
+    // so the pass need not push everything else out of the page cache.
+    // Sources without a cache of their own ignore them.
+    virtual void ExpectSequentialReads() {}
+    virtual void DoneWith(std::int64_t position, std::int64_t length) {
+        (void)position;
+        (void)length;
+    }
 };
 
 // A volume image held in memory.

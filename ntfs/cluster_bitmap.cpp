@@ -18,15 +18,26 @@ constexpr std::size_t kMaxBlocks = 256;
 
 }  // namespace
 
-Outcome<BitmapExtent> ReadBitmapExtent(ByteSpan record) {
-    ByteSpan data = FindAttribute(record, layout::attr::kData, false);
-    if (data.empty()) return Refusal("the cluster bitmap's record has no data attribute");
+namespace {
+
+Outcome<BitmapExtent> NonResidentBitmap(ByteSpan data, const char* what) {
+    if (data.empty()) return Refusal(std::string(what) + " has no attribute that holds it");
     auto extent = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
     if (!extent || extent->first_vcn != 0 || extent->real_size <= 0)
-        return Refusal("the cluster bitmap's data attribute does not describe its clusters");
+        return Refusal(std::string(what) + "'s attribute does not describe its clusters");
     auto runs = ReadRunList(data, *extent);
-    if (!runs || !runs->problem.empty()) return Refusal("the cluster bitmap's run list is damaged");
+    if (!runs || !runs->problem.empty()) return Refusal(std::string(what) + "'s run list is damaged");
     return BitmapExtent{std::move(runs->runs), extent->real_size};
+}
+
+}  // namespace
+
+Outcome<BitmapExtent> ReadBitmapExtent(ByteSpan record) {
+    return NonResidentBitmap(FindAttribute(record, layout::attr::kData, false), "the cluster bitmap");
+}
+
+Outcome<BitmapExtent> ReadRecordBitmapExtent(ByteSpan mft_record) {
+    return NonResidentBitmap(FindAttribute(mft_record, layout::attr::kBitmap, false), "the MFT's record bitmap");
 }
 
 int FreeSharePercent(const ClusterUse& use) {
@@ -118,6 +129,54 @@ std::optional<ClusterUse> ClusterBitmap::CountForData(ByteSpan data) { return Co
 std::optional<ClusterUse> ClusterBitmap::CountForPieces(const std::vector<ByteSpan>& pieces) {
     if (pieces.empty()) return std::nullopt;
     if (!IsNonResident(pieces.front())) return ClusterUse{};
+    auto runs = RunsOfPieces(pieces);
+    if (!runs) return std::nullopt;
+    return Count(runs->runs, runs->real_size);
+}
+
+std::optional<ClusterUse> ClusterBitmap::CountForPiecesOf(const std::vector<ByteSpan>& pieces,
+                                                          std::int64_t piece_cluster_size, std::int64_t origin) {
+    if (piece_cluster_size == cluster_size_ && origin == 0) return CountForPieces(pieces);
+    if (pieces.empty() || piece_cluster_size <= 0 || origin < 0 || cluster_size_ <= 0) return std::nullopt;
+    if (!IsNonResident(pieces.front())) return ClusterUse{};
+    auto theirs = RunsOfPieces(pieces);
+    if (!theirs) return std::nullopt;
+    // The same bytes in this volume's clusters.
+    std::vector<Run> ours;
+    std::int64_t left = theirs->real_size;
+    for (const Run& run : theirs->runs) {
+        if (left <= 0) break;
+        std::int64_t bytes;
+        if (run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
+            __builtin_mul_overflow(static_cast<std::int64_t>(run.clusters), piece_cluster_size, &bytes))
+            return std::nullopt;
+        bytes = std::min(bytes, left);
+        left -= bytes;
+        if (run.sparse || bytes == 0) continue;
+        std::int64_t start, last;
+        if (!run.valid || __builtin_mul_overflow(run.lcn, piece_cluster_size, &start) ||
+            __builtin_add_overflow(start, origin, &start) || __builtin_add_overflow(start, bytes - 1, &last))
+            return std::nullopt;
+        const std::int64_t first_cluster = start / cluster_size_;
+        ours.push_back({static_cast<std::uint64_t>(last / cluster_size_ - first_cluster + 1), first_cluster, false, true});
+    }
+    std::int64_t total = 0;
+    for (const Run& run : ours) total += static_cast<std::int64_t>(run.clusters);
+    std::int64_t total_bytes;
+    if (__builtin_mul_overflow(total, cluster_size_, &total_bytes)) return std::nullopt;
+    return Count(ours, total_bytes);
+}
+
+std::optional<bool> ClusterBitmap::IsSet(std::int64_t index) {
+    std::int64_t bits;
+    if (__builtin_mul_overflow(extent_.bytes, std::int64_t{8}, &bits)) bits = INT64_MAX;
+    if (index < 0 || index >= bits) return std::nullopt;
+    auto set = CountRange(index, 1);
+    if (!set) return std::nullopt;
+    return *set != 0;
+}
+
+std::optional<ClusterBitmap::PieceRuns> ClusterBitmap::RunsOfPieces(const std::vector<ByteSpan>& pieces) {
     const auto first = ReadNonResidentExtent(pieces.front());
     if (!first || first->first_vcn != 0) return std::nullopt;
     std::vector<Run> runs;
@@ -134,7 +193,7 @@ std::optional<ClusterUse> ClusterBitmap::CountForPieces(const std::vector<ByteSp
             runs.push_back(run);
         }
     }
-    return Count(runs, first->real_size);
+    return PieceRuns{std::move(runs), first->real_size};
 }
 
 }  // namespace verandol

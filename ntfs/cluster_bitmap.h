@@ -28,6 +28,10 @@ struct BitmapExtent {
 // record holds no usable non-resident $DATA.
 Outcome<BitmapExtent> ReadBitmapExtent(ByteSpan record);
 
+// The same for the MFT's own record bitmap (record 0's $BITMAP): one bit per
+// record, set while the record is in use.
+Outcome<BitmapExtent> ReadRecordBitmapExtent(ByteSpan mft_record);
+
 // How many of a file's clusters the bitmap marks in use.
 struct ClusterUse {
     std::int64_t in_use = 0;
@@ -58,7 +62,24 @@ public:
     // cluster 0, since nobody can vouch for the clusters of a missing piece.
     std::optional<ClusterUse> CountForPieces(const std::vector<ByteSpan>& pieces);
 
+    // The same for a file of another volume that lay over this one: its runs
+    // count clusters of `piece_cluster_size` bytes from byte `origin` of this
+    // volume. Every cluster of this volume that holds any of the file's
+    // bytes counts, so a neighbour's cluster shared at the edge counts too.
+    std::optional<ClusterUse> CountForPiecesOf(const std::vector<ByteSpan>& pieces, std::int64_t piece_cluster_size,
+                                               std::int64_t origin);
+
+    // True when bit `index` is set; nullopt past the bitmap or unreadable.
+    std::optional<bool> IsSet(std::int64_t index);
+
 private:
+    // The runs of the pieces in file order and the real size, or nullopt
+    // when they do not follow one another from cluster 0.
+    struct PieceRuns {
+        std::vector<Run> runs;
+        std::int64_t real_size = 0;
+    };
+    static std::optional<PieceRuns> RunsOfPieces(const std::vector<ByteSpan>& pieces);
     // Set bits among `count` clusters from `first`; nullopt when unreadable.
     std::optional<std::int64_t> CountRange(std::int64_t first, std::int64_t count);
     // Block `block` of the bitmap's bytes, null when it cannot be read.

@@ -17,8 +17,11 @@ bool IsDeletedFileRecord(ByteSpan record) { return read_le16(record, rec::kFlags
 
 bool IsFileInUseRecord(ByteSpan record) { return read_le16(record, rec::kFlags) == rec::kFlagInUse; }
 
-bool ApplyFixups(MutableByteSpan record) {
-    if (!HasFileSignature(record) || record.size() < rec::kHeaderSize) return false;
+namespace {
+
+// Both kinds of protected block keep the array's place and length at the
+// same offsets.
+bool UndoUpdateSequence(MutableByteSpan record) {
     const std::size_t usa_offset = *read_le16(record, rec::kUsaOffset);
     const std::size_t usa_count = *read_le16(record, rec::kUsaCount);
     if (usa_count <= 1) return true;
@@ -34,6 +37,22 @@ bool ApplyFixups(MutableByteSpan record) {
         record[end - 1] = record[usa_offset + 2 * i + 1];
     }
     return true;
+}
+
+}  // namespace
+
+bool ApplyFixups(MutableByteSpan record) {
+    if (!HasFileSignature(record) || record.size() < rec::kHeaderSize) return false;
+    return UndoUpdateSequence(record);
+}
+
+bool ApplyIndexBlockFixups(MutableByteSpan block) {
+    namespace ix = layout::index_block;
+    static_assert(ix::kUsaOffset == rec::kUsaOffset && ix::kUsaCount == rec::kUsaCount);
+    if (block.size() < ix::kHeaderSize ||
+        !std::equal(std::begin(ix::kSignatureBytes), std::end(ix::kSignatureBytes), block.begin()))
+        return false;
+    return UndoUpdateSequence(block);
 }
 
 }  // namespace verandol

@@ -12,6 +12,10 @@ namespace verandol {
 // Nothing outside `record` is read or written.
 bool ApplyFixups(MutableByteSpan record);
 
+// The same for a folder's index block, which begins with "INDX" and is
+// protected the same way.
+bool ApplyIndexBlockFixups(MutableByteSpan block);
+
 // True when the buffer begins with the four letters "FILE".
 bool HasFileSignature(ByteSpan record);
 

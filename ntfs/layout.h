@@ -45,8 +45,12 @@ inline constexpr std::size_t kBytesInUse = 24;      // u32 (not read)
 inline constexpr std::size_t kBytesAllocated = 28;  // u32 (not read)
 inline constexpr std::size_t kBaseRecord = 32;      // u64: file reference of the base record, 0 in a base record
 inline constexpr std::size_t kNextAttributeId = 40; // u16 (not read)
+inline constexpr std::size_t kRecordNumber = 44;    // u32: the record's own number (NTFS 3.1 headers)
 inline constexpr std::size_t kHeaderSize = 48;
-static_assert(kNextAttributeId + 2 + 6 == kHeaderSize);
+static_assert(kNextAttributeId + 2 + 2 == kRecordNumber && kRecordNumber + 4 == kHeaderSize);
+// The update sequence array of a header that holds the record number starts
+// after it; an older header's array starts at 0x2A and has no number.
+inline constexpr std::size_t kNumberedUsaOffset = kHeaderSize;
 
 inline constexpr std::uint8_t kSignatureBytes[4] = {'F', 'I', 'L', 'E'};
 inline constexpr std::uint16_t kFlagInUse = 0x0001;
@@ -68,6 +72,8 @@ inline constexpr std::uint32_t kAttributeList = 0x20;
 inline constexpr std::uint32_t kFileName = 0x30;
 inline constexpr std::uint32_t kVolumeName = 0x60;  // in record 3, $Volume: the label in UTF-16
 inline constexpr std::uint32_t kData = 0x80;
+inline constexpr std::uint32_t kIndexAllocation = 0xA0;
+inline constexpr std::uint32_t kBitmap = 0xB0;
 inline constexpr std::uint32_t kEnd = 0xFFFFFFFF;
 
 // Common header
@@ -151,6 +157,37 @@ static_assert(kAttributeId + 2 == kMinEntrySize);
 // NTFS never lets an attribute list grow past 256 KiB.
 inline constexpr std::size_t kMaxListBytes = 256 * 1024;
 }  // namespace attr_list
+
+// --- Index blocks ("INDX", the clusters of a folder's $INDEX_ALLOCATION) ---
+namespace index_block {
+inline constexpr std::uint8_t kSignatureBytes[4] = {'I', 'N', 'D', 'X'};
+inline constexpr std::size_t kUsaOffset = 4;        // u16, as in a file record
+inline constexpr std::size_t kUsaCount = 6;         // u16
+inline constexpr std::size_t kLogSequence = 8;      // u64 (not read)
+inline constexpr std::size_t kVcn = 16;             // s64 (not read)
+inline constexpr std::size_t kNodeHeader = 24;      // the offsets below count from here
+inline constexpr std::size_t kEntriesOffset = 24;   // u32, from kNodeHeader
+inline constexpr std::size_t kBytesInUse = 28;      // u32, from kNodeHeader: the end of the live entries
+inline constexpr std::size_t kBytesAllocated = 32;  // u32, from kNodeHeader: the slack ends here
+inline constexpr std::size_t kHeaderSize = 40;
+static_assert(kNodeHeader + 16 == kHeaderSize);
+}  // namespace index_block
+
+// --- Index entries of a folder index ($I30), offsets from the entry ------
+namespace index_entry {
+inline constexpr std::size_t kFileReference = 0;  // u64: the file's record (48 bits), sequence (16)
+inline constexpr std::size_t kEntryLength = 8;    // u16: to the next entry, a multiple of 8
+inline constexpr std::size_t kKeyLength = 10;     // u16: the $FILE_NAME value that follows
+inline constexpr std::size_t kFlags = 12;         // u16: 0x0001 has a subnode, 0x0002 last entry
+inline constexpr std::size_t kKey = 16;
+inline constexpr std::uint16_t kFlagLast = 0x0002;
+// In the key, a $FILE_NAME value: its fields lie 24 bytes (the resident
+// header) before the attribute offsets of file_name::.
+inline constexpr std::size_t kKeyParentReference = 0;  // u64
+inline constexpr std::size_t kKeyNameLength = 64;      // u8
+inline constexpr std::size_t kKeyNamespace = 65;       // u8
+inline constexpr std::size_t kKeyName = 66;            // UTF-16LE
+}  // namespace index_entry
 
 // A file reference: the record number in the low 48 bits, the record's
 // sequence number when the reference was made in the high 16.

@@ -20,9 +20,16 @@ namespace verandol {
 std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
                              const BitmapExtent& bitmap);
 
+// The same for a file of another volume that lay over this one: its runs
+// count clusters of `piece_cluster_size` from byte `origin`, and the bitmap
+// of this volume (clusters of `cluster_size`) judges the bytes they name.
+std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pieces, std::int64_t cluster_size,
+                             const BitmapExtent& bitmap, std::int64_t piece_cluster_size, std::int64_t origin);
+
 // A written result turned Incomplete when the note is not empty; an
 // Incomplete one gets the note after its own reason.
 RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, const std::vector<ByteSpan>& pieces,
                                    const VolumeGeometry& geometry, const BitmapExtent* bitmap);
+RecoverResult WithClusterReuseNote(RecoverResult result, std::string note);
 
 }  // namespace verandol

@@ -1,8 +1,11 @@
 #include "recover/recover_file.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "disk/offset_view.h"
 #include "disk/open_volume.h"
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
@@ -55,27 +58,17 @@ Outcome<std::vector<std::vector<std::uint8_t>>> FindDataPieces(ByteSource& volum
 
 }  // namespace
 
-RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
-                          const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too) {
-    auto position = ParsePositionCaption(position_text);
-    // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
-    // overlapping copy and warns.
-    if (!position)
-        return NotWritten(std::string(1, '"').append(position_text).append("\" is not a record position"));
-    if (geometry.RecordSize == 0 || geometry.ClusterSize == 0) return NotWritten("no volume has been scanned");
+namespace {
 
-    const MftMap map(mft_runs, geometry.ClusterSize, geometry.RecordSize);
-    std::vector<std::uint8_t> record(geometry.RecordSize);
-    std::optional<std::int64_t> index;
-    if (!ReadRecordAt(volume, map, *position, record, index)) return NotWritten("the record could not be read");
-    if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
-    const bool in_use = in_use_too && IsFileInUseRecord(record);
-    if (!IsDeletedFileRecord(record) && !in_use)
-        return NotWritten(in_use_too ? "the record is a directory or is no longer a file record"
-                                     : "the record is in use again or is a directory");
+// The file's data once its record has been read and accepted: resident, or
+// along its run list (and its attribute list's pieces), from `volume`. `judge`
+// turns a written result Incomplete when other files took its clusters.
+using ReuseJudge = std::function<RecoverResult(RecoverResult, const std::vector<ByteSpan>&)>;
+
+RecoverResult RecoverRecord(ByteSource& volume, const MftMap& map, ByteSpan record, std::optional<std::int64_t> index,
+                            const VolumeGeometry& geometry, const std::string& output_path,
+                            const std::atomic<bool>* stop, const ReuseJudge& judge) {
     if (IsExtensionRecord(record)) return NotWritten("the record is part of another file's record");
-
     std::string missing_piece;
     auto pieces = FindDataPieces(volume, map, geometry, record, index, missing_piece);
     if (!pieces) return NotWritten(pieces.reason());
@@ -116,8 +109,71 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
     RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete,
                          writer.Missing()};
-    // A file in use owns the clusters the bitmap marks as taken.
-    return WithClusterReuseNote(std::move(result), volume, spans, geometry, in_use ? nullptr : bitmap);
+    return judge(std::move(result), spans);
+}
+
+std::optional<std::int64_t> PositionOf(std::string_view position_text, std::string& refusal) {
+    auto position = ParsePositionCaption(position_text);
+    // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
+    // overlapping copy and warns.
+    if (!position) refusal = std::string(1, '"').append(position_text).append("\" is not a record position");
+    return position;
+}
+
+}  // namespace
+
+RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
+                          const std::vector<Run>& mft_runs, const std::string& output_path,
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too) {
+    std::string refusal;
+    auto position = PositionOf(position_text, refusal);
+    if (!position) return NotWritten(refusal);
+    if (geometry.RecordSize == 0 || geometry.ClusterSize == 0) return NotWritten("no volume has been scanned");
+
+    const MftMap map(mft_runs, geometry.ClusterSize, geometry.RecordSize);
+    std::vector<std::uint8_t> record(geometry.RecordSize);
+    std::optional<std::int64_t> index;
+    if (!ReadRecordAt(volume, map, *position, record, index)) return NotWritten("the record could not be read");
+    if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
+    const bool in_use = in_use_too && IsFileInUseRecord(record);
+    if (!IsDeletedFileRecord(record) && !in_use)
+        return NotWritten(in_use_too ? "the record is a directory or is no longer a file record"
+                                     : "the record is in use again or is a directory");
+    return RecoverRecord(volume, map, record, index, geometry, output_path, stop,
+                         [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
+                             // A file in use owns the clusters the bitmap marks as taken.
+                             return WithClusterReuseNote(std::move(result), volume, spans, geometry,
+                                                         in_use ? nullptr : bitmap);
+                         });
+}
+
+RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
+                               const std::string& output_path, const std::atomic<bool>* stop,
+                               const BitmapExtent* bitmap, std::uint32_t present_cluster_size) {
+    std::string refusal;
+    auto position = PositionOf(position_text, refusal);
+    if (!position) return NotWritten(refusal);
+    const VolumeGeometry& geometry = found.geometry;
+    if (geometry.RecordSize == 0 || geometry.ClusterSize == 0 || found.origin < 0)
+        return NotWritten("the record's volume is not known");
+    std::vector<std::uint8_t> record(geometry.RecordSize);
+    if (volume.ReadAt(*position, record) != record.size()) return NotWritten("the record could not be read");
+    if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
+    const std::uint16_t flags = read_le16(record, layout::record::kFlags).value_or(0xFFFF);
+    if ((flags & ~layout::record::kFlagInUse) != 0) return NotWritten("the record is a directory");
+
+    // The record's own volume, seen from its cluster 0.
+    std::shared_ptr<ByteSource> shared(&volume, [](ByteSource*) {});
+    OffsetView own(shared, found.origin, volume.Size() - found.origin);
+    const MftMap map = FoundMftMap(found, volume.Size());
+    const std::optional<std::int64_t> index = map.IndexAt(*position - found.origin);
+    return RecoverRecord(own, map, record, index, geometry, output_path, stop,
+                         [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
+                             if (!bitmap || present_cluster_size == 0) return result;
+                             return WithClusterReuseNote(std::move(result),
+                                                         ClusterReuseNote(volume, spans, present_cluster_size, *bitmap,
+                                                                          geometry.ClusterSize, found.origin));
+                         });
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,

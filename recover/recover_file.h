@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "disk/found_geometry.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/run_list.h"
@@ -43,6 +44,16 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
                           const std::vector<Run>& mft_runs, const std::string& output_path,
                           const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr,
                           bool in_use_too = false);
+
+// The same for a record the deep scan found at the position within `volume`,
+// read with the geometry of the volume it belongs to (`found`), whose run
+// lists count clusters from found.origin on. A record that volume still had
+// in use is recovered too. The present volume's cluster bitmap (`bitmap`,
+// clusters of `present_cluster_size`) judges the clusters the file names:
+// any that later files took make it Incomplete.
+RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
+                               const std::string& output_path, const std::atomic<bool>* stop,
+                               const BitmapExtent* bitmap, std::uint32_t present_cluster_size);
 
 // Opens the volume read-only for the one call.
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,

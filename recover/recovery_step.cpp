@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "disk/open_volume.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
 
@@ -37,9 +38,17 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
     if (check_output_device_ && !folder_refusal_.empty()) return {RecoverStatus::NotWritten, {}, folder_refusal_};
     const Outcome<std::string> path = OutputFor(row, out_dir, naming);
     if (!path) return {RecoverStatus::NotWritten, {}, path.reason()};
+    const BitmapExtent* bitmap = source_.bitmap ? &*source_.bitmap : nullptr;
+    if (row.found && !deep_volume_) {
+        Outcome<OpenedVolume> opened = OpenVolume(source_.path);
+        if (!opened) return {RecoverStatus::NotWritten, {}, "cannot open " + source_.path + ": " + opened.reason()};
+        deep_volume_ = std::move(opened->source);
+    }
     const RecoverResult result =
-        RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
-                    source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use);
+        row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_, bitmap,
+                                     source_.geometry.ClusterSize)
+                  : RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
+                                bitmap, source_.files_in_use);
     return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason};
 }
 

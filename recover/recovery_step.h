@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "disk/found_geometry.h"
 #include "disk/published_geometry.h"
 #include "recover/kept_folders.h"
 #include "recover/recover_file.h"
@@ -30,6 +32,9 @@ struct RecoveryRequest {
     std::string name;           // the file's name
     std::string folder;         // its folder on the volume, for kept folders
     int index = 0;              // its row number, for "File_" names and nameless files
+    // Set for a record the deep scan found: the geometry of the volume it
+    // belongs to, and its position is a byte offset within the volume.
+    const FoundGeometry* found = nullptr;
 };
 
 struct RecoveryStepResult {
@@ -65,6 +70,8 @@ private:
     Outcome<std::string> OutputFor(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
 
     PublishedGeometry source_;
+    // Opened at the first deep-found row; those are all read from one handle.
+    std::unique_ptr<ByteSource> deep_volume_;
     const std::atomic<bool>* stop_;
     bool check_output_device_;
     UniquePaths paths_;

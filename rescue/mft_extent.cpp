@@ -36,6 +36,7 @@ Outcome<MftExtent> ExtentFromRecord(ByteSource& volume, const VolumeGeometry& g,
     // were all, and read the rest from wherever the broken run points.
     if (!runs->problem.empty()) return Refusal("MFT record 0's run list is damaged: " + runs->problem);
     extent.runs = std::move(runs->runs);
+    if (auto bitmap = ReadRecordBitmapExtent(record)) extent.record_bitmap = std::move(*bitmap);
     return extent;
 }
 

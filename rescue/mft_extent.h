@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ntfs/boot_sector.h"
 #include "ntfs/byte_source.h"
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/outcome.h"
 #include "ntfs/run_list.h"
 
@@ -19,6 +21,9 @@ struct MftExtent {
     std::vector<Run> runs;
     // Says record 0 came from the mirror; empty when it came from the MFT.
     std::string note;
+    // Which records are in use (record 0's $BITMAP); nullopt when it
+    // cannot be had.
+    std::optional<BitmapExtent> record_bitmap;
 };
 
 // Refused, with record 0's own fault, when neither copy describes the MFT.

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "disk/found_geometry.h"
+
 namespace verandol {
 
 // The six columns' captions, in order, for the window's list and the command
@@ -39,6 +41,10 @@ struct DeletedFileRow {
     // False for a file still in use, listed only when the scan is asked for
     // every file (a damaged or found volume's files are copied out too).
     bool deleted = true;
+    // Found by reading every sector of the volume rather than by the walk of
+    // its MFT; `found` then says which volume's geometry reads its data.
+    bool found_deep = false;
+    FoundGeometry found;
 };
 
 }  // namespace verandol

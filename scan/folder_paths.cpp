@@ -41,7 +41,14 @@ void FolderPaths::NoteFolder(std::int64_t record_number, ByteSpan record) {
     auto sequence = read_le16(record, layout::record::kSequenceNumber);
     auto flags = read_le16(record, layout::record::kFlags);
     if (!parent || !units || !sequence || !flags) return;
-    if (!folders_.empty() && folders_.back().record >= record_number) return;
+    // The walk hands records over in ascending order; a pass over the whole
+    // volume meets an MFT's pieces in the order they lie on it.
+    auto place = folders_.end();
+    if (!folders_.empty() && folders_.back().record >= record_number) {
+        place = std::lower_bound(folders_.begin(), folders_.end(), record_number,
+                                 [](const Folder& f, std::int64_t number) { return f.record < number; });
+        if (place->record == record_number) return;
+    }
     Folder folder;
     folder.record = record_number;
     folder.sequence = *sequence;
@@ -50,7 +57,7 @@ void FolderPaths::NoteFolder(std::int64_t record_number, ByteSpan record) {
     folder.name = Utf16ToUtf8(*units);
     // A path's components are split at "/", which no NTFS name may hold.
     std::replace(folder.name.begin(), folder.name.end(), '/', '_');
-    folders_.push_back(std::move(folder));
+    folders_.insert(place, std::move(folder));
 }
 
 FolderPaths::Folder* FolderPaths::Find(FileReference reference) {

@@ -40,8 +40,8 @@ public:
     // in use or not. Looks only at the header, before the fixups.
     static bool IsFolderRecord(ByteSpan record);
 
-    // Remembers a folder record (after its fixups). Records arrive in
-    // ascending order; one without a usable name is passed over.
+    // Remembers a folder record (after its fixups); the first one noted for
+    // a record number is kept. One without a usable name is passed over.
     void NoteFolder(std::int64_t record_number, ByteSpan record);
 
     // The folder a reference names, from the root: "/" for the root,

@@ -2,7 +2,8 @@
 # of them, and a working corpus seeded from the repository. Source it from
 # the repository's root.
 
-FUZZ_TARGETS=(boot_sector boot_candidate folders record run_list volume mount_info lznt1 attribute_list disk)
+FUZZ_TARGETS=(boot_sector boot_candidate folders record run_list volume mount_info lznt1 attribute_list disk
+              record_groups index_entries)
 FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 
 # fuzz_build TARGET...: configures the clang build and builds fuzz_TARGET for each.

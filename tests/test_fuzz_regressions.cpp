@@ -13,6 +13,8 @@
 #include "fuzz/lznt1_entry.h"
 #include "fuzz/disk_entry.h"
 #include "fuzz/folders_entry.h"
+#include "fuzz/index_entries_entry.h"
+#include "fuzz/record_groups_entry.h"
 #include "fuzz/mount_info_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/run_list_entry.h"
@@ -33,6 +35,8 @@ const std::map<std::string, Entry>& Entries() {
         {"lznt1", fuzz::FuzzLznt1},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
+        {"index_entries", fuzz::FuzzIndexEntries},
+        {"record_groups", fuzz::FuzzRecordGroups},
         {"mount_info", fuzz::FuzzMountInfo},
         {"record", fuzz::FuzzRecord},
         {"run_list", fuzz::FuzzRunList},

@@ -1,0 +1,103 @@
+#include "deep/index_names.h"
+
+#include <algorithm>
+
+#include "ntfs/fixups.h"
+#include "ntfs/layout.h"
+
+namespace verandol {
+
+namespace {
+
+namespace ix = layout::index_block;
+namespace ie = layout::index_entry;
+
+constexpr std::size_t kMinKey = ie::kKeyName;  // a $FILE_NAME value up to its name
+
+struct Entry {
+    std::size_t length = 0;
+    bool last = false;
+    std::optional<IndexedName> name;  // set when the entry names a file worth keeping
+};
+
+// The entry at `at`, which must end by `end`; nullopt when it does not hold together.
+std::optional<Entry> ReadEntry(ByteSpan block, std::size_t at, std::size_t end) {
+    if (at >= end || !fits(end, at, ie::kKey)) return std::nullopt;
+    const std::size_t length = *read_le16(block, at + ie::kEntryLength);
+    const std::size_t key_length = *read_le16(block, at + ie::kKeyLength);
+    const std::uint16_t flags = *read_le16(block, at + ie::kFlags);
+    if (length < ie::kKey || length % 8 != 0 || !fits(end, at, length)) return std::nullopt;
+    Entry entry;
+    entry.length = length;
+    entry.last = (flags & ie::kFlagLast) != 0;
+    if (entry.last) return entry;
+    if (key_length < kMinKey || ie::kKey + key_length > length) return std::nullopt;
+    const std::size_t key = at + ie::kKey;
+    const std::size_t units = block[key + ie::kKeyNameLength];
+    const std::uint8_t name_space = block[key + ie::kKeyNamespace];
+    if (units == 0 || name_space > layout::file_name::kNamespaceWin32AndDos ||
+        ie::kKeyName + 2 * units > key_length)
+        return std::nullopt;
+    IndexedName name;
+    name.file_reference = *read_le64(block, at + ie::kFileReference);
+    name.parent_reference = *read_le64(block, key + ie::kKeyParentReference);
+    name.name.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        const std::uint16_t unit = *read_le16(block, key + ie::kKeyName + 2 * i);
+        if (unit == 0) return std::nullopt;  // no NTFS name holds a NUL
+        name.name.push_back(static_cast<char16_t>(unit));
+    }
+    const auto record = static_cast<std::int64_t>(name.file_reference & layout::kReferenceRecordMask);
+    if (name_space != layout::file_name::kNamespaceDos && record >= layout::record::kFirstUserRecord)
+        entry.name = std::move(name);
+    return entry;
+}
+
+}  // namespace
+
+std::optional<std::size_t> IndexBlockSize(ByteSpan bytes) {
+    if (bytes.size() < ix::kHeaderSize ||
+        !std::equal(std::begin(ix::kSignatureBytes), std::end(ix::kSignatureBytes), bytes.begin()))
+        return std::nullopt;
+    const std::size_t count = *read_le16(bytes, ix::kUsaCount);
+    if (count < 2) return std::nullopt;
+    const std::size_t size = (count - 1) * layout::record::kFixupStride;
+    if (size > 64 * 1024 || (size & (size - 1)) != 0) return std::nullopt;
+    return size;
+}
+
+std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes) {
+    std::vector<IndexedName> names;
+    const auto size = IndexBlockSize(bytes);
+    if (!size || bytes.size() < *size) return names;
+    std::vector<std::uint8_t> block(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(*size));
+    if (!ApplyIndexBlockFixups(block)) return names;
+    const std::size_t first = ix::kNodeHeader + std::size_t{*read_le32(block, ix::kEntriesOffset)};
+    const std::size_t in_use_end = std::min<std::size_t>(ix::kNodeHeader + std::size_t{*read_le32(block, ix::kBytesInUse)}, *size);
+    const std::size_t slack_end = std::min<std::size_t>(ix::kNodeHeader + std::size_t{*read_le32(block, ix::kBytesAllocated)}, *size);
+    if (first < ix::kHeaderSize) return names;
+
+    std::size_t at = first;
+    while (auto entry = ReadEntry(block, at, in_use_end)) {
+        if (entry->name) names.push_back(std::move(*entry->name));
+        if (entry->last) break;
+        at += entry->length;
+    }
+    // The slack: entries lie on 8-byte boundaries, and one that does not hold
+    // together may be the tail of an entry written over.
+    for (at = (in_use_end + 7) / 8 * 8; at < slack_end;) {
+        auto entry = ReadEntry(block, at, slack_end);
+        if (!entry || entry->last) {
+            at += 8;
+            continue;
+        }
+        if (entry->name) {
+            entry->name->from_slack = true;
+            names.push_back(std::move(*entry->name));
+        }
+        at += entry->length;
+    }
+    return names;
+}
+
+}  // namespace verandol

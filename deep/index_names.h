@@ -1,0 +1,38 @@
+// File names from a folder's index blocks ($I30 "INDX" blocks).
+//
+// Every entry of a folder index holds a copy of the file's $FILE_NAME: its
+// name and its folder. When a file's record has lost its own $FILE_NAME, an
+// entry that references the record still names it. Entries of files removed
+// from the folder linger in the block's slack, past the bytes in use, until
+// they are written over, so the slack is read too.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ntfs/byte_reader.h"
+
+namespace verandol {
+
+struct IndexedName {
+    std::uint64_t file_reference = 0;    // the named file's record (48 bits) and sequence (16)
+    std::uint64_t parent_reference = 0;  // its folder, as in $FILE_NAME
+    std::u16string name;
+    bool from_slack = false;
+};
+
+// How many bytes an index block beginning at the start of `bytes` claims (one
+// update sequence entry per 512 bytes, a power of two up to 64 KiB), or
+// nullopt when the bytes do not begin one.
+std::optional<std::size_t> IndexBlockSize(ByteSpan bytes);
+
+// The names the block at the start of `bytes` holds, live entries first,
+// then those found in its slack; DOS-only names and entries of the file
+// system's own records (below 16) are passed over. Nothing when the block
+// fails its fixups; an entry that does not hold together ends the live walk
+// and is skipped in the slack.
+std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes);
+
+}  // namespace verandol
