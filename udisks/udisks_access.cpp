@@ -42,9 +42,9 @@ Outcome<QString> ObjectOf(QDBusConnection& bus, const std::string& path) {
     QDBusMessage resolve = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/UDisks2/Manager"),
                                                           QStringLiteral("org.freedesktop.UDisks2.Manager"),
                                                           QStringLiteral("ResolveDevice"));
-    QVariantMap spec;
-    spec.insert(QStringLiteral("path"), QString::fromStdString(path));
-    resolve << spec << QVariantMap();
+    QVariantMap device;
+    device.insert(QStringLiteral("path"), QString::fromStdString(path));
+    resolve << device << QVariantMap();
     const QDBusMessage reply = bus.call(resolve, QDBus::Block, kLookupTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (ServiceMissing(reply))
