@@ -69,7 +69,7 @@ std::vector<Run> DataRuns(ByteSource& volume, const VolumeGeometry& g, std::int6
     if (!decoded) Die("data attribute is damaged");
     if (real_size) *real_size = nr->real_size;
     if (clusters_total) *clusters_total = nr->last_vcn - nr->first_vcn + 1;
-    if (!decoded->problem.empty()) Die("run list: " + decoded->problem);
+    if (!decoded->reason.empty()) Die("run list: " + decoded->reason);
     return decoded->runs;
 }
 

@@ -21,11 +21,11 @@ ParsedAttributeList ParseAttributeList(ByteSpan value) {
         entry.attribute_id = *read_le16(value, p + al::kAttributeId);
         if (entry.type == layout::attr::kEnd) break;
         if (length < al::kMinEntrySize + 2u * entry.name_length || !fits(value.size(), p, length)) {
-            list.problem = "an attribute list entry has an impossible length";
+            list.reason = "an attribute list entry has an impossible length";
             return list;
         }
         if (entry.first_vcn < 0) {
-            list.problem = "an attribute list entry starts at a negative cluster";
+            list.reason = "an attribute list entry starts at a negative cluster";
             return list;
         }
         list.entries.push_back(entry);

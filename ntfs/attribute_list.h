@@ -24,7 +24,7 @@ struct ParsedAttributeList {
     std::vector<AttributeListEntry> entries;
     // Empty when the list was read to its end; otherwise why it stopped
     // (the entries before that point are kept).
-    std::string problem;
+    std::string reason;
 };
 
 // Entries are read while at least one entry header fits; each entry's length

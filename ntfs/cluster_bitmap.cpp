@@ -26,7 +26,7 @@ Outcome<BitmapExtent> NonResidentBitmap(ByteSpan data, const char* what) {
     if (!extent || extent->first_vcn != 0 || extent->real_size <= 0)
         return Refusal(std::string(what) + "'s attribute does not describe its clusters");
     auto runs = ReadRunList(data, *extent);
-    if (!runs || !runs->problem.empty()) return Refusal(std::string(what) + "'s run list is damaged");
+    if (!runs || !runs->reason.empty()) return Refusal(std::string(what) + "'s run list is damaged");
     return BitmapExtent{std::move(runs->runs), extent->real_size};
 }
 

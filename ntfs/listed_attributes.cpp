@@ -146,7 +146,7 @@ ListedAttributes GatherListedAttributes(ByteSource& volume, const MftMap& map, c
                                         ByteSpan base, std::int64_t base_index, DataPieces pieces) {
     ListedAttributes found;
     const auto note = [&](std::string why) {
-        if (found.problem.empty()) found.problem = std::move(why);
+        if (found.reason.empty()) found.reason = std::move(why);
     };
     const ByteSpan list = FindAttribute(base, at::kAttributeList, false);
     if (list.empty() || geometry.RecordSize == 0 || geometry.ClusterSize == 0) return found;
@@ -156,7 +156,7 @@ ListedAttributes GatherListedAttributes(ByteSource& volume, const MftMap& map, c
         return found;
     }
     ParsedAttributeList parsed = ParseAttributeList(*value);
-    if (!parsed.problem.empty()) note(parsed.problem);
+    if (!parsed.reason.empty()) note(parsed.reason);
     RecordFetcher fetcher(volume, map, geometry, base, base_index);
 
     for (const AttributeListEntry& entry : parsed.entries) {

@@ -36,7 +36,7 @@ struct ListedAttributes {
     std::vector<DataPiece> data;
     // Why something listed could not be had (the first such thing); empty
     // when every piece asked for was found.
-    std::string problem;
+    std::string reason;
 };
 
 enum class DataPieces { First, All };

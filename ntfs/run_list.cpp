@@ -11,27 +11,27 @@ DecodedRunList DecodeRunList(ByteSpan run_list) {
     for (;;) {
         auto header = read_le8(run_list, p);
         if (!header) {
-            result.problem = "the run list has no end marker";
+            result.reason = "the run list has no end marker";
             return result;
         }
         if (*header == 0) return result;
         const std::size_t length_bytes = *header & 0x0F;
         const std::size_t offset_bytes = *header >> 4;
         if (length_bytes > 8 || offset_bytes > 8) {
-            result.problem = "the run list holds a field wider than 8 bytes";
+            result.reason = "the run list holds a field wider than 8 bytes";
             return result;
         }
         auto length = length_bytes ? read_le(run_list, p + 1, length_bytes) : std::optional<std::uint64_t>{0};
         auto offset = offset_bytes ? read_le(run_list, p + 1 + length_bytes, offset_bytes)
                                    : std::optional<std::uint64_t>{0};
         if (!length || !offset) {
-            result.problem = "the run list ends inside a run";
+            result.reason = "the run list ends inside a run";
             return result;
         }
         std::int64_t delta;
         if (first) {
             if (*offset > static_cast<std::uint64_t>(INT64_MAX)) {
-                result.problem = "the run list starts beyond any volume";
+                result.reason = "the run list starts beyond any volume";
                 return result;
             }
             delta = static_cast<std::int64_t>(*offset);
@@ -43,7 +43,7 @@ DecodedRunList DecodeRunList(ByteSpan run_list) {
             delta = static_cast<std::int64_t>(raw);
         }
         if (AddOverflows(current, delta, current)) {
-            result.problem = "the run list's clusters overflow";
+            result.reason = "the run list's clusters overflow";
             return result;
         }
         Run run;

@@ -21,7 +21,7 @@ struct DecodedRunList {
     std::vector<Run> runs;
     // Empty when the list ended with its zero header byte; otherwise why
     // decoding stopped early (the runs before that point are kept).
-    std::string problem;
+    std::string reason;
 };
 
 // Each run is a header byte (low nibble: bytes of the length, high nibble:

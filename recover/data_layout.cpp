@@ -33,7 +33,7 @@ Outcome<DataLayout> BuildDataLayout(const std::vector<ByteSpan>& pieces, std::in
             if (damage.empty()) damage = "a piece of the file's data attribute is damaged";
             continue;
         }
-        if (!list->problem.empty() && damage.empty()) damage = "the run list is damaged: " + list->problem;
+        if (!list->reason.empty() && damage.empty()) damage = "the run list is damaged: " + list->reason;
         layout.map.AddPiece(list->runs, extent->first_vcn);
     }
     layout.gap_reason = damage;

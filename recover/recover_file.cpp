@@ -48,7 +48,7 @@ Outcome<std::vector<std::vector<std::uint8_t>>> FindDataPieces(ByteSource& volum
     }
     if (!index) return Refusal("the record's attribute list cannot be followed without the MFT's map");
     ListedAttributes found = GatherListedAttributes(volume, map, geometry, record, *index, DataPieces::All);
-    missing = found.problem;
+    missing = found.reason;
     if (found.data.empty() || found.data.front().first_vcn != 0)
         return Refusal(missing.empty() ? "the record's attribute list leads to no data" : missing);
     std::vector<std::vector<std::uint8_t>> pieces;

@@ -34,7 +34,7 @@ Outcome<MftExtent> ExtentFromRecord(ByteSource& volume, const VolumeGeometry& g,
     if (!runs) return Refusal("MFT record 0's run list lies outside its data attribute");
     // A walk along half a map would list the records it reaches as if they
     // were all, and read the rest from wherever the broken run points.
-    if (!runs->problem.empty()) return Refusal("MFT record 0's run list is damaged: " + runs->problem);
+    if (!runs->reason.empty()) return Refusal("MFT record 0's run list is damaged: " + runs->reason);
     extent.runs = std::move(runs->runs);
     if (auto bitmap = ReadRecordBitmapExtent(record)) extent.record_bitmap = std::move(*bitmap);
     return extent;

@@ -32,7 +32,7 @@ TEST(AttributeList, EntriesGiveTypePieceRecordSequenceAndId) {
     const ParsedAttributeList list = ParseAttributeList(
         Join({Entry(0x10, 0, 70, 3, 0), Entry(0x80, 0, 70, 3, 4, 3), Entry(0x80, 355, 0x123456789A, 7, 9),
               Bytes(20, 0xEE)}));  // too short for another entry: ignored
-    EXPECT_TRUE(list.problem.empty()) << list.problem;
+    EXPECT_TRUE(list.reason.empty()) << list.reason;
     ASSERT_EQ(list.entries.size(), 3u);
     EXPECT_EQ(list.entries[1].type, 0x80u);
     EXPECT_EQ(list.entries[1].name_length, 3);
@@ -55,7 +55,7 @@ TEST(AttributeList, ImpossibleEntriesStopTheListAndSayWhy) {
         if (std::string(what) == "past the value") value.resize(good.size() + 0x20);
         const ParsedAttributeList list = ParseAttributeList(value);
         EXPECT_EQ(list.entries.size(), 1u) << what;
-        EXPECT_FALSE(list.problem.empty()) << what;
+        EXPECT_FALSE(list.reason.empty()) << what;
     }
 }
 

@@ -12,7 +12,7 @@ TEST(RunList, ThreeRunExample) {
     // 8 clusters at 4096, 4 at 4096 - 16, then a sparse run of 2.
     Bytes list = {0x31, 0x08, 0x00, 0x10, 0x00, 0x11, 0x04, 0xF0, 0x01, 0x02, 0x00};
     DecodedRunList d = DecodeRunList(list);
-    EXPECT_TRUE(d.problem.empty());
+    EXPECT_TRUE(d.reason.empty());
     ASSERT_EQ(d.runs.size(), 3u);
     EXPECT_EQ(d.runs[0].clusters, 8u);
     EXPECT_EQ(d.runs[0].lcn, 4096);
@@ -55,17 +55,17 @@ TEST(RunList, DamagedListsKeepTheRunsBeforeTheDamage) {
     // No end marker.
     DecodedRunList d = DecodeRunList(Bytes{0x11, 0x01, 0x05});
     EXPECT_EQ(d.runs.size(), 1u);
-    EXPECT_FALSE(d.problem.empty());
+    EXPECT_FALSE(d.reason.empty());
     // A run whose fields reach past the end.
     d = DecodeRunList(Bytes{0x11, 0x01, 0x05, 0x33, 0x01});
     EXPECT_EQ(d.runs.size(), 1u);
-    EXPECT_FALSE(d.problem.empty());
+    EXPECT_FALSE(d.reason.empty());
     // Fields wider than eight bytes.
     d = DecodeRunList(Bytes{0x19, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0x00});
     EXPECT_TRUE(d.runs.empty());
-    EXPECT_FALSE(d.problem.empty());
+    EXPECT_FALSE(d.reason.empty());
     // An empty buffer has no end marker either.
-    EXPECT_FALSE(DecodeRunList(Bytes{}).problem.empty());
+    EXPECT_FALSE(DecodeRunList(Bytes{}).reason.empty());
 }
 
 TEST(RunList, NegativeAndOverflowingClusters) {
@@ -74,12 +74,12 @@ TEST(RunList, NegativeAndOverflowingClusters) {
     EXPECT_FALSE(d.runs[1].valid);  // 2 - 16 is before the volume
     d = DecodeRunList(Bytes{0x81, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00});
     EXPECT_TRUE(d.runs.empty());
-    EXPECT_FALSE(d.problem.empty());
+    EXPECT_FALSE(d.reason.empty());
     Bytes up = {0x81, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F,
                 0x81, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x00};
     d = DecodeRunList(up);
     EXPECT_EQ(d.runs.size(), 1u);
-    EXPECT_FALSE(d.problem.empty());
+    EXPECT_FALSE(d.reason.empty());
 }
 
 }  // namespace
