@@ -12,6 +12,7 @@ namespace verandol {
 
 struct DiscoveredDrive {
     std::string name;  // what the drive list shows: "/dev/sdb1", an image's file name, "disk.img #2 (NTFS, 8.4 MB)"
+    std::string source_name;  // the disk or image it lies on, as listed: "/dev/sdb", "disk.img"
     std::string path;  // the volume address that is opened
     std::int64_t size = 0;  // bytes the volume's source holds
     std::string label;
@@ -25,6 +26,10 @@ struct DiscoveredDrive {
 
 struct DiscoveryResult {
     std::vector<DiscoveredDrive> drives;  // the NTFS ones, in candidate order
+    // Every candidate that opened but is no NTFS volume itself, named with
+    // what it holds instead ("disk.img (no file system, 1.0 GB)"): what a
+    // search for lost volumes or a deep scan is offered for.
+    std::vector<DiscoveredDrive> others;
     // The label texts of the last candidate that could be opened, NTFS or
     // not ("Drive Name: ..." and "Drive Serial: ..."); empty when none opened.
     std::optional<std::string> drive_name_text;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "disk/content_type.h"
 #include "disk/open_volume.h"
 #include "disk/unreadable_device.h"
 #include "disk/volume_address.h"
@@ -12,11 +13,22 @@ namespace verandol {
 
 namespace {
 
-void AddVolume(ByteSource& volume, const std::string& name, const std::string& address, DiscoveryResult& result,
-               const std::string& warning = {}) {
+bool AddVolume(ByteSource& volume, const std::string& name, const std::string& source_name, const std::string& address,
+               DiscoveryResult& result, const std::string& warning = {}) {
     const std::string label = VolumeLabelAt(volume, address);
-    if (ReadFileSystemName(volume, label, result) != "NTFS") return;
-    result.drives.push_back({name, address, volume.Size(), label, SerialText(ReadBootSector(volume)), warning});
+    if (ReadFileSystemName(volume, label, result) != "NTFS") return false;
+    result.drives.push_back(
+        {name, source_name, address, volume.Size(), label, SerialText(ReadBootSector(volume)), warning});
+    return true;
+}
+
+void AddOther(const OpenedDisk& disk, const DiscoveryCandidate& candidate, DiscoveryResult& result) {
+    DiscoveredDrive other;
+    other.size = disk.bytes->Size();
+    other.name = OtherDriveName(candidate.name, ContentTypeText(ProbeContentType(disk)), other.size);
+    other.source_name = candidate.name;
+    other.path = candidate.path;
+    result.others.push_back(std::move(other));
 }
 
 // Start-up lists a device it may not read without asking for it: asking
@@ -26,6 +38,7 @@ bool ListedUnread(const DiscoveryCandidate& candidate, const DiscoveryPlaces& pl
     if (MayHoldNtfs(candidate.sysfs, candidate.may_hold_partitions, places.udev_data)) {
         DiscoveredDrive drive;
         drive.name = candidate.name + " (no access)";
+        drive.source_name = candidate.name;
         drive.path = candidate.path;
         drive.size = SysfsSize(candidate.sysfs);
         drive.unreadable = true;
@@ -38,7 +51,8 @@ void Consider(const DiscoveryCandidate& candidate, DiscoveryResult& result) {
     Outcome<OpenedDisk> disk = OpenDisk(candidate.path);
     if (!disk) return;  // not openable: left out, the labels untouched
     if (StartsWithNtfs(*disk->bytes) || !candidate.may_hold_partitions) {
-        AddVolume(*disk->bytes, candidate.name, candidate.path, result);
+        if (!AddVolume(*disk->bytes, candidate.name, candidate.name, candidate.path, result))
+            AddOther(*disk, candidate, result);
         return;
     }
     // Not a volume itself: its label texts still describe it, as for any
@@ -48,9 +62,11 @@ void Consider(const DiscoveryCandidate& candidate, DiscoveryResult& result) {
         const std::string name = candidate.name + " #" + std::to_string(part.entry.number) + " (NTFS, " +
                                  SizeText(part.source->Size()) + (part.cut ? ", cut short" : "") + ")";
         const std::string address = FormatVolumeAddress(candidate.path, part.entry.number);
-        AddVolume(*part.source, name, address, result,
+        AddVolume(*part.source, name, candidate.name, address, result,
                   part.cut ? address + ": the partition runs past the end of its disk and is cut there" : "");
     }
+    // The disk as a whole too: its lost volumes are searched for on it.
+    AddOther(*disk, candidate, result);
 }
 
 }  // namespace
@@ -69,6 +85,14 @@ std::string SizeText(std::int64_t bytes) {
     return text;
 }
 
+std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size) {
+    return name + " (" + content + ", " + SizeText(size) + ")";
+}
+
+std::string FoundDriveName(const std::string& name, std::int64_t offset, std::int64_t size) {
+    return name + " @+" + std::to_string(offset) + " (NTFS, " + SizeText(size) + ", found)";
+}
+
 DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places) {
     DiscoveryResult result;
     for (const DiscoveryCandidate& candidate : DiscoveryCandidates(places))
@@ -83,7 +107,7 @@ DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths) {
         if (parsed.partition == 0 && parsed.offset < 0) {
             Consider({path, path, true, {}}, result);
         } else if (Outcome<OpenedVolume> opened = OpenVolume(path)) {
-            AddVolume(*opened->source, path, path, result, opened->warning);
+            AddVolume(*opened->source, path, path, path, result, opened->warning);
         }
     }
     return result;

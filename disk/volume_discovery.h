@@ -24,4 +24,12 @@ DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths);
 // "8.4 MB", "120 GB": decimal units, as disks are sold.
 std::string SizeText(std::int64_t bytes);
 
+// A candidate holding no NTFS volume: "disk.img (no file system, 1.0 GB)",
+// "/dev/sdb1 (exFAT, 32 GB)".
+std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size);
+
+// A volume a search found at byte `offset` of the disk listed as `name`:
+// "disk.img @+1048576 (NTFS, 8.4 MB, found)".
+std::string FoundDriveName(const std::string& name, std::int64_t offset, std::int64_t size);
+
 }  // namespace verandol

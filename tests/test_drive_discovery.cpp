@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "disk/content_type.h"
 #include "disk/volume_discovery.h"
 #include "tests/fixture_support.h"
 
@@ -117,6 +118,52 @@ TEST(DriveDiscovery, PartitionsOfDiskImagesAndUnpartitionedDevices) {
     EXPECT_EQ(r.drives[1].path, dev + "/sdd@6");
     EXPECT_EQ(r.drives[3].path, (s.work / "disk.img").string() + "@3");
     EXPECT_EQ(r.drive_name_text, "Drive Name: GPTTHREE");
+}
+
+std::vector<std::string> OtherNames(const DiscoveryResult& r) {
+    std::vector<std::string> names;
+    for (const auto& d : r.others) names.push_back(d.name);
+    return names;
+}
+
+// What is no NTFS volume itself is listed after the NTFS volumes, with what
+// the probing library makes of it: a file system, a partition table (the
+// disk as a whole, whose lost volumes a search looks for), or nothing.
+TEST(DriveDiscovery, EverythingElseComesAfterTheNtfsVolumesNamedByWhatItHolds) {
+    FakeSystem s;
+    s.Disk("sda", 0, false);
+    s.Partition("sda", "sda1", true);
+    s.Partition("sda", "sda2", false);
+    // The GPT disk's second partition is ext2, made by mke2fs.
+    const testing::DiskManifest disk = testing::LoadDiskManifest("gpt-disk");
+    const std::vector<std::uint8_t> whole = testing::ReadWholeFile(testing::DiskImagePath("gpt-disk"));
+    const auto& ext2 = disk.partitions.at(1);
+    ASSERT_EQ(ext2.kind, "ext2");
+    {
+        std::ofstream out(s.dev / "sda2", std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(whole.data() + ext2.start), ext2.length);
+    }
+    fs::copy_file(testing::DiskImagePath("gpt-disk"), s.work / "disk.img");
+    std::ofstream(s.work / "blank.raw", std::ios::binary) << std::string(1 << 20, '\0');
+    std::ofstream(s.work / "notes.txt") << "not an image name";
+
+    const DiscoveryResult r = s.Discover();
+    const std::string dev = s.dev.string();
+    EXPECT_EQ(Names(r), (std::vector<std::string>{dev + "/sda1", "disk.img #1 (NTFS, 8.4 MB)",
+                                                  "disk.img #3 (NTFS, 8.4 MB)"}));
+    EXPECT_EQ(OtherNames(r), (std::vector<std::string>{dev + "/sda (no file system, 4.1 KB)",
+                                                       dev + "/sda2 (ext2, 2.1 MB)", "blank.raw (no file system, 1.0 MB)",
+                                                       "disk.img (GPT, 21 MB)"}));
+    ASSERT_EQ(r.others.size(), 4u);
+    EXPECT_EQ(r.others[3].path, (s.work / "disk.img").string());
+    EXPECT_EQ(r.others[3].source_name, "disk.img");
+    EXPECT_EQ(r.others[3].size, disk.size);
+    EXPECT_EQ(r.drives[1].source_name, "disk.img");
+
+    EXPECT_EQ(ContentTypeText({"vfat", "dos"}), "FAT");
+    EXPECT_EQ(ContentTypeText({"btrfs", ""}), "btrfs");
+    EXPECT_EQ(ContentTypeText({"", "dos"}), "MBR");
+    EXPECT_EQ(FoundDriveName("disk.img", 1048576, 8388608), "disk.img @+1048576 (NTFS, 8.4 MB, found)");
 }
 
 }  // namespace
