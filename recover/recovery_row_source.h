@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "disk/found_geometry.h"
+
 namespace verandol {
 
 // A row's identity in the list: it stays with the row while the list is
@@ -19,6 +21,10 @@ struct RecoveryRowView {
     std::string folder;    // the output folder
     bool keep_folders = false;  // into the row's folder path below the output folder
     std::string row_folder;     // the "Folder" cell
+    // A row the deep scan found: its position is a byte offset on the
+    // volume, and `found` is the geometry its own volume had.
+    bool found_deep = false;
+    FoundGeometry found;
 };
 
 // Called on the window's thread while the worker waits: ticks, the folder

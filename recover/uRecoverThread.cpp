@@ -44,7 +44,9 @@ void TRecoverThread::Execute() {
                                               : row.own_name   ? verandol::OutputNaming::OwnName
                                                                : verandol::OutputNaming::RowIndex;
         const verandol::RecoveryStepResult result =
-            run.Recover({row.caption, row.name, row.row_folder, static_cast<int>(number)}, row.folder, naming);
+            run.Recover({row.caption, row.name, row.row_folder, static_cast<int>(number),
+                         row.found_deep ? &row.found : nullptr},
+                        row.folder, naming);
         // A file abandoned as the window closes is not a failure to report.
         if (result.stopped) break;
         emit progress(++position);

@@ -100,7 +100,9 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
                          false,
                          row.size,
                          row.recoverable,
-                         static_cast<std::uint32_t>(rows_.size())});
+                         static_cast<std::uint32_t>(rows_.size()),
+                         row.found_deep,
+                         row.found});
         places_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
         if (filtered_ && shown) shown_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
     }

@@ -35,6 +35,9 @@ struct ListRow {
     std::int64_t size = 0;
     int recoverable = DeletedFileRow::kRecoverableUnknown;
     std::uint32_t ordinal = 0;  // arrival order in this scan: the row's identity, and its folder's key
+    // Found by the deep scan, read with its own volume's geometry.
+    bool found_deep = false;
+    FoundGeometry found;
 };
 
 class DeletedFilesModel : public QAbstractTableModel {

@@ -38,7 +38,7 @@ struct FakeRowSource : RecoveryRowSource {
     }
     RecoveryRowView ReadRecoveryRow(RowId id) const override {
         const DeletedFileRow& row = rows[id];
-        return {true, row.position_text, row.name, true, folder, false, {}};
+        return {true, row.position_text, row.name, true, folder, false, {}, row.found_deep, row.found};
     }
 };
 
