@@ -28,9 +28,16 @@ TScanThread::TScanThread(std::string drive_name, std::string path, verandol::Del
     qRegisterMetaType<verandol::PublishedGeometry>();
 }
 
+TScanThread::TScanThread(ScanPass pass, verandol::DeletedFileList* list, std::shared_ptr<verandol::WindowLink> link,
+                         std::shared_ptr<verandol::JobControl> job)
+    : list_(list), link_(std::move(link)), job_(std::move(job)), pass_(std::move(pass)) {
+    qRegisterMetaType<verandol::PublishedGeometry>();
+}
+
 void TScanThread::Execute() {
     try {
-        verandol::ScanVolumePath(drive_name_, path_, *this, options_);
+        if (pass_) pass_(*this);
+        else verandol::ScanVolumePath(drive_name_, path_, *this, options_);
     } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
         try {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,10 +25,17 @@ Q_DECLARE_METATYPE(verandol::PublishedGeometry)
 class TScanThread : public QThread, private verandol::ScanEvents {
     Q_OBJECT
 public:
+    // Another pass over a volume that reports as the scan does (the deep
+    // scan): given the events to report through, it runs to its end.
+    using ScanPass = std::function<void(verandol::ScanEvents& events)>;
+
     // `list` is only touched inside calls `link` runs on the window's thread.
     TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
                 std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job,
                 verandol::ScanOptions options = {});
+    // Runs `pass` instead of the walk of the MFT, with the same contract.
+    TScanThread(ScanPass pass, verandol::DeletedFileList* list, std::shared_ptr<verandol::WindowLink> link,
+                std::shared_ptr<verandol::JobControl> job);
 
     void Execute();
 
@@ -72,6 +80,7 @@ private:
     std::shared_ptr<verandol::WindowLink> link_;
     std::shared_ptr<verandol::JobControl> job_;
     verandol::ScanOptions options_;
+    ScanPass pass_;  // empty for the walk of the MFT
 
     std::vector<verandol::DeletedFileRow> pending_;
     int position_ = 0;
