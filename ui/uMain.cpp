@@ -1,5 +1,6 @@
 #include "ui/uMain.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -14,19 +15,23 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeView>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "deep/deep_scan.h"
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
 #include "disk/volume_discovery.h"
 #include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
+#include "scan/uSearchThread.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_combo_box.h"
+#include "ui/drive_entries.h"
 #include "ui/filter_bar.h"
 #include "ui/fixed_height_delegate.h"
 #include "ui/fonts.h"
@@ -34,6 +39,7 @@
 #include "ui/help_page.h"
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"
+#include "ui/scan_offer.h"
 
 using verandol::TahomaFont;
 
@@ -47,8 +53,8 @@ namespace {
 // well within this; one that does not is left to end on its own.
 constexpr int kShutdownWaitMs = 2000;
 
-// A drive list entry this user could not read at start-up.
-constexpr int kUnreadRole = Qt::UserRole + 1;
+using verandol::kPathRole;
+using verandol::kUnreadRole;
 
 const char* const kChooseAnotherDrive =
     "Choose a folder on another drive, so the recovered files cannot overwrite the data still to be recovered.";
@@ -244,6 +250,11 @@ void TMainForm::BuildAdditions() {
     cbFilesInUse->setToolTip(QStringLiteral("Also list the files that are not deleted, so the files of a damaged "
                                             "volume can be copied out"));
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), true);
+
+    actOtherScans = new QAction(QStringLiteral("Search or Deep Scan..."), DriveList);
+    DriveList->addAction(actOtherScans);
+    DriveList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(actOtherScans, &QAction::triggered, this, [this] { Guarded([this] { OfferOtherScans(); }); });
 }
 
 void TMainForm::ShowListNote(const QString& text) {
@@ -328,15 +339,10 @@ bool TMainForm::StopRecover() const { return RecoverControl && RecoverControl->S
 void TMainForm::ApplyDiscovery() {
     const verandol::DiscoveryResult found = verandol::DiscoverVolumes();
     DriveList->clear();
-    for (const verandol::DiscoveredDrive& drive : found.drives) {
-        auto* item = new QListWidgetItem(QString::fromStdString(drive.name), DriveList);
-        item->setData(Qt::UserRole, QString::fromStdString(drive.path));
-        // The designed list is 121 pixels wide; a partition's name with its
-        // label and size is often longer.
-        item->setToolTip(item->text());
-        // Read through UDisks2 when picked for a scan; the mark goes then.
-        item->setData(kUnreadRole, drive.unreadable);
-    }
+    // Read through UDisks2 when picked for a scan; the "(no access)" mark goes then.
+    for (const verandol::DiscoveredDrive& drive : found.drives) verandol::AddDriveEntry(DriveList, drive, false);
+    // What holds no NTFS volume comes after: the offer of a search or a deep scan.
+    for (const verandol::DiscoveredDrive& drive : found.others) verandol::AddDriveEntry(DriveList, drive, true);
     if (found.drive_name_text) ShowText(DriveName, QString::fromStdString(*found.drive_name_text));
     if (found.drive_serial_text) ShowText(DriveSerial, QString::fromStdString(*found.drive_serial_text));
 }
@@ -352,24 +358,59 @@ void TMainForm::btnScanClick() {
         verandol::ShowMessage(QStringLiteral("Please select a drive!"));
         return;
     }
+    QListWidgetItem* item = selected.first();
+    if (item->data(verandol::kOtherRole).toBool())
+        return Offer(item, QStringLiteral("No NTFS volume begins here, so there is nothing to scan as it is."));
     ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
-    StartScan(selected.first()->text(), selected.first()->data(Qt::UserRole).toString());
+    StartScan(item->text(), item->data(kPathRole).toString());
 }
 
-void TMainForm::StartScan(const QString& drive_name, const QString& path) {
+void TMainForm::OfferOtherScans() {
+    if (Scanning() || Recovering()) return;  // one job at a time, as the buttons keep it
+    const QList<QListWidgetItem*> selected = DriveList->selectedItems();
+    if (selected.isEmpty()) {
+        verandol::ShowMessage(QStringLiteral("Please select a drive!"));
+        return;
+    }
+    Offer(selected.first(), {});
+}
+
+void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
+    const QString path = item->data(kPathRole).toString();
+    const verandol::ScanOffer offer =
+        verandol::MakeScanOffer(item->text(), why, path, item->data(verandol::kSizeRole).toLongLong());
+    switch (verandol::AskScanOffer(this, offer)) {
+        case verandol::OfferChoice::Search: return StartSearch(item);
+        case verandol::OfferChoice::DeepScan:
+            ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
+            return StartScan(item->text(), path, true);
+        case verandol::OfferChoice::Cancel: return;
+    }
+}
+
+void TMainForm::StartScan(const QString& drive_name, const QString& path, bool deep) {
     // A fresh job, running before the thread does: a press in the meantime
     // only stops it, and no recovery slips in before the walk disables btnRecover.
     ScanControl = std::make_shared<verandol::JobControl>();
     ScanNotes.clear();
+    ScanOpened = false;
     const verandol::ScanOptions options{cbFilesInUse->isChecked()};
-    ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), !options.in_use_too);
-    auto* worker = new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options);
+    // The deep scan lists the files a formatted-over volume still had in use too.
+    ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), !options.in_use_too && !deep);
+    auto* worker =
+        deep ? new TScanThread(
+                   [name = drive_name.toStdString(), address = path.toStdString()](verandol::ScanEvents& events) {
+                       verandol::DeepScanVolumePath(name, address, events);
+                   },
+                   this, Link, ScanControl)
+             : new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options);
     connect(worker, &TScanThread::note, this, [this](const QString& text) {
         QString sentence = text;
         sentence[0] = sentence[0].toUpper();
         ScanNotes += (ScanNotes.isEmpty() ? QString() : QStringLiteral(" ")) + sentence + QStringLiteral(".");
     });
     connect(worker, &TScanThread::diskLabels, this, &TMainForm::ShowDiskLabels);
+    connect(worker, &TScanThread::diskLabels, this, [this] { ScanOpened = true; });
     connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
     connect(worker, &TScanThread::mftLocation, this,
             [this](const QString& text) { ShowText(DriveMFTLocation, text); });
@@ -381,17 +422,73 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path) {
     });
     connect(worker, &TScanThread::walkStarting, this, &TMainForm::WalkStarting);
     connect(worker, &TScanThread::progress, PB, &QProgressBar::setValue);
-    connect(worker, &TScanThread::ended, this, &TMainForm::ScanEnded);
-    connect(worker, &TScanThread::ended, this, [this, path] { RelistRead(path); });
+    connect(worker, &TScanThread::ended, this, [this, path, deep](bool restore_buttons, const QString& failure) {
+        ScanEnded(restore_buttons, failure, path, deep);
+    });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     ScanWorker = worker;
     worker->start();
 }
 
+void TMainForm::StartSearch(QListWidgetItem* item) {
+    // The search is the scan job of its time: btnScan stops it, and no scan
+    // or recovery runs beside it.
+    ScanControl = std::make_shared<verandol::JobControl>();
+    const QString path = item->data(kPathRole).toString();
+    auto* worker = new TSearchThread(path.toStdString(), Link, ScanControl);
+    connect(worker, &TSearchThread::starting, this, &TMainForm::SearchStarting);
+    connect(worker, &TSearchThread::progress, PB, &QProgressBar::setValue);
+    connect(worker, &TSearchThread::ended, this,
+            [this, path](const std::vector<verandol::FoundVolume>& found, bool stopped, const QString& failure) {
+                SearchEnded(found, stopped, failure, path);
+            });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    SearchWorker = worker;
+    worker->start();
+}
+
+void TMainForm::SearchStarting(int progress_max) {
+    RecoveryNote->hide();
+    PB->setRange(0, progress_max);
+    PB->setValue(0);
+    btnScan->setText(QStringLiteral("Stop Searching"));
+    btnRecover->setEnabled(false);
+}
+
+void TMainForm::SearchEnded(const std::vector<verandol::FoundVolume>& found, bool stopped, const QString& failure,
+                            const QString& path) {
+    btnScan->setText(QStringLiteral("Scan Now"));
+    btnRecover->setEnabled(true);
+    QListWidgetItem* searched = verandol::FindDriveEntry(DriveList, path);
+    if (!failure.isEmpty()) {
+        verandol::ShowMessage(QStringLiteral("The search could not go on: %1.").arg(failure));
+        return;
+    }
+    const QString disk = searched ? searched->data(verandol::kSourceNameRole).toString() : path;
+    const QString so_far = stopped ? QStringLiteral(" before it was stopped") : QString();
+    if (found.empty()) {
+        verandol::ShowMessage(QStringLiteral("The search found no NTFS volume on %1%2.").arg(disk, so_far));
+        return;
+    }
+    if (searched) {
+        // The first volume found is selected, ready for "Scan Now".
+        if (QListWidgetItem* first = verandol::AddFoundEntries(DriveList, searched, found)) {
+            DriveList->setCurrentItem(first);
+            DriveList->scrollToItem(first);
+        }
+    }
+    ShowListNote(found.size() == 1
+                     ? QStringLiteral("The search found 1 NTFS volume on %1%2; it is listed under the disk.")
+                           .arg(disk, so_far)
+                     : QStringLiteral("The search found %1 NTFS volumes on %2%3; they are listed under the disk.")
+                           .arg(found.size())
+                           .arg(disk, so_far));
+}
+
 void TMainForm::RelistRead(const QString& path) {
     for (int row = 0; row < DriveList->count(); ++row) {
         QListWidgetItem* item = DriveList->item(row);
-        if (!item->data(kUnreadRole).toBool() || item->data(Qt::UserRole).toString() != path) continue;
+        if (!item->data(kUnreadRole).toBool() || item->data(kPathRole).toString() != path) continue;
         // The scan asked for the device; looking into it again reuses that
         // answer, never a second prompt. A disk shows its NTFS partitions.
         const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({path.toStdString()});
@@ -399,10 +496,7 @@ void TMainForm::RelistRead(const QString& path) {
         const bool selected = item->isSelected();
         delete item;
         for (std::size_t i = 0; i < found.drives.size(); ++i) {
-            auto* read = new QListWidgetItem(QString::fromStdString(found.drives[i].name));
-            read->setData(Qt::UserRole, QString::fromStdString(found.drives[i].path));
-            read->setToolTip(read->text());
-            DriveList->insertItem(row + static_cast<int>(i), read);
+            QListWidgetItem* read = verandol::AddDriveEntry(DriveList, found.drives[i], false, row + static_cast<int>(i));
             if (selected && i == 0) DriveList->setCurrentItem(read);
         }
         return;
@@ -425,10 +519,21 @@ void TMainForm::WalkStarting(int progress_max) {
     if (!ScanNotes.isEmpty()) ShowListNote(ScanNotes);
 }
 
-void TMainForm::ScanEnded(bool restore_buttons, const QString& failure) {
+void TMainForm::ScanEnded(bool restore_buttons, const QString& failure, const QString& path, bool deep) {
     if (restore_buttons) {
         btnScan->setText(QStringLiteral("Scan Now"));
         btnRecover->setEnabled(true);
+    }
+    RelistRead(path);
+    // The volume opened, but neither boot sector nor MFT could be had: what
+    // is left on it is found by the passes that need neither. Offered once
+    // the worker is released, which waits for this call.
+    if (!failure.isEmpty() && !restore_buttons && ScanOpened && !deep) {
+        const QString why = QStringLiteral("The scan could not go on: %1.").arg(failure);
+        QTimer::singleShot(0, this, [this, path, why] {
+            if (QListWidgetItem* item = verandol::FindDriveEntry(DriveList, path)) Guarded([&] { Offer(item, why); });
+        });
+        return;
     }
     // Without this a failed scan looks like a volume without deleted files.
     // The labels keep what the scan had shown.
@@ -513,8 +618,15 @@ verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
     const verandol::ListRow* row = Model->RowByOrdinal(id);
     if (!row) return {};
     const bool keep = rbKeepFolders->isChecked();
-    return {row->ticked, row->cells[0],      row->cells[1], rb1->isChecked() || keep, DLB->Directory().toStdString(),
-            keep,        row->cells[static_cast<std::size_t>(verandol::ListColumn::Folder)]};
+    return {row->ticked,
+            row->cells[0],
+            row->cells[1],
+            rb1->isChecked() || keep,
+            DLB->Directory().toStdString(),
+            keep,
+            row->cells[static_cast<std::size_t>(verandol::ListColumn::Folder)],
+            row->found_deep,
+            row->found};
 }
 
 void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }
@@ -544,13 +656,14 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::StopWorkers() {
-    if (ScanWorker) ScanControl->RequestStop();
+    if (ScanWorker || SearchWorker) ScanControl->RequestStop();
     if (RecoverWorker) RecoverControl->Abandon();
     // Releases a worker blocked on a call to this window; a fresh link
     // serves any worker started should the window be shown again.
     Link->Sever();
     Link = verandol::WindowLink::Create(this);
-    for (QThread* worker : {static_cast<QThread*>(ScanWorker.data()), static_cast<QThread*>(RecoverWorker.data())}) {
+    for (QThread* worker : {static_cast<QThread*>(ScanWorker.data()), static_cast<QThread*>(SearchWorker.data()),
+                            static_cast<QThread*>(RecoverWorker.data())}) {
         if (!worker) continue;
         disconnect(worker, nullptr, this, nullptr);
         disconnect(worker, nullptr, PB, nullptr);

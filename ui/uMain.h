@@ -14,6 +14,7 @@
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
 
+class QAction;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -23,9 +24,11 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QListWidgetItem;
 class QTreeView;
 
 class TScanThread;
+class TSearchThread;
 class TRecoverThread;
 
 namespace verandol {
@@ -36,6 +39,7 @@ class TDirectoryListBox;
 class TDriveComboBox;
 class WindowLink;
 struct ListRow;
+struct FoundVolume;
 }  // namespace verandol
 
 // The workers reach the list only through the two interfaces it implements,
@@ -77,6 +81,9 @@ public:
     // Lists the files still in use too, so a damaged volume's files can be
     // copied out; tucked into the information box's free corner.
     QCheckBox* cbFilesInUse;
+    // The drive list's context menu: the search for lost volumes and the
+    // deep scan, offered for the selected entry whatever it holds.
+    QAction* actOtherScans;
     QPushButton* btnRecover;
     QLineEdit* edPath;
     QCheckBox* CheckBox1;
@@ -98,6 +105,8 @@ public:
     void SetFolders(std::vector<std::string> folders) override;
     // Ctrl+F and Escape.
     void ShowFilterBar();
+    // The offer of a search or deep scan for the selected entry.
+    void OfferOtherScans();
     void HideFilterBar();
     verandol::RecoveryRowView ReadRecoveryRow(verandol::RowId row) const override;
 
@@ -129,7 +138,15 @@ private:
     void SetTabOrder();
     void BindEvents();
     void ApplyDiscovery();
-    void StartScan(const QString& drive_name, const QString& path);
+    // `deep`: the deep scan instead of the walk of the MFT.
+    void StartScan(const QString& drive_name, const QString& path, bool deep = false);
+    // Offers a search or a deep scan of `item`; `why` says why the scan
+    // alone does not do.
+    void Offer(QListWidgetItem* item, const QString& why);
+    void StartSearch(QListWidgetItem* item);
+    void SearchStarting(int progress_max);
+    void SearchEnded(const std::vector<verandol::FoundVolume>& found, bool stopped, const QString& failure,
+                     const QString& path);
     // Replaces an entry start-up could not read by what its scan let be read.
     void RelistRead(const QString& path);
     void StartRecovery(int ticked, std::vector<verandol::RowId> order);
@@ -139,7 +156,7 @@ private:
     // Slots for the workers' queued signals.
     void ShowDiskLabels(const QString& name, const QString& serial);
     void WalkStarting(int progress_max);
-    void ScanEnded(bool restore_buttons, const QString& failure);
+    void ScanEnded(bool restore_buttons, const QString& failure, const QString& path, bool deep);
     void RecoveryStarting(int ticked);
     void RecoveryEnded(const QString& report);
     void RecoverySummary(int written, int incomplete, int not_written, const QString& folder);
@@ -151,9 +168,11 @@ private:
     verandol::DeletedFilesModel* Model;
     verandol::PublishedGeometry ScanGeometry;
     QString ScanNotes;  // what the current scan said about how it read the volume
+    bool ScanOpened = false;  // the current scan got as far as the volume's boot sector
     std::shared_ptr<verandol::WindowLink> Link;
     std::shared_ptr<verandol::JobControl> ScanControl;
     std::shared_ptr<verandol::JobControl> RecoverControl;
     QPointer<TScanThread> ScanWorker;
+    QPointer<TSearchThread> SearchWorker;  // a search runs as the scan job, so never beside a scan
     QPointer<TRecoverThread> RecoverWorker;
 };
