@@ -56,6 +56,8 @@ constexpr int kShutdownWaitMs = 2000;
 using verandol::kPathRole;
 using verandol::kUnreadRole;
 
+const char* const kNoVolumeHere = "No NTFS volume begins here, so there is nothing to scan as it is.";
+
 const char* const kChooseAnotherDrive =
     "Choose a folder on another drive, so the recovered files cannot overwrite the data still to be recovered.";
 
@@ -260,7 +262,8 @@ void TMainForm::BuildAdditions() {
 void TMainForm::ShowListNote(const QString& text) {
     RecoveryNote->setText(text);
     RecoveryNote->adjustSize();
-    RecoveryNote->move(4, ListView1->height() - RecoveryNote->height() - 4);
+    // Over the foot of the rows, clear of the scroll bar below them.
+    RecoveryNote->move(4, ListView1->viewport()->geometry().bottom() - RecoveryNote->height() - 4);
     RecoveryNote->show();
     RecoveryNote->raise();
 }
@@ -359,8 +362,7 @@ void TMainForm::btnScanClick() {
         return;
     }
     QListWidgetItem* item = selected.first();
-    if (item->data(verandol::kOtherRole).toBool())
-        return Offer(item, QStringLiteral("No NTFS volume begins here, so there is nothing to scan as it is."));
+    if (item->data(verandol::kOtherRole).toBool()) return Offer(item, QString::fromUtf8(kNoVolumeHere));
     ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
     StartScan(item->text(), item->data(kPathRole).toString());
 }
@@ -372,7 +374,8 @@ void TMainForm::OfferOtherScans() {
         verandol::ShowMessage(QStringLiteral("Please select a drive!"));
         return;
     }
-    Offer(selected.first(), {});
+    QListWidgetItem* item = selected.first();
+    Offer(item, item->data(verandol::kOtherRole).toBool() ? QString::fromUtf8(kNoVolumeHere) : QString());
 }
 
 void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
