@@ -23,6 +23,7 @@
 #include "deep/deep_scan.h"
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
+#include "disk/volume_address.h"
 #include "disk/volume_discovery.h"
 #include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
@@ -384,9 +385,16 @@ void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
         verandol::MakeScanOffer(item->text(), why, path, item->data(verandol::kSizeRole).toLongLong());
     switch (verandol::AskScanOffer(this, offer)) {
         case verandol::OfferChoice::Search: return StartSearch(item);
-        case verandol::OfferChoice::DeepScan:
+        case verandol::OfferChoice::DeepScan: {
             ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
-            return StartScan(item->text(), path, true);
+            // A whole disk is read from its first byte to its last, whatever
+            // its partitions: the volume at its byte 0 reaches that far.
+            const bool whole_disk = item->data(verandol::kOtherRole).toBool() && offer.search_possible;
+            return StartScan(item->text(),
+                             whole_disk ? QString::fromStdString(verandol::FormatOffsetAddress(path.toStdString(), 0))
+                                        : path,
+                             true);
+        }
         case verandol::OfferChoice::Cancel: return;
     }
 }
@@ -400,10 +408,16 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     const verandol::ScanOptions options{cbFilesInUse->isChecked()};
     // The deep scan lists the files a formatted-over volume still had in use too.
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), !options.in_use_too && !deep);
+    // The volumes a search found on this disk, whose records the deep scan
+    // then reads with their own geometry.
+    verandol::DeepScanOptions deep_options;
+    const verandol::VolumeAddress address = verandol::ParseVolumeAddress(path.toStdString());
+    if (address.offset == 0) deep_options.found_volumes = FoundOn[QString::fromStdString(address.path)];
     auto* worker =
         deep ? new TScanThread(
-                   [name = drive_name.toStdString(), address = path.toStdString()](verandol::ScanEvents& events) {
-                       verandol::DeepScanVolumePath(name, address, events);
+                   [name = drive_name.toStdString(), address = path.toStdString(),
+                    deep_options](verandol::ScanEvents& events) {
+                       verandol::DeepScanVolumePath(name, address, events, deep_options);
                    },
                    this, Link, ScanControl)
              : new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options);
@@ -473,6 +487,9 @@ void TMainForm::SearchEnded(const std::vector<verandol::FoundVolume>& found, boo
         verandol::ShowMessage(QStringLiteral("The search found no NTFS volume on %1%2.").arg(disk, so_far));
         return;
     }
+    std::vector<verandol::KnownVolume>& known = FoundOn[path];
+    known.clear();
+    for (const verandol::FoundVolume& volume : found) known.push_back({volume.offset, volume.size, volume.geometry});
     if (searched) {
         // The first volume found is selected, ready for "Scan Now".
         if (QListWidgetItem* first = verandol::AddFoundEntries(DriveList, searched, found)) {

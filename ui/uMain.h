@@ -1,6 +1,7 @@
 // The one window: the deleted-files list above, the fixed panel below.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "deep/record_groups.h"
 #include "recover/recovery_row_source.h"
 #include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
@@ -169,6 +171,8 @@ private:
     verandol::PublishedGeometry ScanGeometry;
     QString ScanNotes;  // what the current scan said about how it read the volume
     bool ScanOpened = false;  // the current scan got as far as the volume's boot sector
+    // By disk path: the volumes the last search of that disk found on it.
+    std::map<QString, std::vector<verandol::KnownVolume>> FoundOn;
     std::shared_ptr<verandol::WindowLink> Link;
     std::shared_ptr<verandol::JobControl> ScanControl;
     std::shared_ptr<verandol::JobControl> RecoverControl;

@@ -35,12 +35,13 @@ namespace {
 // Answers every offer with `choice` and keeps what was offered.
 class OfferAnswer {
 public:
-    explicit OfferAnswer(verandol::OfferChoice choice)
-        : previous_(verandol::SetOfferInterceptor([this, choice](const verandol::ScanOffer& offer) {
+    explicit OfferAnswer(verandol::OfferChoice answer)
+        : choice(answer), previous_(verandol::SetOfferInterceptor([this](const verandol::ScanOffer& offer) {
               offers.push_back(offer);
               return choice;
           })) {}
     ~OfferAnswer() { verandol::SetOfferInterceptor(std::move(previous_)); }
+    verandol::OfferChoice choice;
     std::vector<verandol::ScanOffer> offers;
 
 private:
@@ -188,6 +189,29 @@ void LostVolumesTest::aSearchOfAWipedDiskListsItsVolumesWhichScanAndRecover() {
     QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
     for (const ManifestFile& file : first.Deleted())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(file.name))), QString::fromStdString(file.sha256));
+
+    // A deep scan of the whole disk reads the records of both volumes with
+    // the geometry the search found for each.
+    answer.choice = verandol::OfferChoice::DeepScan;
+    form.DriveList->setCurrentItem(entry);
+    form.actOtherScans->trigger();
+    QVERIFY(WaitForScan(form));
+    std::map<QString, const verandol::ListRow*> by_name;
+    for (int i = 0; i < form.Rows()->Count(); ++i)
+        by_name[Cell(form.Rows()->Row(i), ListColumn::FileName)] = &form.Rows()->Row(i);
+    QTemporaryDir deep_out;
+    form.DLB->SetDirectory(deep_out.path());
+    // New rows arrive unticked, even under a ticked "Check All Deleted Files".
+    form.CheckBox1->setChecked(false);
+    form.CheckBox1->click();
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+    for (const auto& part : ntfs)
+        for (const ManifestFile& file : part.volume->Deleted()) {
+            const QString name = QString::fromStdString(file.name);
+            QVERIFY2(by_name.count(name), qPrintable(name));
+            QCOMPARE(Sha256OfFile(deep_out.filePath(name)), QString::fromStdString(file.sha256));
+        }
 }
 
 void LostVolumesTest::aVolumeWhoseMftIsGoneLeadsToTheOffer() {
