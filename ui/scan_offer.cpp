@@ -36,19 +36,19 @@ OfferInterceptor SetOfferInterceptor(OfferInterceptor interceptor) {
     return std::exchange(Interceptor(), std::move(interceptor));
 }
 
-ScanOffer MakeScanOffer(const QString& entry, const QString& why, const QString& path, qint64 size) {
+ScanOffer MakeScanOffer(const QString& entry, const QString& why, const QString& path, qint64 size, bool measure) {
     ScanOffer offer;
     offer.entry = entry;
     offer.why = why;
     const VolumeAddress address = ParseVolumeAddress(path.toStdString());
     offer.search_possible = address.partition == 0 && address.offset < 0;
-    std::int64_t rate = MeasureReadRate(path.toStdString(), kSampleTime, kSampleBytes);
+    std::int64_t rate = measure ? MeasureReadRate(path.toStdString(), kSampleTime, kSampleBytes) : 0;
     if (rate > 0) {
         offer.time_basis = QStringLiteral("Times from a short read of it, at %1/s.")
                                .arg(QString::fromStdString(SizeText(rate)));
     } else {
         rate = kStatedRate;
-        offer.time_basis = QStringLiteral("Times at %1/s; it could not be read to measure its speed.")
+        offer.time_basis = QStringLiteral("Times at %1/s, a common speed; its own was not measured.")
                                .arg(QString::fromStdString(SizeText(rate)));
     }
     const QString time = QString::fromStdString(DurationText(PassDuration(size, rate)));

@@ -28,8 +28,10 @@ struct ScanOffer {
 // The offer for the entry `entry` at `path`, `size` bytes long: both passes
 // read the whole of it once, so both take the time a read of it takes at
 // the rate a short sample read of it reached (a stated rate when the sample
-// cannot be had). Only a plain disk or image path can be searched.
-ScanOffer MakeScanOffer(const QString& entry, const QString& why, const QString& path, qint64 size);
+// cannot be had, or is not to be tried: `measure` is false for a device
+// only the system's service may open, which would ask for a password just
+// to time it). Only a plain disk or image path can be searched.
+ScanOffer MakeScanOffer(const QString& entry, const QString& why, const QString& path, qint64 size, bool measure);
 
 // While set, offers are handed to `interceptor` instead of being shown.
 // Returns the interceptor it replaces.

@@ -382,7 +382,8 @@ void TMainForm::OfferOtherScans() {
 void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
     const QString path = item->data(kPathRole).toString();
     const verandol::ScanOffer offer =
-        verandol::MakeScanOffer(item->text(), why, path, item->data(verandol::kSizeRole).toLongLong());
+        verandol::MakeScanOffer(item->text(), why, path, item->data(verandol::kSizeRole).toLongLong(),
+                                !item->data(kUnreadRole).toBool());
     switch (verandol::AskScanOffer(this, offer)) {
         case verandol::OfferChoice::Search: return StartSearch(item);
         case verandol::OfferChoice::DeepScan: {
