@@ -484,13 +484,13 @@ void TMainForm::SearchEnded(const std::vector<verandol::FoundVolume>& found, boo
     }
     const QString disk = searched ? searched->data(verandol::kSourceNameRole).toString() : path;
     const QString so_far = stopped ? QStringLiteral(" before it was stopped") : QString();
+    std::vector<verandol::KnownVolume>& known = FoundOn[path];
+    known.clear();
+    for (const verandol::FoundVolume& volume : found) known.push_back({volume.offset, volume.size, volume.geometry});
     if (found.empty()) {
         verandol::ShowMessage(QStringLiteral("The search found no NTFS volume on %1%2.").arg(disk, so_far));
         return;
     }
-    std::vector<verandol::KnownVolume>& known = FoundOn[path];
-    known.clear();
-    for (const verandol::FoundVolume& volume : found) known.push_back({volume.offset, volume.size, volume.geometry});
     if (searched) {
         // The first volume found is selected, ready for "Scan Now".
         if (QListWidgetItem* first = verandol::AddFoundEntries(DriveList, searched, found)) {
@@ -552,6 +552,7 @@ void TMainForm::ScanEnded(bool restore_buttons, const QString& failure, const QS
     if (!failure.isEmpty() && !restore_buttons && ScanOpened && !deep) {
         const QString why = QStringLiteral("The scan could not go on: %1.").arg(failure);
         QTimer::singleShot(0, this, [this, path, why] {
+            if (Scanning() || Recovering()) return;  // another job was started meanwhile
             if (QListWidgetItem* item = verandol::FindDriveEntry(DriveList, path)) Guarded([&] { Offer(item, why); });
         });
         return;

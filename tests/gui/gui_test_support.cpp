@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "ui/scan_offer.h"
 #include "ui/uMain.h"
 
 namespace verandol::test {
@@ -35,6 +36,12 @@ void FailOnUnexpectedMessages() {
     SetMessageInterceptor([](const ShownMessage& message) {
         const QByteArray text = "unexpected message box: " + message.text.toUtf8();
         QTest::qFail(text.constData(), __FILE__, __LINE__);
+    });
+    // The offer of a search or deep scan is a modal dialog too.
+    SetOfferInterceptor([](const ScanOffer& offer) {
+        const QByteArray text = "unexpected offer: " + offer.entry.toUtf8() + " " + offer.why.toUtf8();
+        QTest::qFail(text.constData(), __FILE__, __LINE__);
+        return OfferChoice::Cancel;
     });
 }
 

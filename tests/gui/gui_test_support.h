@@ -38,8 +38,9 @@ private:
     MessageInterceptor previous_;
 };
 
-// Any box no MessageCapture expects fails the running test at once, instead
-// of waiting on a modal box nobody will close.
+// Any box no MessageCapture expects, and any offer of a search or deep scan
+// no test answers, fails the running test at once, instead of waiting on a
+// modal box nobody will close.
 void FailOnUnexpectedMessages();
 
 // Until the form's worker has ended and the window has applied all it sent.
