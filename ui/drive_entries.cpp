@@ -9,7 +9,8 @@ QListWidgetItem* AddDriveEntry(QListWidget* list, const DiscoveredDrive& drive, 
     item->setData(kPathRole, QString::fromStdString(drive.path));
     // The designed list is 121 pixels wide; a partition's name with its
     // label and size is often longer.
-    item->setToolTip(item->text());
+    item->setToolTip(other ? item->text() + QStringLiteral("\nScan Now offers a search for lost volumes or a deep scan")
+                           : item->text());
     item->setData(kUnreadRole, drive.unreadable);
     item->setData(kOtherRole, other);
     item->setData(kSizeRole, static_cast<qlonglong>(drive.size));
