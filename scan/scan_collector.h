@@ -47,8 +47,11 @@ struct ScanCollector : ScanEvents {
         for (std::size_t row : withdrawn)
             if (row < gone.size()) gone[row] = true;
         std::size_t kept = 0;
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (!gone[i]) rows[kept++] = std::move(rows[i]);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (gone[i]) continue;
+            if (kept != i) rows[kept] = std::move(rows[i]);  // a string moved onto itself comes out empty
+            ++kept;
+        }
         rows.resize(kept);
     }
     std::vector<std::size_t> withdrawn;  // in the order they came
