@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 #include "deep/cluster_size_evidence.h"
 #include "deep/found_file_row.h"
@@ -13,6 +14,7 @@
 #include "deep/newest_copies.h"
 #include "disk/offset_view.h"
 #include "disk/open_volume.h"
+#include "disk/aligned_buffer.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/cluster_bitmap.h"
@@ -71,7 +73,11 @@ public:
                           : std::nullopt,
                   present ? present->layout.mft_offset : 0, options.found_volumes),
           read_bytes_(std::max<std::size_t>(options.read_bytes / kSector * kSector, kMaxFoundBlockBytes)) {
-        if (present) mapped_.push_back(std::move(*present));
+        if (!present) return;
+        // About one row for every other record, as on a volume in use for a
+        // while; capped so a huge MFT does not claim the room up front.
+        copies_.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(present->record_count / 2, 1 << 20)));
+        mapped_.push_back(std::move(*present));
     }
 
     ScanEnd Run();
@@ -89,6 +95,11 @@ private:
     // The bitmap of the innermost mapped volume holding `origin`, and where that volume begins.
     std::pair<ClusterBitmap*, std::int64_t> BitmapFor(std::int64_t origin);
     // Lists the row unless a copy of the same record met before is as new.
+    // Whether the present MFT has the record `identity` names in use, as
+    // new as `header` says this copy is or newer: a copy left elsewhere of
+    // a file that still exists. Asked of the present MFT itself, for the few
+    // rows found outside it, rather than remembering every record in use.
+    bool PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header);
     void Emit(DeletedFileRow row, std::size_t group, const std::optional<RecordIdentity>& identity,
               const FoundRecordHeader& header);
 
@@ -188,15 +199,8 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
         groups_.Group(group).folders.NoteFolder(header->number, record_);
         return taken;
     }
+    if (in_use_now) return taken;
     const std::optional<RecordIdentity> identity = IdentityOf(*header, record_);
-    if (in_use_now) {
-        // Not listed, but newer than any copy of it left elsewhere: those go.
-        if (identity) {
-            const auto verdict = copies_.Offer(*identity, *header, NewestCopies::kUnlisted);
-            if (verdict.withdrawn) events_.Withdrawn(*verdict.withdrawn);
-        }
-        return taken;
-    }
     const auto geometry = groups_.GeometryFor(group, *header, ClusterSizeEvidence(record_));
     if (!geometry) return taken;
     const auto [clusters, bitmap_offset] = BitmapFor(geometry->origin);
@@ -216,9 +220,23 @@ std::size_t DeepPass::Examine(std::int64_t position, ByteSpan bytes) {
     return kSector;
 }
 
+bool DeepPass::PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header) {
+    if (mapped_.empty() || !mapped_.front().present) return false;
+    MappedVolume& present = mapped_.front();
+    if (header.record_size != present.layout.geometry.RecordSize || header.number >= present.record_count) return false;
+    std::vector<std::uint8_t> raw(header.record_size);
+    if (!present.map.ReadRecord(volume_, header.number, raw)) return false;
+    std::vector<std::uint8_t> record;
+    const auto own = TakeFoundRecord(raw, record);
+    if (!own || own->number != header.number || !InUseNow(present, *own)) return false;
+    if (IdentityOf(*own, record) != identity) return false;
+    return std::tie(own->sequence, own->log_sequence) >= std::tie(header.sequence, header.log_sequence);
+}
+
 void DeepPass::Emit(DeletedFileRow row, std::size_t group, const std::optional<RecordIdentity>& identity,
                     const FoundRecordHeader& header) {
     if (identity) {
+        if (group != RecordGroups::kPresentGroup && PresentHasNewer(*identity, header)) return;
         const auto verdict = copies_.Offer(*identity, header, listed_.size());
         if (!verdict.keep) return;
         if (verdict.withdrawn) events_.Withdrawn(*verdict.withdrawn);
@@ -231,15 +249,22 @@ ScanEnd DeepPass::Run() {
     const std::int64_t total = volume_.Size();
     events_.WalkStarting(static_cast<int>(std::min<std::int64_t>(total / kMiB, INT32_MAX)));
     volume_.ExpectSequentialReads();
-    // Room for one read and the head of a block the previous read cut.
-    std::vector<std::uint8_t> buffer(read_bytes_ + kMaxFoundBlockBytes);
-    std::size_t held = 0;          // bytes in the buffer
-    std::int64_t held_at = 0;      // volume position of buffer[0]
-    std::int64_t next = 0;         // volume position of the next read
+    // Each read lands on a page boundary (see AlignedBuffer); the head of a
+    // block the previous read cut, never more than the largest block, is
+    // carried to just before it. (A reader thread a chunk ahead measured
+    // slower on a busy two-core machine: each hand-over waits for a wake-up.)
+    constexpr std::size_t kCarry = kMaxFoundBlockBytes;
+    static_assert(kCarry % kPageBytes == 0);
+    const AlignedBuffer memory(kCarry + read_bytes_);
+    if (!memory.Data()) return ScanEnd::Failed;
+    std::uint8_t* const reads = memory.Data() + kCarry;
+    std::size_t held = 0;      // bytes carried over, just before `reads`
+    std::int64_t held_at = 0;  // volume position of reads - held
+    std::int64_t next = 0;     // volume position of the next read
     while (next < total) {
         if (events_.StopRequested()) return ScanEnd::Stopped;
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(read_bytes_, total - next));
-        const std::size_t got = volume_.ReadAt(next, MutableByteSpan(buffer.data() + held, want));
+        const std::size_t got = volume_.ReadAt(next, MutableByteSpan(reads, want));
         if (got < want && next + static_cast<std::int64_t>(got) < total) {
             // Unreadable sectors: what lies in them is lost, the rest is not.
             next += static_cast<std::int64_t>(want);
@@ -247,12 +272,13 @@ ScanEnd DeepPass::Run() {
             held_at = next;
             continue;
         }
-        held += got;
         next += static_cast<std::int64_t>(got);
+        std::uint8_t* const start = reads - held;
+        const std::size_t count = held + got;
         const bool at_end = next >= total;
         std::size_t at = 0;
-        while (at + kSector <= held) {
-            const ByteSpan rest(buffer.data() + at, held - at);
+        while (at + kSector <= count) {
+            const ByteSpan rest(start + at, count - at);
             // Boot sectors on the way: a volume's comes before its MFT, so
             // its records are read with its geometry.
             if (rest[3] == 'N' && MayBeBootSector(rest)) NoteBootSector(held_at + static_cast<std::int64_t>(at), rest);
@@ -266,10 +292,10 @@ ScanEnd DeepPass::Run() {
             if (claimed && *claimed > rest.size() && !at_end) break;
             at += Examine(held_at + static_cast<std::int64_t>(at), rest);
         }
-        at = std::min(at, held);
+        at = std::min(at, count);
         volume_.DoneWith(held_at, static_cast<std::int64_t>(at));
-        std::memmove(buffer.data(), buffer.data() + at, held - at);
-        held -= at;
+        held = count - at;
+        std::memmove(reads - held, start + at, held);
         held_at += static_cast<std::int64_t>(at);
         events_.Progress(static_cast<int>(std::min<std::int64_t>(next / kMiB, INT32_MAX)));
     }

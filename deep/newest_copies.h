@@ -54,6 +54,8 @@ public:
     Verdict Offer(const RecordIdentity& identity, const FoundRecordHeader& header, std::size_t row);
 
     std::size_t Count() const { return newest_.size(); }
+    // Room for `copies` without rehashing as they come.
+    void Reserve(std::size_t copies) { newest_.reserve(copies); }
 
 private:
     struct Hash {
