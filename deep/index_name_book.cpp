@@ -11,13 +11,15 @@ std::size_t Cost(const IndexedName& name) { return 64 + 2 * name.name.size(); }
 
 void IndexNameBook::Add(IndexedName name) {
     if (used_ >= 2 * budget_ || (name.from_slack && used_ >= budget_)) return;
-    auto found = names_.find(name.file_reference);
-    if (found != names_.end()) {
-        if (found->second.from_slack && !name.from_slack) found->second = std::move(name);
-        return;
+    const std::size_t cost = Cost(name);
+    const std::uint64_t reference = name.file_reference;
+    auto [found, added] = names_.try_emplace(reference, std::move(name));
+    if (added) {
+        used_ += cost;
+    } else if (found->second.from_slack && !name.from_slack) {
+        // try_emplace leaves `name` alone when the key is there already.
+        found->second = std::move(name);
     }
-    used_ += Cost(name);
-    names_.emplace(name.file_reference, std::move(name));
 }
 
 std::optional<IndexedName> IndexNameBook::Find(std::uint32_t number, std::uint16_t sequence) const {

@@ -67,15 +67,22 @@ std::optional<std::size_t> IndexBlockSize(ByteSpan bytes) {
 }
 
 std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes) {
+    std::vector<std::uint8_t> scratch;
     std::vector<IndexedName> names;
+    ReadIndexBlockNames(bytes, scratch, names);
+    return names;
+}
+
+void ReadIndexBlockNames(ByteSpan bytes, std::vector<std::uint8_t>& block, std::vector<IndexedName>& names) {
+    names.clear();
     const auto size = IndexBlockSize(bytes);
-    if (!size || bytes.size() < *size) return names;
-    std::vector<std::uint8_t> block(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(*size));
-    if (!ApplyIndexBlockFixups(block)) return names;
+    if (!size || bytes.size() < *size) return;
+    block.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(*size));
+    if (!ApplyIndexBlockFixups(block)) return;
     const std::size_t first = ix::kNodeHeader + std::size_t{*read_le32(block, ix::kEntriesOffset)};
     const std::size_t in_use_end = std::min<std::size_t>(ix::kNodeHeader + std::size_t{*read_le32(block, ix::kBytesInUse)}, *size);
     const std::size_t slack_end = std::min<std::size_t>(ix::kNodeHeader + std::size_t{*read_le32(block, ix::kBytesAllocated)}, *size);
-    if (first < ix::kHeaderSize) return names;
+    if (first < ix::kHeaderSize) return;
 
     std::size_t at = first;
     while (auto entry = ReadEntry(block, at, in_use_end)) {
@@ -97,7 +104,6 @@ std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes) {
         }
         at += entry->length;
     }
-    return names;
 }
 
 }  // namespace verandol

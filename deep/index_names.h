@@ -35,4 +35,9 @@ std::optional<std::size_t> IndexBlockSize(ByteSpan bytes);
 // and is skipped in the slack.
 std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes);
 
+// The same into `names` (emptied first), with `scratch` for the block's
+// copy: a pass meeting thousands of blocks reuses both rather than
+// allocating them for each.
+void ReadIndexBlockNames(ByteSpan bytes, std::vector<std::uint8_t>& scratch, std::vector<IndexedName>& names);
+
 }  // namespace verandol
