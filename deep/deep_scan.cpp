@@ -120,8 +120,8 @@ private:
     std::vector<MappedVolume> mapped_;  // the present volume first, when there is one
     std::size_t read_bytes_;
     std::vector<std::uint8_t> record_;
-    std::vector<std::uint8_t> block_;  // an index block's copy, and the names read from it
-    std::vector<IndexedName> block_names_;
+    std::vector<std::uint8_t> block_;  // an index block's copy, and the name being read from it
+    std::u16string units_;
     IndexNameBook names_;
     std::vector<Waiting> nameless_;
     std::vector<Listed> listed_;
@@ -217,8 +217,7 @@ std::size_t DeepPass::Examine(std::int64_t position, ByteSpan bytes) {
     if (bytes[0] == 'F') return TakeRecord(position, bytes);
     const auto size = IndexBlockSize(bytes);
     if (!size || bytes.size() < *size) return kSector;
-    ReadIndexBlockNames(bytes, block_, block_names_);
-    for (IndexedName& name : block_names_) names_.Add(std::move(name));
+    ForEachIndexBlockName(bytes, block_, units_, [this](const IndexedNameView& name) { names_.Add(name); });
     return kSector;
 }
 

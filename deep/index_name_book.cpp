@@ -1,33 +1,42 @@
 #include "deep/index_name_book.h"
 
+#include <algorithm>
+
 namespace verandol {
 
-namespace {
-
-// What one kept name costs, roughly: the map's node and the text.
-std::size_t Cost(const IndexedName& name) { return 64 + 2 * name.name.size(); }
-
-}  // namespace
-
-void IndexNameBook::Add(IndexedName name) {
+void IndexNameBook::Add(const IndexedNameView& name) {
     if (used_ >= 2 * budget_ || (name.from_slack && used_ >= budget_)) return;
-    const std::size_t cost = Cost(name);
-    const std::uint64_t reference = name.file_reference;
-    auto [found, added] = names_.try_emplace(reference, std::move(name));
-    if (added) {
-        used_ += cost;
-    } else if (found->second.from_slack && !name.from_slack) {
-        // try_emplace leaves `name` alone when the key is there already.
-        found->second = std::move(name);
-    }
+    if (name.name.empty() || name.name.size() > 255 || units_.size() + name.name.size() > UINT32_MAX) return;
+    used_ += sizeof(Kept) + 2 * name.name.size();  // what one kept name costs
+    kept_.push_back({name.file_reference, name.parent_reference, static_cast<std::uint32_t>(units_.size()),
+                     static_cast<std::uint8_t>(name.name.size()), name.from_slack});
+    units_.append(name.name);
+    sorted_ = false;
 }
 
-std::optional<IndexedName> IndexNameBook::Find(std::uint32_t number, std::uint16_t sequence) const {
+const IndexNameBook::Kept* IndexNameBook::Lookup(std::uint64_t reference) {
+    if (!sorted_) {
+        // Stable: among entries for one reference, the order met decides
+        // once live ones have gone first.
+        std::stable_sort(kept_.begin(), kept_.end(), [](const Kept& a, const Kept& b) {
+            return a.file_reference != b.file_reference ? a.file_reference < b.file_reference
+                                                        : !a.from_slack && b.from_slack;
+        });
+        sorted_ = true;
+    }
+    const auto found = std::lower_bound(kept_.begin(), kept_.end(), reference,
+                                        [](const Kept& k, std::uint64_t r) { return k.file_reference < r; });
+    return found != kept_.end() && found->file_reference == reference ? &*found : nullptr;
+}
+
+std::optional<IndexedName> IndexNameBook::Find(std::uint32_t number, std::uint16_t sequence) {
     const auto reference = [number](std::uint16_t s) { return std::uint64_t{number} | (std::uint64_t{s} << 48); };
-    if (auto found = names_.find(reference(sequence)); found != names_.end()) return found->second;
     const std::uint16_t before = sequence == 1 ? 0xFFFF : static_cast<std::uint16_t>(sequence - 1);
-    if (auto found = names_.find(reference(before)); found != names_.end()) return found->second;
-    return std::nullopt;
+    const Kept* kept = Lookup(reference(sequence));
+    if (!kept) kept = Lookup(reference(before));
+    if (!kept) return std::nullopt;
+    return IndexedName{kept->file_reference, kept->parent_reference, units_.substr(kept->first_unit, kept->units),
+                       kept->from_slack};
 }
 
 }  // namespace verandol
