@@ -87,6 +87,9 @@ private:
     // Looks at the block at `position`; returns how far to go on (at least one sector).
     std::size_t Examine(std::int64_t position, ByteSpan bytes);
     std::size_t TakeRecord(std::int64_t position, ByteSpan bytes);
+    // The size of the record at `position` when it is a file the present
+    // MFT has in use there, judged from its header alone.
+    std::optional<std::size_t> PassOverInUse(std::int64_t position, ByteSpan bytes);
     // The mapped volume whose MFT's map holds record `header.number` at `position`.
     MappedVolume* MappedAt(std::int64_t position, const FoundRecordHeader& header);
     bool InUseNow(MappedVolume& volume, const FoundRecordHeader& header);
@@ -181,7 +184,30 @@ std::pair<ClusterBitmap*, std::int64_t> DeepPass::BitmapFor(std::int64_t origin)
     return {&*best->clusters, best->offset};
 }
 
+std::optional<std::size_t> DeepPass::PassOverInUse(std::int64_t position, ByteSpan bytes) {
+    namespace rec = layout::record;
+    if (mapped_.empty() || !mapped_.front().present) return std::nullopt;
+    MappedVolume& present = mapped_.front();
+    const auto size = FoundRecordSize(bytes);
+    // The number and the flags never lie at a stride end: the raw bytes hold them.
+    const auto number = read_le32(bytes, rec::kRecordNumber);
+    const auto flags = read_le16(bytes, rec::kFlags);
+    if (!size || bytes.size() < *size || !number || !flags || *number < rec::kFirstUserRecord ||
+        (*flags & rec::kFlagDirectory) || !(*flags & rec::kFlagInUse))
+        return std::nullopt;
+    const auto index = present.map.IndexAt(position);
+    if (!index || *index != *number) return std::nullopt;
+    FoundRecordHeader header;
+    header.number = *number;
+    header.flags = *flags;
+    if (!InUseNow(present, header)) return std::nullopt;
+    return *size;
+}
+
 std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
+    // Half the records of a volume in use are files the present MFT has in
+    // use: neither listed nor needed for a path, so not even copied.
+    if (const auto passed = PassOverInUse(position, bytes)) return *passed;
     const auto header = TakeFoundRecord(bytes, record_);
     if (!header) return kSector;
     const std::size_t taken = header->record_size;
