@@ -6,11 +6,16 @@ namespace verandol {
 
 void IndexNameBook::Add(const IndexedNameView& name) {
     if (used_ >= 2 * budget_ || (name.from_slack && used_ >= budget_)) return;
-    if (name.name.empty() || name.name.size() > 255 || units_.size() + name.name.size() > UINT32_MAX) return;
+    if (name.name.empty() || name.name.size() > 255) return;
+    if (blocks_.empty() || blocks_.back().size() + name.name.size() > kBlockUnits) {
+        if (blocks_.size() >= UINT32_MAX / kBlockUnits) return;
+        blocks_.emplace_back().reserve(kBlockUnits);
+    }
     used_ += sizeof(Kept) + 2 * name.name.size();  // what one kept name costs
-    kept_.push_back({name.file_reference, name.parent_reference, static_cast<std::uint32_t>(units_.size()),
+    const std::size_t first = (blocks_.size() - 1) * kBlockUnits + blocks_.back().size();
+    kept_.push_back({name.file_reference, name.parent_reference, static_cast<std::uint32_t>(first),
                      static_cast<std::uint8_t>(name.name.size()), name.from_slack});
-    units_.append(name.name);
+    blocks_.back().append(name.name);
     sorted_ = false;
 }
 
@@ -35,8 +40,9 @@ std::optional<IndexedName> IndexNameBook::Find(std::uint32_t number, std::uint16
     const Kept* kept = Lookup(reference(sequence));
     if (!kept) kept = Lookup(reference(before));
     if (!kept) return std::nullopt;
-    return IndexedName{kept->file_reference, kept->parent_reference, units_.substr(kept->first_unit, kept->units),
-                       kept->from_slack};
+    const std::u16string& block = blocks_[kept->first_unit / kBlockUnits];
+    return IndexedName{kept->file_reference, kept->parent_reference,
+                       block.substr(kept->first_unit % kBlockUnits, kept->units), kept->from_slack};
 }
 
 }  // namespace verandol

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,9 +32,10 @@ public:
     std::optional<IndexedName> Find(std::uint32_t number, std::uint16_t sequence);
 
 private:
-    // Names are kept in the order met, their units in one buffer: no
-    // allocation for each, on a pass that meets hundreds of thousands.
-    // Sorted by reference the first time one is looked up.
+    // Names are kept in the order met, their units in blocks of fixed size:
+    // no allocation for each on a pass that meets hundreds of thousands,
+    // and no copy of all of them each time the store grows. Sorted by
+    // reference the first time one is looked up.
     struct Kept {
         std::uint64_t file_reference = 0;
         std::uint64_t parent_reference = 0;
@@ -43,8 +45,9 @@ private:
     };
     const Kept* Lookup(std::uint64_t reference);
 
-    std::vector<Kept> kept_;
-    std::u16string units_;
+    static constexpr std::size_t kBlockUnits = std::size_t{1} << 18;
+    std::deque<Kept> kept_;
+    std::vector<std::u16string> blocks_;  // each holds at most kBlockUnits units
     bool sorted_ = true;
     std::size_t budget_;
     std::size_t used_ = 0;
