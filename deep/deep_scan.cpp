@@ -75,8 +75,9 @@ public:
           read_bytes_(std::max<std::size_t>(options.read_bytes / kSector * kSector, kMaxFoundBlockBytes)) {
         if (!present) return;
         // About one row for every other record, as on a volume in use for a
-        // while; capped so a huge MFT does not claim the room up front.
-        copies_.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(present->record_count / 2, 1 << 20)));
+        // while; capped (at 6 MiB of table) so a huge MFT does not claim the
+        // room up front: past that the table grows as the rows come.
+        copies_.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(present->record_count / 2, 1 << 16)));
         mapped_.push_back(std::move(*present));
     }
 
