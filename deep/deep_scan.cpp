@@ -98,12 +98,12 @@ private:
     void NoteBootSector(std::int64_t position, ByteSpan sector);
     // The bitmap of the innermost mapped volume holding `origin`, and where that volume begins.
     std::pair<ClusterBitmap*, std::int64_t> BitmapFor(std::int64_t origin);
-    // Lists the row unless a copy of the same record met before is as new.
     // Whether the present MFT has the record `identity` names in use, as
     // new as `header` says this copy is or newer: a copy left elsewhere of
     // a file that still exists. Asked of the present MFT itself, for the few
     // rows found outside it, rather than remembering every record in use.
     bool PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header);
+    // Lists the row unless a copy of the same record met before is as new.
     void Emit(DeletedFileRow row, std::size_t group, const std::optional<RecordIdentity>& identity,
               const FoundRecordHeader& header);
 
