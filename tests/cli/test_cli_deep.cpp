@@ -249,16 +249,28 @@ TEST(DeepScanOfADisk, ReadsTheVolumesOfAWipedGptDiskByTheBootSectorsItMeets) {
 // A volume whose boot sector and its backup are gone, with an MFT the
 // driver grew in many pieces: nothing maps the MFT but its own record 0,
 // whose run list joins the pieces, so the files of the later pieces still
-// show the folder whose record lies in the first.
-TEST(DeepScanOfAnUnmappedMft, JoinsThePiecesRecordZeroPlacesSoPathsResolveAcrossThem) {
+// show the folder whose record lies in the first. Alone on the image, and
+// behind another volume on the same disk (a partition removed, its first
+// sectors wiped, another one in front), whose MFT must not claim them.
+class DeepScanOfAnUnmappedMft : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DeepScanOfAnUnmappedMft, JoinsThePiecesRecordZeroPlacesSoPathsResolveAcrossThem) {
     const Fixture fixture = LoadFixture("frag-mft");
     const testing::Manifest& manifest = fixture.manifest;
     ASSERT_GT(manifest.mft_extents.size(), 3u);
+    std::vector<std::uint8_t> bytes;
+    if (GetParam() != "alone") bytes = testing::ReadWholeFile(testing::FixtureImagePath(GetParam()));
+    const std::int64_t lead = static_cast<std::int64_t>(bytes.size());
+    std::vector<std::uint8_t> lost = testing::ReadWholeFile(fixture.image_path);
+    std::fill_n(lost.begin(), 512, 0);
+    std::fill_n(lost.begin() + manifest.total_sectors * manifest.bytes_per_sector, 512, 0);
+    bytes.insert(bytes.end(), lost.begin(), lost.end());
     TempDir dir;
     const std::string image = dir.path() + "/unmapped.img";
-    testing::WriteZeroedCopy(fixture.image_path, image,
-                             {{0, 512}, {manifest.total_sectors * manifest.bytes_per_sector, 512}});
-    ASSERT_EQ(RunCli({"scan", image}).status, 2);
+    testing::WriteWholeFile(image, bytes);
+    if (lead == 0) {
+        ASSERT_EQ(RunCli({"scan", image}).status, 2);
+    }
 
     const CliRun scan = RunCli({"scan", "--deep", "--json", image});
     ASSERT_EQ(scan.status, 0) << scan.err;
@@ -274,17 +286,20 @@ TEST(DeepScanOfAnUnmappedMft, JoinsThePiecesRecordZeroPlacesSoPathsResolveAcross
     const std::int64_t first_piece_records =
         manifest.mft_extents.front().second * manifest.cluster_size / manifest.record_size;
     std::size_t in_later_pieces = 0;
-    for (const DeletedFile& file : fixture.deleted) {
-        ASSERT_TRUE(rows.count(file.position_text)) << file.name;
-        EXPECT_EQ(rows[file.position_text].at("path"), file.folder) << file.name;
-        ASSERT_EQ(results[file.position_text].at(0), "written") << file.name;
-        EXPECT_EQ(Sha256OfFile(results[file.position_text].at(2)), file.sha256) << file.name;
-        for (const testing::ManifestFile& entry : manifest.files)
-            if (entry.name == file.name && entry.path.starts_with("/many/") && entry.mft_record >= first_piece_records)
-                ++in_later_pieces;
+    for (const testing::ManifestFile& file : manifest.Deleted()) {
+        const std::string position = PositionCaption(lead + manifest.RecordPosition(file.mft_record));
+        const std::string parent = file.path.substr(0, file.path.rfind('/'));
+        ASSERT_TRUE(rows.count(position)) << file.path;
+        EXPECT_EQ(rows[position].at("path"), file.folder.value_or(parent.empty() ? "/" : parent)) << file.path;
+        ASSERT_EQ(results[position].at(0), "written") << file.path;
+        EXPECT_EQ(Sha256OfFile(results[position].at(2)), file.sha256) << file.path;
+        in_later_pieces += file.path.starts_with("/many/") && file.mft_record >= first_piece_records;
     }
     EXPECT_GE(in_later_pieces, 5u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DeepScanOfAnUnmappedMft, ::testing::Values("alone", "sec512-clu4k"),
+                         FixtureTestName);
 
 TEST(DeepScanRefusals, BadInputGetsAClearErrorAndWritesNothing) {
     const Formatted f = LoadFormatted("formatted-other");
