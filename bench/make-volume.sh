@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# make-volume.sh N: print the path of a cached NTFS image holding N files
-# (half of them deleted) and one deleted, fragmented 1 GiB file, building it
-# first when the cache does not have it.
+# make-volume.sh N [MIB]: print the path of a cached NTFS image holding N
+# files (half of them deleted) and one deleted, fragmented 1 GiB file,
+# building it first when the cache does not have it. MIB sets the volume's
+# size (the default leaves generous slack); a pass that reads every sector
+# wants a volume of a known size, not one that grows with N.
 #
 # The image is real: formatted by mkntfs, filled and emptied through the
 # ntfs-3g driver, so its MFT, indexes and freed records look like a user's
@@ -14,13 +16,15 @@
 # Needs root (FUSE mounts), mkntfs, ntfs-3g, python3.
 set -euo pipefail
 
-N=${1:?usage: make-volume.sh N}
+N=${1:?usage: make-volume.sh N [MIB]}
 [[ $N =~ ^[0-9]+$ && $N -ge 2 ]] || { echo "make-volume.sh: N must be a number >= 2" >&2; exit 2; }
+SIZE_ARG=${2:-}
+[[ -z $SIZE_ARG || $SIZE_ARG =~ ^[0-9]+$ ]] || { echo "make-volume.sh: MIB must be a number" >&2; exit 2; }
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 CACHE=${VERANDOL_BENCH_CACHE:-/var/tmp/verandol-bench}
 VERSION=$(sha1sum "${BASH_SOURCE[0]}" | cut -c1-10)
-IMG="$CACHE/volume-$N-$VERSION.img"
+IMG="$CACHE/volume-$N${SIZE_ARG:+-${SIZE_ARG}m}-$VERSION.img"
 
 if [[ -f $IMG && -f $IMG.info ]]; then
     echo "$IMG"
@@ -52,7 +56,7 @@ trap cleanup EXIT
 # Room for the 1 GiB file and its sparse companion, the files (about
 # 10 KiB each on average, see the size mix below) with generous slack, and
 # the MFT. The image is sparse, so slack costs nothing on the host.
-SIZE_MIB=$((2048 + N * 48 / 1024 + 512))
+SIZE_MIB=${SIZE_ARG:-$((2048 + N * 48 / 1024 + 512))}
 truncate -s "${SIZE_MIB}M" "$PART"
 mkntfs -F -q -Q -L "BENCH$N" "$PART" >"$WORK/mkntfs.log" 2>&1 || { cat "$WORK/mkntfs.log" >&2; exit 1; }
 

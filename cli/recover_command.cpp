@@ -140,6 +140,12 @@ Collected CollectFiles(const RecoverArgs& parsed) {
                 {std::move(row.position_text), std::move(row.name), {}, listed, row.found_deep, row.found});
         ++listed;
     };
+    hooks.withdrawn = [&](std::size_t row) {
+        const auto found = std::lower_bound(files.begin(), files.end(), row, [](const ListedFile& file, std::size_t at) {
+            return static_cast<std::size_t>(file.index) < at;
+        });
+        if (found != files.end() && static_cast<std::size_t>(found->index) == row) files.erase(found);
+    };
     // Folders come after the walk, one per listed row.
     hooks.folders = [&](std::vector<std::string> folders) {
         for (ListedFile& file : files)

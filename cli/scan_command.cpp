@@ -95,6 +95,9 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         pending.push_back(before_folders.Add(json ? JsonRowBeforeFolder(row) : TsvRowBeforeFolder(row), row.recoverable,
                                              row.deleted));
     };
+    hooks.withdrawn = [&](std::size_t row) {
+        if (row < pending.size()) pending[row].accepted = false;
+    };
     hooks.folders = [&](std::vector<std::string> folders) {
         for (std::size_t i = 0; i < pending.size(); ++i) {
             const PendingLine& line = pending[i];

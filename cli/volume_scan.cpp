@@ -1,5 +1,6 @@
 #include "cli/volume_scan.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 
@@ -35,13 +36,17 @@ public:
         progress_.Update(position, total_, "records");
     }
     void Row(DeletedFileRow row) override {
-        if (!row.deleted) {
-            ++outcome_.in_use_rows;
-        } else {
-            ++outcome_.rows;
-            if (row.recoverable == 100) ++outcome_.recoverable_rows;
-        }
+        const Kind kind = !row.deleted ? Kind::InUse : row.recoverable == 100 ? Kind::Recoverable : Kind::Deleted;
+        Count(kind, +1);
+        // Only a deep scan withdraws rows; a byte a row is all it needs kept.
+        if (deep_) kinds_.push_back(kind);
         if (hooks_.row) hooks_.row(std::move(row));
+    }
+    void Withdrawn(std::size_t row) override {
+        if (row >= kinds_.size() || kinds_[row] == Kind::Withdrawn) return;
+        Count(kinds_[row], -1);
+        kinds_[row] = Kind::Withdrawn;
+        if (hooks_.withdrawn) hooks_.withdrawn(row);
     }
     void Folders(std::vector<std::string> folders) override {
         if (hooks_.folders) hooks_.folders(std::move(folders));
@@ -58,7 +63,15 @@ public:
     }
 
 private:
+    enum class Kind : std::uint8_t { Deleted, Recoverable, InUse, Withdrawn };
+    void Count(Kind kind, int step) {
+        if (kind == Kind::InUse) outcome_.in_use_rows += step;
+        if (kind == Kind::Deleted || kind == Kind::Recoverable) outcome_.rows += step;
+        if (kind == Kind::Recoverable) outcome_.recoverable_rows += step;
+    }
+
     const ScanHooks& hooks_;
+    std::vector<Kind> kinds_;
     ScanOutcome& outcome_;
     bool deep_;
     ProgressLine progress_{"Scanning"};

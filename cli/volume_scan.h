@@ -26,6 +26,9 @@ struct ScanHooks {
     std::function<void(const std::vector<std::string>& figures)> walk_starting;
     // Every row, in record order, as the walk finds it: its folder is not known yet.
     std::function<void(DeletedFileRow row)> row;
+    // A row given earlier (its place among the rows) is not to be listed:
+    // a deep scan met a newer copy of its record. It still gets a folder.
+    std::function<void(std::size_t row)> withdrawn;
     // After the walk, one folder per row, in the order of the rows.
     std::function<void(std::vector<std::string> folders)> folders;
 };

@@ -2,18 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <tuple>
 
 #include "deep/cluster_size_evidence.h"
 #include "deep/found_file_row.h"
 #include "deep/found_record.h"
 #include "deep/index_name_book.h"
 #include "deep/index_names.h"
+#include "deep/newest_copies.h"
+#include "disk/offset_view.h"
 #include "disk/open_volume.h"
+#include "disk/aligned_buffer.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/layout.h"
+#include "rescue/boot_candidate.h"
 #include "rescue/mft_extent.h"
 #include "scan/mft_record_reader.h"
 #include "scan/row_details.h"
@@ -28,26 +34,52 @@ constexpr std::int64_t kMiB = 1 << 20;
 
 std::string KilobytesText(std::int64_t bytes) { return std::to_string(bytes / 1024) + " KB"; }
 
-// What the boot sector says of the volume now, when it says anything usable.
-struct PresentVolume {
+// A volume whose boot sector and MFT the pass knows: the present one, or
+// one whose boot sector it met on the way. Its MFT's map places its
+// records; its bitmaps say which clusters and records it has in use.
+struct MappedVolume {
+    bool present = false;
+    std::int64_t offset = 0;  // its first byte on the scanned device
+    std::int64_t size = 0;
     VolumeLayout layout;
     std::int64_t record_count = 0;
-    MftMap map;
+    MftMap map;  // in the volume's own bytes
+    std::unique_ptr<ByteSource> view;  // the bytes of a volume found on the way
     std::optional<ClusterBitmap> clusters;
     std::optional<ClusterBitmap> records;  // the MFT's record bitmap
+    std::size_t group = 0;
 };
+
+// Reads the maps of a volume whose record 0 checked out from `source`, its bytes.
+std::optional<BitmapExtent> ReadMaps(ByteSource& source, const VolumeLayout& layout, const MftExtent& mft,
+                                     MappedVolume& into) {
+    into.layout = layout;
+    into.record_count = mft.record_count;
+    MftRecordReader reader(source, layout.geometry, mft.runs);
+    into.map = reader.Map();
+    std::optional<BitmapExtent> bitmap = ReadVolumeBitmap(reader, layout.geometry);
+    if (bitmap) into.clusters.emplace(source, layout.geometry.ClusterSize, *bitmap);
+    if (mft.record_bitmap) into.records.emplace(source, layout.geometry.ClusterSize, *mft.record_bitmap);
+    return bitmap;
+}
 
 class DeepPass {
 public:
-    DeepPass(ByteSource& volume, ScanEvents& events, std::optional<PresentVolume>& present,
+    DeepPass(ByteSource& volume, ScanEvents& events, std::optional<MappedVolume> present,
              const DeepScanOptions& options)
         : volume_(volume),
           events_(events),
-          present_(present),
           groups_(present ? std::optional<KnownVolume>(KnownVolume{0, volume.Size(), present->layout.geometry})
                           : std::nullopt,
                   present ? present->layout.mft_offset : 0, options.found_volumes),
-          read_bytes_(std::max<std::size_t>(options.read_bytes / kSector * kSector, kMaxFoundBlockBytes)) {}
+          read_bytes_(std::max<std::size_t>(options.read_bytes / kSector * kSector, kMaxFoundBlockBytes)) {
+        if (!present) return;
+        // About one row for every other record, as on a volume in use for a
+        // while; capped (at 6 MiB of table) so a huge MFT does not claim the
+        // room up front: past that the table grows as the rows come.
+        copies_.Reserve(static_cast<std::size_t>(std::min<std::int64_t>(present->record_count / 2, 1 << 16)));
+        mapped_.push_back(std::move(*present));
+    }
 
     ScanEnd Run();
     void Finish();
@@ -56,14 +88,30 @@ private:
     // Looks at the block at `position`; returns how far to go on (at least one sector).
     std::size_t Examine(std::int64_t position, ByteSpan bytes);
     std::size_t TakeRecord(std::int64_t position, ByteSpan bytes);
-    bool PresentHasInUse(std::int64_t position, const FoundRecordHeader& header, bool& in_map);
-    void Emit(DeletedFileRow row, std::size_t group);
+    // The size of the record at `position` when it is a file the present
+    // MFT has in use there, judged from its header alone.
+    std::optional<std::size_t> PassOverInUse(std::int64_t position, ByteSpan bytes);
+    // The mapped volume whose MFT's map holds record `header.number` at `position`.
+    MappedVolume* MappedAt(std::int64_t position, const FoundRecordHeader& header);
+    bool InUseNow(MappedVolume& volume, const FoundRecordHeader& header);
+    // A volume met by its boot sector becomes a mapped volume once its record 0 checks out.
+    void NoteBootSector(std::int64_t position, ByteSpan sector);
+    // The bitmap of the innermost mapped volume holding `origin`, and where that volume begins.
+    std::pair<ClusterBitmap*, std::int64_t> BitmapFor(std::int64_t origin);
+    // Whether the present MFT has the record `identity` names in use, as
+    // new as `header` says this copy is or newer: a copy left elsewhere of
+    // a file that still exists. Asked of the present MFT itself, for the few
+    // rows found outside it, rather than remembering every record in use.
+    bool PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header);
+    // Lists the row unless a copy of the same record met before is as new.
+    void Emit(DeletedFileRow row, std::size_t group, const std::optional<RecordIdentity>& identity,
+              const FoundRecordHeader& header);
 
     struct Waiting {
         DeletedFileRow row;
         std::size_t group;
-        std::uint32_t number;
-        std::uint16_t sequence;
+        FoundRecordHeader header;
+        std::optional<RecordIdentity> identity;
     };
     struct Listed {
         std::size_t group;
@@ -72,35 +120,108 @@ private:
 
     ByteSource& volume_;
     ScanEvents& events_;
-    std::optional<PresentVolume>& present_;
     RecordGroups groups_;
+    std::vector<MappedVolume> mapped_;  // the present volume first, when there is one
     std::size_t read_bytes_;
     std::vector<std::uint8_t> record_;
+    std::vector<std::uint8_t> block_;  // an index block's copy, and the name being read from it
+    std::u16string units_;
     IndexNameBook names_;
     std::vector<Waiting> nameless_;
     std::vector<Listed> listed_;
+    NewestCopies copies_;
 };
 
-bool DeepPass::PresentHasInUse(std::int64_t position, const FoundRecordHeader& header, bool& in_map) {
-    in_map = false;
-    if (!present_) return false;
-    const auto index = present_->map.IndexAt(position);
-    in_map = index && *index == header.number;
-    if (!in_map || (header.flags & layout::record::kFlagInUse) == 0) return false;
+MappedVolume* DeepPass::MappedAt(std::int64_t position, const FoundRecordHeader& header) {
+    for (MappedVolume& volume : mapped_) {
+        if (position < volume.offset || position - volume.offset >= volume.size) continue;
+        const auto index = volume.map.IndexAt(position - volume.offset);
+        if (index && *index == header.number) return &volume;
+    }
+    return nullptr;
+}
+
+bool DeepPass::InUseNow(MappedVolume& volume, const FoundRecordHeader& header) {
+    if ((header.flags & layout::record::kFlagInUse) == 0) return false;
     // A record of an earlier volume left where the present MFT has not yet
     // written one says "in use" too; the MFT's own bitmap tells them apart.
-    if (!present_->records) return true;
-    return present_->records->IsSet(header.number).value_or(true);
+    if (!volume.records) return true;
+    return volume.records->IsSet(header.number).value_or(true);
+}
+
+void DeepPass::NoteBootSector(std::int64_t position, ByteSpan sector) {
+    const std::optional<BootCandidate> boot = CheckBootCandidate(sector);
+    if (!boot) return;
+    // The present volume's own boot sector; a volume met already. A backup
+    // copy lies past its volume's MFT, which the pass has left behind, and
+    // is taken for a volume beginning where it lies only if a record 0
+    // checks out there.
+    for (const MappedVolume& volume : mapped_)
+        if (volume.offset == position) return;
+    const std::int64_t size =
+        std::min<std::int64_t>(boot->backup_offset + boot->layout.geometry.BytesPerSector, volume_.Size() - position);
+    // A volume reaching past the MFT position it names cannot hold it.
+    if (boot->layout.mft_offset >= size) return;
+    std::shared_ptr<ByteSource> device(&volume_, [](ByteSource*) {});
+    auto view = std::make_unique<OffsetView>(device, position, size);
+    const Outcome<MftExtent> mft = ReadMftExtent(*view, boot->layout);
+    if (!mft) return;
+    MappedVolume found;
+    found.offset = position;
+    found.size = size;
+    ReadMaps(*view, boot->layout, *mft, found);
+    found.view = std::move(view);
+    found.group = groups_.AddMapped(KnownVolume{position, size, boot->layout.geometry}, position + boot->layout.mft_offset);
+    mapped_.push_back(std::move(found));
+}
+
+std::pair<ClusterBitmap*, std::int64_t> DeepPass::BitmapFor(std::int64_t origin) {
+    MappedVolume* best = nullptr;
+    for (MappedVolume& volume : mapped_)
+        if (volume.clusters && origin >= volume.offset && origin - volume.offset < volume.size &&
+            (!best || volume.offset >= best->offset))
+            best = &volume;
+    if (!best) return {nullptr, 0};
+    return {&*best->clusters, best->offset};
+}
+
+std::optional<std::size_t> DeepPass::PassOverInUse(std::int64_t position, ByteSpan bytes) {
+    namespace rec = layout::record;
+    if (mapped_.empty() || !mapped_.front().present) return std::nullopt;
+    MappedVolume& present = mapped_.front();
+    const auto size = FoundRecordSize(bytes);
+    // The number and the flags never lie at a stride end: the raw bytes hold them.
+    const auto number = read_le32(bytes, rec::kRecordNumber);
+    const auto flags = read_le16(bytes, rec::kFlags);
+    if (!size || bytes.size() < *size || !number || !flags || *number < rec::kFirstUserRecord ||
+        (*flags & rec::kFlagDirectory) || !(*flags & rec::kFlagInUse))
+        return std::nullopt;
+    const auto index = present.map.IndexAt(position);
+    if (!index || *index != *number) return std::nullopt;
+    FoundRecordHeader header;
+    header.number = *number;
+    header.flags = *flags;
+    if (!InUseNow(present, header)) return std::nullopt;
+    return *size;
 }
 
 std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
+    // Half the records of a volume in use are files the present MFT has in
+    // use: neither listed nor needed for a path, so not even copied.
+    if (const auto passed = PassOverInUse(position, bytes)) return *passed;
     const auto header = TakeFoundRecord(bytes, record_);
     if (!header) return kSector;
     const std::size_t taken = header->record_size;
-    if (position / header->record_size < header->number) return taken;  // its MFT would start before the volume
-    bool in_map = false;
-    const bool in_use_now = PresentHasInUse(position, *header, in_map);
-    const std::size_t group = groups_.GroupOf(position, *header, in_map);
+    // Its MFT would start before the volume, unless a record 0 met earlier
+    // placed this piece of its MFT here.
+    const std::int64_t base = position - std::int64_t{header->number} * header->record_size;
+    if (base < 0 && !groups_.HasGroupAt(base, header->record_size)) return taken;
+    MappedVolume* mapped = MappedAt(position, *header);
+    // Only the present volume's files in use are left out: those of a
+    // volume found on the way are as lost as its deleted ones.
+    const bool in_use_now = mapped && mapped->present && InUseNow(*mapped, *header);
+    const std::size_t group =
+        groups_.GroupOf(position, *header, mapped ? std::optional<std::size_t>(mapped->group) : std::nullopt);
     groups_.Learn(group, *header, record_);
     if (header->number < layout::record::kFirstUserRecord) return taken;
     if (header->flags & layout::record::kFlagDirectory) {
@@ -108,13 +229,14 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
         return taken;
     }
     if (in_use_now) return taken;
+    const std::optional<RecordIdentity> identity = IdentityOf(*header, record_);
     const auto geometry = groups_.GeometryFor(group, *header, ClusterSizeEvidence(record_));
     if (!geometry) return taken;
-    ClusterBitmap* clusters = present_ && present_->clusters ? &*present_->clusters : nullptr;
-    auto file = ReadFoundFile(volume_, *geometry, *header, record_, position, clusters);
+    const auto [clusters, bitmap_offset] = BitmapFor(geometry->origin);
+    auto file = ReadFoundFile(volume_, *geometry, *header, record_, position, clusters, bitmap_offset);
     if (!file) return taken;
-    if (file->named) Emit(std::move(file->row), group);
-    else nameless_.push_back({std::move(file->row), group, header->number, header->sequence});
+    if (file->named) Emit(std::move(file->row), group, identity, *header);
+    else nameless_.push_back({std::move(file->row), group, *header, identity});
     return taken;
 }
 
@@ -122,12 +244,31 @@ std::size_t DeepPass::Examine(std::int64_t position, ByteSpan bytes) {
     if (bytes[0] == 'F') return TakeRecord(position, bytes);
     const auto size = IndexBlockSize(bytes);
     if (!size || bytes.size() < *size) return kSector;
-    std::vector<IndexedName> found = ReadIndexBlockNames(bytes);
-    for (IndexedName& name : found) names_.Add(std::move(name));
+    ForEachIndexBlockName(bytes, block_, units_, [this](const IndexedNameView& name) { names_.Add(name); });
     return kSector;
 }
 
-void DeepPass::Emit(DeletedFileRow row, std::size_t group) {
+bool DeepPass::PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header) {
+    if (mapped_.empty() || !mapped_.front().present) return false;
+    MappedVolume& present = mapped_.front();
+    if (header.record_size != present.layout.geometry.RecordSize || header.number >= present.record_count) return false;
+    std::vector<std::uint8_t> raw(header.record_size);
+    if (!present.map.ReadRecord(volume_, header.number, raw)) return false;
+    std::vector<std::uint8_t> record;
+    const auto own = TakeFoundRecord(raw, record);
+    if (!own || own->number != header.number || !InUseNow(present, *own)) return false;
+    if (IdentityOf(*own, record) != identity) return false;
+    return std::tie(own->sequence, own->log_sequence) >= std::tie(header.sequence, header.log_sequence);
+}
+
+void DeepPass::Emit(DeletedFileRow row, std::size_t group, const std::optional<RecordIdentity>& identity,
+                    const FoundRecordHeader& header) {
+    if (identity) {
+        if (group != RecordGroups::kPresentGroup && PresentHasNewer(*identity, header)) return;
+        const auto verdict = copies_.Offer(*identity, header, listed_.size());
+        if (!verdict.keep) return;
+        if (verdict.withdrawn) events_.Withdrawn(*verdict.withdrawn);
+    }
     listed_.push_back({group, row.parent_reference});
     events_.Row(std::move(row));
 }
@@ -136,15 +277,22 @@ ScanEnd DeepPass::Run() {
     const std::int64_t total = volume_.Size();
     events_.WalkStarting(static_cast<int>(std::min<std::int64_t>(total / kMiB, INT32_MAX)));
     volume_.ExpectSequentialReads();
-    // Room for one read and the head of a block the previous read cut.
-    std::vector<std::uint8_t> buffer(read_bytes_ + kMaxFoundBlockBytes);
-    std::size_t held = 0;          // bytes in the buffer
-    std::int64_t held_at = 0;      // volume position of buffer[0]
-    std::int64_t next = 0;         // volume position of the next read
+    // Each read lands on a page boundary (see AlignedBuffer); the head of a
+    // block the previous read cut, never more than the largest block, is
+    // carried to just before it. (A reader thread a chunk ahead measured
+    // slower on a busy two-core machine: each hand-over waits for a wake-up.)
+    constexpr std::size_t kCarry = kMaxFoundBlockBytes;
+    static_assert(kCarry % kPageBytes == 0);
+    const AlignedBuffer memory(kCarry + read_bytes_);
+    if (!memory.Data()) return ScanEnd::Failed;
+    std::uint8_t* const reads = memory.Data() + kCarry;
+    std::size_t held = 0;      // bytes carried over, just before `reads`
+    std::int64_t held_at = 0;  // volume position of reads - held
+    std::int64_t next = 0;     // volume position of the next read
     while (next < total) {
         if (events_.StopRequested()) return ScanEnd::Stopped;
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(read_bytes_, total - next));
-        const std::size_t got = volume_.ReadAt(next, MutableByteSpan(buffer.data() + held, want));
+        const std::size_t got = volume_.ReadAt(next, MutableByteSpan(reads, want));
         if (got < want && next + static_cast<std::int64_t>(got) < total) {
             // Unreadable sectors: what lies in them is lost, the rest is not.
             next += static_cast<std::int64_t>(want);
@@ -152,12 +300,16 @@ ScanEnd DeepPass::Run() {
             held_at = next;
             continue;
         }
-        held += got;
         next += static_cast<std::int64_t>(got);
+        std::uint8_t* const start = reads - held;
+        const std::size_t count = held + got;
         const bool at_end = next >= total;
         std::size_t at = 0;
-        while (at + kSector <= held) {
-            const ByteSpan rest(buffer.data() + at, held - at);
+        while (at + kSector <= count) {
+            const ByteSpan rest(start + at, count - at);
+            // Boot sectors on the way: a volume's comes before its MFT, so
+            // its records are read with its geometry.
+            if (rest[3] == 'N' && MayBeBootSector(rest)) NoteBootSector(held_at + static_cast<std::int64_t>(at), rest);
             const bool file = std::memcmp(rest.data(), "FILE", 4) == 0;
             if (!file && std::memcmp(rest.data(), "INDX", 4) != 0) {
                 at += kSector;
@@ -168,10 +320,10 @@ ScanEnd DeepPass::Run() {
             if (claimed && *claimed > rest.size() && !at_end) break;
             at += Examine(held_at + static_cast<std::int64_t>(at), rest);
         }
-        at = std::min(at, held);
+        at = std::min(at, count);
         volume_.DoneWith(held_at, static_cast<std::int64_t>(at));
-        std::memmove(buffer.data(), buffer.data() + at, held - at);
-        held -= at;
+        held = count - at;
+        std::memmove(reads - held, start + at, held);
         held_at += static_cast<std::int64_t>(at);
         events_.Progress(static_cast<int>(std::min<std::int64_t>(next / kMiB, INT32_MAX)));
     }
@@ -180,24 +332,25 @@ ScanEnd DeepPass::Run() {
 
 void DeepPass::Finish() {
     for (Waiting& waiting : nameless_) {
-        if (auto name = names_.Find(waiting.number, waiting.sequence)) {
+        if (auto name = names_.Find(waiting.header.number, waiting.header.sequence)) {
             waiting.row.name = Utf16ToUtf8(name->name);
             waiting.row.type = FileExtension(waiting.row.name);
             waiting.row.parent_reference = name->parent_reference;
         }
-        Emit(std::move(waiting.row), waiting.group);
+        Emit(std::move(waiting.row), waiting.group, waiting.identity, waiting.header);
     }
     nameless_.clear();
     std::vector<std::string> folders;
     folders.reserve(listed_.size());
-    for (const Listed& listed : listed_) folders.push_back(groups_.Group(listed.group).folders.PathOf(listed.parent));
+    for (const Listed& listed : listed_)
+        folders.push_back(groups_.Group(groups_.Representative(listed.group)).folders.PathOf(listed.parent));
     listed_.clear();
     events_.Folders(std::move(folders));
 }
 
 // The present volume's figures, and what the pass needs of it.
-std::optional<PresentVolume> ReadPresentVolume(ByteSource& volume, const std::string& drive_name,
-                                               const std::string& path, ScanEvents& events) {
+std::optional<MappedVolume> ReadPresentVolume(ByteSource& volume, const std::string& drive_name,
+                                              const std::string& path, ScanEvents& events) {
     const BootSectorBytes boot = ReadBootSector(volume);
     events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path), "Disk Serial: " + SerialText(boot));
     events.DriveSize("Drive Size: " + KilobytesText(volume.Size()));
@@ -210,16 +363,12 @@ std::optional<PresentVolume> ReadPresentVolume(ByteSource& volume, const std::st
     }
     events.MftLocation("MFT Location: " + PositionCaption(layout->mft_offset));
     events.MftFigures("MFT Size: " + KilobytesText(mft->bytes), "All Files: " + std::to_string(mft->record_count));
-    PresentVolume present;
-    present.layout = *layout;
-    present.record_count = mft->record_count;
-    MftRecordReader reader(volume, layout->geometry, mft->runs);
-    present.map = reader.Map();
+    MappedVolume present;
+    present.present = true;
+    present.size = volume.Size();
     published.geometry = layout->geometry;
     published.mft_runs = mft->runs;
-    published.bitmap = ReadVolumeBitmap(reader, layout->geometry);
-    if (published.bitmap) present.clusters.emplace(volume, layout->geometry.ClusterSize, *published.bitmap);
-    if (mft->record_bitmap) present.records.emplace(volume, layout->geometry.ClusterSize, *mft->record_bitmap);
+    published.bitmap = ReadMaps(volume, *layout, *mft, present);
     events.GeometryPublished(published);
     return present;
 }
@@ -228,8 +377,7 @@ std::optional<PresentVolume> ReadPresentVolume(ByteSource& volume, const std::st
 
 void DeepScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events,
                     const DeepScanOptions& options) {
-    std::optional<PresentVolume> present = ReadPresentVolume(volume, drive_name, path, events);
-    DeepPass pass(volume, events, present, options);
+    DeepPass pass(volume, events, ReadPresentVolume(volume, drive_name, path, events), options);
     const ScanEnd end = pass.Run();
     pass.Finish();
     events.Ended(end, {});

@@ -22,8 +22,10 @@ struct DeepScanOptions {
     // Volumes a search for lost volumes found on the scanned device; a
     // record inside one of them is read with its geometry.
     std::vector<KnownVolume> found_volumes;
-    // Bytes per read.
-    std::size_t read_bytes = 8u << 20;
+    // Bytes per read: small enough to stay in the processor's cache while
+    // the pass looks at every sector of it (1 MiB measured faster than 4
+    // or 8), large enough that the calls cost little.
+    std::size_t read_bytes = 1u << 20;
 };
 
 // Reports through `events` as the walk does: the figures of the present

@@ -14,7 +14,7 @@ namespace verandol {
 
 std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& found, const FoundRecordHeader& header,
                                        std::vector<std::uint8_t>& record, std::int64_t position,
-                                       ClusterBitmap* bitmap) {
+                                       ClusterBitmap* bitmap, std::int64_t bitmap_offset) {
     namespace rec = layout::record;
     if ((header.flags & ~rec::kFlagInUse) != 0 || IsExtensionRecord(record)) return std::nullopt;
     // The row readers take only records whose flags word is 0; what the
@@ -52,8 +52,8 @@ std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& 
     file.row.found_deep = true;
     file.row.deleted = !file.in_use;
     file.row.found = found;
-    if (bitmap && !pieces.empty()) {
-        if (auto use = bitmap->CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin))
+    if (bitmap && !pieces.empty() && found.origin >= bitmap_offset) {
+        if (auto use = bitmap->CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin - bitmap_offset))
             file.row.recoverable = FreeSharePercent(*use);
     }
     return file;

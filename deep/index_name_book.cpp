@@ -1,31 +1,48 @@
 #include "deep/index_name_book.h"
 
+#include <algorithm>
+
 namespace verandol {
 
-namespace {
-
-// What one kept name costs, roughly: the map's node and the text.
-std::size_t Cost(const IndexedName& name) { return 64 + 2 * name.name.size(); }
-
-}  // namespace
-
-void IndexNameBook::Add(IndexedName name) {
+void IndexNameBook::Add(const IndexedNameView& name) {
     if (used_ >= 2 * budget_ || (name.from_slack && used_ >= budget_)) return;
-    auto found = names_.find(name.file_reference);
-    if (found != names_.end()) {
-        if (found->second.from_slack && !name.from_slack) found->second = std::move(name);
-        return;
+    if (name.name.empty() || name.name.size() > 255) return;
+    if (blocks_.empty() || blocks_.back().size() + name.name.size() > kBlockUnits) {
+        if (blocks_.size() >= UINT32_MAX / kBlockUnits) return;
+        blocks_.emplace_back().reserve(kBlockUnits);
     }
-    used_ += Cost(name);
-    names_.emplace(name.file_reference, std::move(name));
+    used_ += sizeof(Kept) + 2 * name.name.size();  // what one kept name costs
+    const std::size_t first = (blocks_.size() - 1) * kBlockUnits + blocks_.back().size();
+    kept_.push_back({name.file_reference, name.parent_reference, static_cast<std::uint32_t>(first),
+                     static_cast<std::uint8_t>(name.name.size()), name.from_slack});
+    blocks_.back().append(name.name);
+    sorted_ = false;
 }
 
-std::optional<IndexedName> IndexNameBook::Find(std::uint32_t number, std::uint16_t sequence) const {
+const IndexNameBook::Kept* IndexNameBook::Lookup(std::uint64_t reference) {
+    if (!sorted_) {
+        // Stable: among entries for one reference, the order met decides
+        // once live ones have gone first.
+        std::stable_sort(kept_.begin(), kept_.end(), [](const Kept& a, const Kept& b) {
+            return a.file_reference != b.file_reference ? a.file_reference < b.file_reference
+                                                        : !a.from_slack && b.from_slack;
+        });
+        sorted_ = true;
+    }
+    const auto found = std::lower_bound(kept_.begin(), kept_.end(), reference,
+                                        [](const Kept& k, std::uint64_t r) { return k.file_reference < r; });
+    return found != kept_.end() && found->file_reference == reference ? &*found : nullptr;
+}
+
+std::optional<IndexedName> IndexNameBook::Find(std::uint32_t number, std::uint16_t sequence) {
     const auto reference = [number](std::uint16_t s) { return std::uint64_t{number} | (std::uint64_t{s} << 48); };
-    if (auto found = names_.find(reference(sequence)); found != names_.end()) return found->second;
     const std::uint16_t before = sequence == 1 ? 0xFFFF : static_cast<std::uint16_t>(sequence - 1);
-    if (auto found = names_.find(reference(before)); found != names_.end()) return found->second;
-    return std::nullopt;
+    const Kept* kept = Lookup(reference(sequence));
+    if (!kept) kept = Lookup(reference(before));
+    if (!kept) return std::nullopt;
+    const std::u16string& block = blocks_[kept->first_unit / kBlockUnits];
+    return IndexedName{kept->file_reference, kept->parent_reference,
+                       block.substr(kept->first_unit % kBlockUnits, kept->units), kept->from_slack};
 }
 
 }  // namespace verandol

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
-#include <unordered_map>
+#include <string>
+#include <vector>
 
 #include "deep/index_names.h"
 
@@ -17,16 +19,36 @@ public:
     // not hold them all.
     explicit IndexNameBook(std::size_t budget_bytes = 24u << 20) : budget_(budget_bytes) {}
 
-    // A live entry wins over one from slack for the same file reference.
-    void Add(IndexedName name);
+    // For one file reference, a live entry wins over one from slack, and
+    // the first of either kind over those met later.
+    void Add(const IndexedNameView& name);
+    void Add(const IndexedName& name) {
+        Add(IndexedNameView{name.file_reference, name.parent_reference, name.name, name.from_slack});
+    }
 
     // The name of the record `number` whose header carries `sequence`: an
     // entry made while it was in use carries that sequence, or the one
     // before it when the record has been freed since.
-    std::optional<IndexedName> Find(std::uint32_t number, std::uint16_t sequence) const;
+    std::optional<IndexedName> Find(std::uint32_t number, std::uint16_t sequence);
 
 private:
-    std::unordered_map<std::uint64_t, IndexedName> names_;
+    // Names are kept in the order met, their units in blocks of fixed size:
+    // no allocation for each on a pass that meets hundreds of thousands,
+    // and no copy of all of them each time the store grows. Sorted by
+    // reference the first time one is looked up.
+    struct Kept {
+        std::uint64_t file_reference = 0;
+        std::uint64_t parent_reference = 0;
+        std::uint32_t first_unit = 0;
+        std::uint8_t units = 0;  // NTFS names hold at most 255
+        bool from_slack = false;
+    };
+    const Kept* Lookup(std::uint64_t reference);
+
+    static constexpr std::size_t kBlockUnits = std::size_t{1} << 18;
+    std::deque<Kept> kept_;
+    std::vector<std::u16string> blocks_;  // each holds at most kBlockUnits units
+    bool sorted_ = true;
     std::size_t budget_;
     std::size_t used_ = 0;
 };

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/byte_reader.h"
@@ -34,5 +36,20 @@ std::optional<std::size_t> IndexBlockSize(ByteSpan bytes);
 // fails its fixups; an entry that does not hold together ends the live walk
 // and is skipped in the slack.
 std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes);
+
+// One name as ReadIndexBlockNames would list it, valid during the call it is
+// handed to.
+struct IndexedNameView {
+    std::uint64_t file_reference = 0;
+    std::uint64_t parent_reference = 0;
+    std::u16string_view name;
+    bool from_slack = false;
+};
+
+// The same names, in the same order, handed to `take` one by one; `scratch`
+// holds the block's copy and `units` the name being read. A pass meeting
+// thousands of blocks reuses both rather than allocating for every name.
+void ForEachIndexBlockName(ByteSpan bytes, std::vector<std::uint8_t>& scratch, std::u16string& units,
+                           const std::function<void(const IndexedNameView&)>& take);
 
 }  // namespace verandol

@@ -1,6 +1,8 @@
 #include "deep/record_groups.h"
 
 #include "ntfs/attributes.h"
+#include "ntfs/checked_math.h"
+#include "ntfs/cluster_map.h"
 #include "ntfs/layout.h"
 #include "ntfs/run_list.h"
 
@@ -10,18 +12,38 @@ RecordGroups::RecordGroups(std::optional<KnownVolume> present, std::int64_t pres
                            std::vector<KnownVolume> others)
     : present_(std::move(present)), others_(std::move(others)) {
     if (!present_) return;
-    RecordGroup group;
-    group.base = present_mft_offset;
-    group.record_size = present_->geometry.RecordSize;
-    group.present = true;
-    group.origin = present_->offset;
-    groups_.push_back(std::move(group));
-    by_base_[{present_mft_offset, present_->geometry.RecordSize}] = 0;
+    MapVolume(*present_, present_mft_offset);
+    groups_.front().present = true;
 }
 
-std::size_t RecordGroups::GroupOf(std::int64_t position, const FoundRecordHeader& header, bool in_present_map) {
-    if (in_present_map && present_) return 0;
-    // position >= number x size was checked by the caller.
+std::size_t RecordGroups::AddMapped(const KnownVolume& volume, std::int64_t mft_offset) {
+    // Also the volume that holds whatever MFTs lie inside it unmapped: ones
+    // it was formatted over.
+    others_.push_back(volume);
+    return MapVolume(volume, mft_offset);
+}
+
+std::size_t RecordGroups::MapVolume(const KnownVolume& volume, std::int64_t mft_offset) {
+    const std::pair<std::int64_t, std::uint32_t> key{mft_offset, volume.geometry.RecordSize};
+    auto [found, added] = by_base_.try_emplace(key, groups_.size());
+    if (added) groups_.emplace_back();
+    RecordGroup& group = groups_[found->second];
+    // Records met before the boot sector may have begun the group; the
+    // volume's own word on its geometry wins over what they implied.
+    group.base = mft_offset;
+    group.record_size = volume.geometry.RecordSize;
+    group.origin = volume.offset;
+    group.volume = mapped_.size();
+    mapped_.push_back(volume);
+    last_ = SIZE_MAX;
+    return found->second;
+}
+
+std::size_t RecordGroups::GroupOf(std::int64_t position, const FoundRecordHeader& header,
+                                  std::optional<std::size_t> mapped_group) {
+    if (mapped_group && *mapped_group < groups_.size()) return *mapped_group;
+    // The caller checked that the base is not negative, or is a piece a
+    // record 0 placed.
     const std::int64_t base = position - std::int64_t{header.number} * header.record_size;
     if (last_ < groups_.size() && groups_[last_].base == base && groups_[last_].record_size == header.record_size)
         return last_;
@@ -32,15 +54,43 @@ std::size_t RecordGroups::GroupOf(std::int64_t position, const FoundRecordHeader
         group.record_size = header.record_size;
         groups_.push_back(std::move(group));
     }
-    last_ = found->second;
+    last_ = Representative(found->second);
     return last_;
+}
+
+std::size_t RecordGroups::Representative(std::size_t index) const {
+    while (index < groups_.size() && groups_[index].joined_into != SIZE_MAX) index = groups_[index].joined_into;
+    return index;
+}
+
+void RecordGroups::JoinPieces(std::size_t index, const std::vector<Run>& runs, std::int64_t cluster_size) {
+    const ClusterMap map = ClusterMap::FromRuns(runs, cluster_size);
+    const std::int64_t origin = *groups_[index].origin;
+    const std::uint32_t record_size = groups_[index].record_size;
+    for (const ClusterExtent& extent : map.Extents()) {
+        if (extent.kind != ClusterExtent::Kind::Stored) continue;
+        // Where record 0 would lie if the MFT ran on unbroken into this
+        // piece: the base every record found in the piece computes.
+        std::int64_t base;
+        if (MulOverflows(extent.lcn - extent.vcn, cluster_size, base) || AddOverflows(base, origin, base)) continue;
+        auto [found, added] = by_base_.try_emplace({base, record_size}, index);
+        if (added) continue;
+        const std::size_t other = Representative(found->second);
+        // A mapped volume's MFT is placed by its own map, never by another's.
+        if (other == index || groups_[other].volume || groups_[other].present) continue;
+        RecordGroup& joined = groups_[other];
+        joined.joined_into = index;
+        groups_[index].folders.Absorb(std::move(joined.folders));
+        found->second = index;
+    }
+    last_ = SIZE_MAX;
 }
 
 void RecordGroups::Learn(std::size_t index, const FoundRecordHeader& header, ByteSpan record) {
     RecordGroup& group = groups_[index];
     const auto cluster_size = ClusterSizeEvidence(record);
     if (cluster_size) group.votes.Add(*cluster_size);
-    if (header.number != 0 || group.origin || !cluster_size) return;
+    if (header.number != 0 || group.origin || group.volume || !cluster_size) return;
     // Record 0 is the MFT's own: its first run says at which cluster of its
     // volume the MFT begins, and so where that volume's cluster 0 lies.
     const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
@@ -50,7 +100,9 @@ void RecordGroups::Learn(std::size_t index, const FoundRecordHeader& header, Byt
     if (runs.runs.empty() || runs.runs.front().sparse || !runs.runs.front().valid) return;
     std::int64_t start;
     if (__builtin_mul_overflow(runs.runs.front().lcn, std::int64_t{*cluster_size}, &start)) return;
-    if (start <= group.base) group.origin = group.base - start;
+    if (start > group.base) return;
+    group.origin = group.base - start;
+    JoinPieces(index, runs.runs, *cluster_size);
 }
 
 const KnownVolume* RecordGroups::VolumeHolding(std::int64_t position) const {
@@ -62,9 +114,10 @@ const KnownVolume* RecordGroups::VolumeHolding(std::int64_t position) const {
 std::optional<FoundGeometry> RecordGroups::GeometryFor(std::size_t index, const FoundRecordHeader& header,
                                                        std::optional<std::uint32_t> own_cluster_size) const {
     const RecordGroup& group = groups_[index];
-    const KnownVolume* holder = group.present ? nullptr : VolumeHolding(group.base);
+    const KnownVolume* mapped = group.volume ? &mapped_[*group.volume] : nullptr;
+    const KnownVolume* holder = mapped ? nullptr : VolumeHolding(group.base);
     std::optional<std::uint32_t> cluster_size = own_cluster_size;
-    if (!cluster_size && group.present) cluster_size = present_->geometry.ClusterSize;
+    if (!cluster_size && mapped) cluster_size = mapped->geometry.ClusterSize;
     if (!cluster_size && holder && holder->geometry.RecordSize == header.record_size)
         cluster_size = holder->geometry.ClusterSize;
     if (!cluster_size) cluster_size = group.votes.Winner();
@@ -74,9 +127,10 @@ std::optional<FoundGeometry> RecordGroups::GeometryFor(std::size_t index, const 
     FoundGeometry found;
     found.mft_base = group.base;
     found.origin = group.origin ? *group.origin : holder ? holder->offset : 0;
-    // The present MFT's origin is the present volume's, whatever the record says.
-    if (group.present) found.origin = present_->offset;
-    const std::uint32_t sector = present_ && present_->geometry.BytesPerSector ? present_->geometry.BytesPerSector : 512;
+    // A mapped MFT's origin is its volume's, whatever the record says.
+    if (mapped) found.origin = mapped->offset;
+    const KnownVolume* sectors = mapped ? mapped : holder ? holder : present_ ? &*present_ : nullptr;
+    const std::uint32_t sector = sectors && sectors->geometry.BytesPerSector ? sectors->geometry.BytesPerSector : 512;
     found.geometry.RecordSize = header.record_size;
     found.geometry.ClusterSize = *cluster_size;
     found.geometry.BytesPerSector = std::min(sector, *cluster_size);

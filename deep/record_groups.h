@@ -2,9 +2,10 @@
 // from, and the geometry each record's data is read with.
 //
 // A record's MFT begins at its position minus its number times its size:
-// records sharing that base and size are one MFT. The present MFT is the
-// group at the boot sector's MFT position, joined by every record its map
-// places elsewhere (the later pieces of a grown MFT).
+// records sharing that base and size are one MFT. A mapped volume's MFT
+// (the present one, or one whose boot sector the pass met) is the group at
+// its boot sector's MFT position, joined by every record its map places
+// elsewhere (the later pieces of a grown MFT).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "deep/found_record.h"
 #include "disk/found_geometry.h"
 #include "ntfs/geometry.h"
+#include "ntfs/run_list.h"
 #include "scan/folder_paths.h"
 
 namespace verandol {
@@ -33,10 +35,15 @@ struct RecordGroup {
     std::int64_t base = 0;
     std::uint32_t record_size = 0;
     bool present = false;  // the MFT the boot sector names now
+    // The mapped volume whose MFT this is (an index for Volume()).
+    std::optional<std::size_t> volume;
     ClusterSizeVotes votes;
     // Where its volume's cluster 0 lies, once its record 0 ($MFT) told.
     std::optional<std::int64_t> origin;
     FolderPaths folders;
+    // Set once the group turned out to be a later piece of another group's
+    // MFT (that MFT's record 0 placed it): the group it was joined into.
+    std::size_t joined_into = SIZE_MAX;
 };
 
 class RecordGroups {
@@ -46,14 +53,30 @@ public:
     RecordGroups(std::optional<KnownVolume> present, std::int64_t present_mft_offset,
                  std::vector<KnownVolume> others);
 
-    // The group of a record found at `position`. `in_present_map` says the
-    // present MFT's map holds this record number there.
-    std::size_t GroupOf(std::int64_t position, const FoundRecordHeader& header, bool in_present_map);
+    // A volume whose boot sector and MFT the pass met: its MFT (at byte
+    // `mft_offset` of the scanned device) becomes a group with the volume's
+    // geometry and origin. Returns that group.
+    std::size_t AddMapped(const KnownVolume& volume, std::int64_t mft_offset);
+    // The group of the present MFT, when there is a present volume.
+    static constexpr std::size_t kPresentGroup = 0;
+
+    // The group of a record found at `position`. `mapped_group`, when set,
+    // is the group of the mapped MFT whose map holds this record number there.
+    std::size_t GroupOf(std::int64_t position, const FoundRecordHeader& header,
+                        std::optional<std::size_t> mapped_group);
     RecordGroup& Group(std::size_t index) { return groups_[index]; }
+    // The group `index` was joined into, or `index` when it stands alone.
+    std::size_t Representative(std::size_t index) const;
+    // Whether a group, or a piece its record 0 placed, has its base at `base`.
+    bool HasGroupAt(std::int64_t base, std::uint32_t record_size) const {
+        return by_base_.count({base, record_size}) != 0;
+    }
     std::size_t Count() const { return groups_.size(); }
 
     // Learns from a record of the group: its cluster size evidence, and the
-    // origin its record 0 gives.
+    // origin its record 0 gives. Record 0's run list is its MFT's map: the
+    // records found where a later run places them, with the numbers that
+    // run holds, join this group, so paths resolve across the pieces.
     void Learn(std::size_t group, const FoundRecordHeader& header, ByteSpan record);
 
     // The geometry to read a record's data with: the cluster size its own
@@ -66,8 +89,11 @@ public:
 
 private:
     const KnownVolume* VolumeHolding(std::int64_t position) const;
+    std::size_t MapVolume(const KnownVolume& volume, std::int64_t mft_offset);
+    void JoinPieces(std::size_t group, const std::vector<Run>& runs, std::int64_t cluster_size);
 
     std::optional<KnownVolume> present_;
+    std::vector<KnownVolume> mapped_;  // the present volume first, when there is one
     std::vector<KnownVolume> others_;
     std::vector<RecordGroup> groups_;
     std::map<std::pair<std::int64_t, std::uint32_t>, std::size_t> by_base_;

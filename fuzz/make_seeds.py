@@ -160,5 +160,11 @@ head[0x28:0x30] = (len(head) // 512 - 1).to_bytes(8, "little")
 head[0x38:0x40] = head[0x30:0x38]
 head[-512:] = head[:512]
 write("boot_candidate", "paired", bytes(4096) + bytes(head))
+# The deep scan meeting that volume's boot sector before its MFT, and then
+# a copy of one of its records, one sequence number newer, past the volume.
+clu512_geo = json.loads((fixtures / "sec512-clu512.manifest.json").read_text())["geometry"]
+copied = bytearray(head[clu512_geo["mft_offset"] + 66 * 1024:clu512_geo["mft_offset"] + 67 * 1024])
+copied[16] = (copied[16] + 1) & 0xFF
+write("record_groups", "found-volume-and-copy", bytes(4096) + bytes(head) + bytes(66 * 1024) + bytes(copied))
 head[:512] = bytes(512)
 write("boot_candidate", "backup-only", bytes(4096) + bytes(head))

@@ -26,6 +26,11 @@ void FuzzRecordGroups(ByteSpan input) {
     const ScanCollector small = Scan(input, 64 * 1024);
     VERANDOL_FUZZ_CHECK(small.end == ScanEnd::Completed);
     VERANDOL_FUZZ_CHECK(small.folder_calls == 1);
+    // A row is withdrawn at most once, and only one that was listed: the
+    // rows left are the listed ones less the withdrawn.
+    const std::set<std::size_t> withdrawn(small.withdrawn.begin(), small.withdrawn.end());
+    VERANDOL_FUZZ_CHECK(withdrawn.size() == small.withdrawn.size());
+    VERANDOL_FUZZ_CHECK(withdrawn.empty() || *withdrawn.rbegin() < small.rows.size() + withdrawn.size());
     std::set<std::int64_t> positions;
     for (const DeletedFileRow& row : small.rows) {
         VERANDOL_FUZZ_CHECK(row.found_deep);
@@ -41,6 +46,7 @@ void FuzzRecordGroups(ByteSpan input) {
     // A record cut by the end of one read is read whole by the next.
     const ScanCollector large = Scan(input, 1 << 20);
     VERANDOL_FUZZ_CHECK(large.rows.size() == small.rows.size());
+    VERANDOL_FUZZ_CHECK(large.withdrawn == small.withdrawn);
     for (std::size_t i = 0; i < large.rows.size(); ++i) {
         VERANDOL_FUZZ_CHECK(large.rows[i].position == small.rows[i].position);
         VERANDOL_FUZZ_CHECK(large.rows[i].name == small.rows[i].name);

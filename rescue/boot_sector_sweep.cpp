@@ -1,9 +1,8 @@
 #include "rescue/boot_sector_sweep.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 
+#include "disk/aligned_buffer.h"
 #include "disk/volume_file.h"
 
 namespace verandol {
@@ -18,13 +17,6 @@ constexpr std::size_t kStride = 512;
 constexpr std::size_t kChunk = 4u << 20;
 static_assert(kChunk % kStride == 0);
 
-// The kernel copies into a page-aligned buffer several times faster than
-// into one malloc leaves 16 bytes off a page.
-struct FreeAligned {
-    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
-};
-constexpr std::size_t kPage = 4096;
-
 }  // namespace
 
 Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchProgress& progress,
@@ -32,10 +24,9 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
     auto* file = dynamic_cast<VolumeFile*>(&source);
     if (file) file->AdviseSequential();
     const std::int64_t total = source.Size();
-    const std::unique_ptr<std::uint8_t, FreeAligned> memory(
-        static_cast<std::uint8_t*>(std::aligned_alloc(kPage, kChunk)));
-    if (!memory) return Refusal("no memory for the search's reads");
-    const MutableByteSpan buffer(memory.get(), kChunk);
+    const AlignedBuffer memory(kChunk);
+    if (!memory.Data()) return Refusal("no memory for the search's reads");
+    const MutableByteSpan buffer(memory.Data(), kChunk);
     std::vector<BootSighting> found;
     for (std::int64_t done = 0; done < total;) {
         if (progress.StopRequested()) return Refusal("stopped");
@@ -44,7 +35,7 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
         // a failing disk is exactly where volumes get lost.
         const std::size_t passed = got == 0 ? kChunk : got;
         for (std::size_t at = 0; at + kStride <= got; at += kStride) {
-            const ByteSpan sector(memory.get() + at, kStride);
+            const ByteSpan sector(memory.Data() + at, kStride);
             if (!MayBeBootSector(sector)) continue;
             if (auto boot = CheckBootCandidate(sector)) {
                 found.push_back({done + static_cast<std::int64_t>(at), *boot});

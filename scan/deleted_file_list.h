@@ -1,6 +1,7 @@
 // What the scan worker needs of the list it fills.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ public:
     // After the walk: the folder of every row added since the list was
     // emptied, in the order they were added.
     virtual void SetFolders(std::vector<std::string> folders) { (void)folders; }
+    // After the folders: the rows (by their place in the order they were
+    // added) that a newer copy of the same record replaced, to be removed.
+    virtual void WithdrawRows(std::vector<std::uint32_t> places) { (void)places; }
 };
 
 }  // namespace verandol

@@ -1,6 +1,7 @@
 #include "scan/folder_paths.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
@@ -58,6 +59,22 @@ void FolderPaths::NoteFolder(std::int64_t record_number, ByteSpan record) {
     // A path's components are split at "/", which no NTFS name may hold.
     std::replace(folder.name.begin(), folder.name.end(), '/', '_');
     folders_.insert(place, std::move(folder));
+}
+
+void FolderPaths::Absorb(FolderPaths&& other) {
+    std::vector<Folder> merged;
+    merged.reserve(folders_.size() + other.folders_.size());
+    const auto by_record = [](const Folder& a, const Folder& b) { return a.record < b.record; };
+    std::set_union(std::make_move_iterator(folders_.begin()), std::make_move_iterator(folders_.end()),
+                   std::make_move_iterator(other.folders_.begin()), std::make_move_iterator(other.folders_.end()),
+                   std::back_inserter(merged), by_record);
+    folders_ = std::move(merged);
+    other.folders_.clear();
+    // Paths resolved before the join may have stopped at a folder the other piece held.
+    for (Folder& folder : folders_) {
+        folder.path.clear();
+        folder.state = Folder::State::Unresolved;
+    }
 }
 
 FolderPaths::Folder* FolderPaths::Find(FileReference reference) {

@@ -44,6 +44,10 @@ public:
     // a record number is kept. One without a usable name is passed over.
     void NoteFolder(std::int64_t record_number, ByteSpan record);
 
+    // Takes over the folders `other` noted (another piece of the same MFT,
+    // joined late); where both noted a record number, this one's is kept.
+    void Absorb(FolderPaths&& other);
+
     // The folder a reference names, from the root: "/" for the root,
     // "/Users/ann", or "<lost folder #N>/sub" when the chain breaks.
     std::string PathOf(std::uint64_t parent_reference);

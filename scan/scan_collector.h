@@ -36,11 +36,25 @@ struct ScanCollector : ScanEvents {
         folder_calls++;
         for (std::size_t i = 0; i < rows.size() && i < folders.size(); ++i) rows[i].folder = std::move(folders[i]);
     }
+    // Withdrawn rows leave `rows` when the scan ends, once their places
+    // have taken their folders.
+    void Withdrawn(std::size_t row) override { withdrawn.push_back(row); }
     bool StopRequested() override { return stop_when(*this); }
     void Ended(ScanEnd e, const std::string& r) override {
         end = e;
         reason = r;
+        std::vector<bool> gone(rows.size());
+        for (std::size_t row : withdrawn)
+            if (row < gone.size()) gone[row] = true;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (gone[i]) continue;
+            if (kept != i) rows[kept] = std::move(rows[i]);  // a string moved onto itself comes out empty
+            ++kept;
+        }
+        rows.resize(kept);
     }
+    std::vector<std::size_t> withdrawn;  // in the order they came
 };
 
 }  // namespace verandol

@@ -20,12 +20,21 @@
 #include "scan/row_details.h"
 #include "rescue/boot_choice.h"
 #include "rescue/mft_extent.h"
+#include "rescue/volume_name.h"
 
 namespace verandol {
 
 namespace {
 
 std::string KilobytesText(std::int64_t bytes) { return std::to_string(bytes / 1024) + " KB"; }
+
+// A volume read by its backup boot sector has a first sector nothing can
+// probe: its label is read from $Volume through the backup's layout.
+std::string LabelOf(ByteSource& volume, const std::string& path, const ChosenBoot& chosen) {
+    if (chosen.note.empty() || !IsNtfs(chosen.bytes)) return VolumeLabelAt(volume, path);
+    const Outcome<VolumeLayout> layout = DeriveLayout(chosen.bytes);
+    return layout ? ReadVolumeName(volume, *layout) : std::string();
+}
 
 }  // namespace
 
@@ -36,8 +45,7 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     const ChosenBoot chosen = ChooseBootSector(volume, ParseVolumeAddress(path).offset >= 0);
     if (!chosen.note.empty()) events.Note(chosen.note);
     const BootSectorBytes& boot = chosen.bytes;
-    events.DiskLabels("Disk Name: " + VolumeLabelAt(volume, path),
-                      "Disk Serial: " + SerialText(boot));
+    events.DiskLabels("Disk Name: " + LabelOf(volume, path, chosen), "Disk Serial: " + SerialText(boot));
     if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
 
     const Outcome<VolumeLayout> derived = DeriveLayout(boot);

@@ -47,6 +47,11 @@ public:
     // delivered, one per row in the order of the Row calls. A folder's
     // record may come after its files' records, so this cannot come sooner.
     virtual void Folders(std::vector<std::string> folders) { (void)folders; }
+    // A row delivered earlier, by its place in the order of the Row calls,
+    // is not to be listed after all: the deep scan met a newer copy of the
+    // same file's record later on the volume. The place still gets its
+    // folder in Folders, so the places of the other rows do not move.
+    virtual void Withdrawn(std::size_t row) { (void)row; }
     // Something a person should know about how the volume was read, such as
     // a damaged boot sector replaced by its backup copy.
     virtual void Note(const std::string& text) { (void)text; }

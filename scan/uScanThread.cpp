@@ -92,9 +92,13 @@ void TScanThread::Folders(std::vector<std::string> folders) {
     // Every row is in the list before its folder arrives.
     Publish();
     if (window_gone_) return;
-    window_gone_ = !verandol::CallOnWindowThread(
-        link_, [this, &folders] { list_->SetFolders(std::move(folders)); });
+    window_gone_ = !verandol::CallOnWindowThread(link_, [this, &folders] {
+        list_->SetFolders(std::move(folders));
+        if (!withdrawn_.empty()) list_->WithdrawRows(std::move(withdrawn_));
+    });
 }
+
+void TScanThread::Withdrawn(std::size_t row) { withdrawn_.push_back(static_cast<std::uint32_t>(row)); }
 
 bool TScanThread::PublishDue() const {
     return std::chrono::steady_clock::now() - last_publish_ >= kPublishInterval;

@@ -66,6 +66,7 @@ private:
     void Progress(int position) override;
     void Row(verandol::DeletedFileRow row) override;
     void Folders(std::vector<std::string> folders) override;
+    void Withdrawn(std::size_t row) override;
     void Note(const std::string& text) override;
     bool StopRequested() override;
     void Ended(verandol::ScanEnd end, const std::string& reason) override;
@@ -83,6 +84,8 @@ private:
     ScanPass pass_;  // empty for the walk of the MFT
 
     std::vector<verandol::DeletedFileRow> pending_;
+    // Rows to take out of the list once their folders are in.
+    std::vector<std::uint32_t> withdrawn_;
     int position_ = 0;
     int shown_position_ = -1;
     bool walk_started_ = false;

@@ -100,7 +100,7 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
                          false,
                          row.size,
                          row.recoverable,
-                         static_cast<std::uint32_t>(rows_.size()),
+                         static_cast<std::uint32_t>(places_.size()),
                          row.found_deep,
                          row.found});
         places_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
@@ -122,6 +122,31 @@ void DeletedFilesModel::SetFolders(std::vector<std::string> folders) {
         emit dataChanged(index(0, static_cast<int>(folder_cell)), index(Count() - 1, static_cast<int>(folder_cell)),
                          {Qt::DisplayRole});
     }
+}
+
+void DeletedFilesModel::WithdrawRows(const std::vector<std::uint32_t>& ordinals) {
+    std::vector<bool> gone(places_.size());
+    for (const std::uint32_t ordinal : ordinals)
+        if (ordinal < gone.size()) gone[ordinal] = true;
+    beginResetModel();
+    const auto deleted_cell = static_cast<std::size_t>(ListColumn::Deleted);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        ListRow& row = rows_[i];
+        if (gone[row.ordinal]) {
+            const bool deleted = row.cells[deleted_cell] == "yes";
+            recoverable_count_ -= deleted && row.recoverable == 100;
+            deleted_count_ -= deleted;
+            places_[row.ordinal] = kNoPlace;
+            continue;
+        }
+        places_[row.ordinal] = static_cast<std::uint32_t>(kept);
+        if (kept != i) rows_[kept] = std::move(row);
+        ++kept;
+    }
+    rows_.resize(kept);
+    RebuildShown();
+    endResetModel();
 }
 
 void DeletedFilesModel::Clear() {

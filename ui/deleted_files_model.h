@@ -56,6 +56,9 @@ public:
     void AppendRows(std::vector<DeletedFileRow> rows);
     // The folders of every row this scan appended, in arrival order.
     void SetFolders(std::vector<std::string> folders);
+    // Removes the rows that arrived at these places (a newer copy of the
+    // same record replaced them); the other rows keep their ordinals.
+    void WithdrawRows(const std::vector<std::uint32_t>& ordinals);
     void Clear();
     // Ticks or unticks the rows shown.
     void SetAllTicked(bool ticked);
@@ -80,7 +83,7 @@ public:
     // The row that arrived `ordinal`-th in this scan, wherever a sort has put
     // it and whether the filter shows it; null when there is none.
     const ListRow* RowByOrdinal(std::uint32_t ordinal) const {
-        return ordinal < places_.size() ? &rows_[places_[ordinal]] : nullptr;
+        return ordinal < places_.size() && places_[ordinal] != kNoPlace ? &rows_[places_[ordinal]] : nullptr;
     }
 
 private:
@@ -92,7 +95,8 @@ private:
     void Reorder(const std::vector<std::uint32_t>& order);
     int deleted_count_ = 0;
     std::vector<ListRow> rows_;
-    // For each ordinal, the row's index in rows_.
+    // For each ordinal, the row's index in rows_ (kNoPlace once withdrawn).
+    static constexpr std::uint32_t kNoPlace = UINT32_MAX;
     std::vector<std::uint32_t> places_;
     // With a filter, the indexes into rows_ of the rows shown, in order.
     std::vector<std::uint32_t> shown_;

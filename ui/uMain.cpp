@@ -573,6 +573,12 @@ void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
 
 void TMainForm::SetFolders(std::vector<std::string> folders) { Model->SetFolders(std::move(folders)); }
 
+void TMainForm::WithdrawRows(std::vector<std::uint32_t> places) {
+    Model->WithdrawRows(places);
+    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->DeletedCount()));
+    ShowRecoverableCount();
+}
+
 void TMainForm::btnRecoverClick() {
     if (Recovering()) {
         RecoverControl->RequestStop();

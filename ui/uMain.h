@@ -105,6 +105,7 @@ public:
     // Window thread, while a worker waits.
     void AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) override;
     void SetFolders(std::vector<std::string> folders) override;
+    void WithdrawRows(std::vector<std::uint32_t> places) override;
     // Ctrl+F and Escape.
     void ShowFilterBar();
     // The offer of a search or deep scan for the selected entry.

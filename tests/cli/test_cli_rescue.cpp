@@ -100,6 +100,10 @@ TEST(CliSearch, FindsTheVolumesOfAGptDiskWhoseTablesAreWipedAndRecoversTheirFile
         EXPECT_EQ(SplitTabs(lines[i]),
                   (std::vector<std::string>{address, size, volume.label, volume.serial, i == 0 ? "backup" : "boot"}));
         EXPECT_EQ(Recovered(address), ExpectedDeleted(volume)) << address;
+        // Opened by its address, the volume shows the label search showed,
+        // the one found by its backup boot sector too.
+        EXPECT_NE(RunCli({"scan", address}).out.find("# Disk Name: " + volume.label + "\n"), std::string::npos)
+            << address;
     }
 }
 

@@ -43,6 +43,7 @@ class ListModelTest : public QObject {
     Q_OBJECT
 private slots:
     void modelKeepsItsContractThroughEveryChange();
+    void aWithdrawnRowLeavesWhileTheOthersKeepTheirPlaces();
     void ticksAndEditsAreOnTheFirstColumnOnly();
     void aTickIsSetToTheStateGivenNotToggled();
     void sortOrdersEveryColumnAsText_data();
@@ -69,6 +70,32 @@ void ListModelTest::modelKeepsItsContractThroughEveryChange() {
     QVERIFY(model.Row(2).ticked);
     model.Clear();
     QCOMPARE(model.rowCount(), 0);
+}
+
+// A deep scan replaces a row by a newer copy of its record: the row goes,
+// the counts drop, and every other row keeps its ordinal (what the recovery
+// and the folders find it by), sorted or filtered as the list may be.
+void ListModelTest::aWithdrawnRowLeavesWhileTheOthersKeepTheirPlaces() {
+    verandol::DeletedFilesModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    std::vector<DeletedFileRow> rows{MakeRow(3), MakeRow(1), MakeRow(2), MakeRow(4)};
+    for (DeletedFileRow& row : rows) row.recoverable = 100;
+    rows[3].deleted = false;
+    model.AppendRows(std::move(rows));
+    model.SortByColumn(1, verandol::CompareListTexts);
+    model.SetFolders({"/c", "/a", "/b", "/d"});
+    QCOMPARE(model.DeletedCount(), 3);
+    model.WithdrawRows({1, 3});
+    QCOMPARE(model.Count(), 2);
+    QCOMPARE(model.DeletedCount(), 2);
+    QCOMPARE(model.RecoverableCount(), 2);
+    QCOMPARE(Column(model, 1), (std::vector<std::string>{"file2.txt", "file3.txt"}));
+    QVERIFY(model.RowByOrdinal(1) == nullptr);
+    QVERIFY(model.RowByOrdinal(3) == nullptr);
+    QCOMPARE(model.RowByOrdinal(0)->cells[static_cast<std::size_t>(verandol::ListColumn::Folder)], std::string("/c"));
+    QCOMPARE(model.RowByOrdinal(2)->cells[1], std::string("file2.txt"));
+    model.AppendRows({MakeRow(5)});
+    QCOMPARE(model.RowByOrdinal(4)->cells[1], std::string("file5.txt"));
 }
 
 void ListModelTest::ticksAndEditsAreOnTheFirstColumnOnly() {
