@@ -136,8 +136,10 @@ ScanEnd DeepPass::Run() {
     const std::int64_t total = volume_.Size();
     events_.WalkStarting(static_cast<int>(std::min<std::int64_t>(total / kMiB, INT32_MAX)));
     volume_.ExpectSequentialReads();
-    // Room for one read and the head of a block the previous read cut.
-    std::vector<std::uint8_t> buffer(read_bytes_ + kMaxFoundBlockBytes);
+    // Room for one read and the head of a block the previous read cut; no
+    // more than the volume holds, so a small image is not given 8 MiB.
+    const std::size_t room = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(read_bytes_), total));
+    std::vector<std::uint8_t> buffer(room + kMaxFoundBlockBytes);
     std::size_t held = 0;          // bytes in the buffer
     std::int64_t held_at = 0;      // volume position of buffer[0]
     std::int64_t next = 0;         // volume position of the next read

@@ -32,17 +32,22 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
     auto* file = dynamic_cast<VolumeFile*>(&source);
     if (file) file->AdviseSequential();
     const std::int64_t total = source.Size();
+    // A small image is read in one go into a buffer of its own size (whole
+    // pages, as aligned_alloc wants): a fixed 4 MiB would be mostly unused.
+    const std::size_t chunk = total >= static_cast<std::int64_t>(kChunk)
+                                  ? kChunk
+                                  : (static_cast<std::size_t>(std::max<std::int64_t>(total, 1)) + kPage - 1) / kPage * kPage;
     const std::unique_ptr<std::uint8_t, FreeAligned> memory(
-        static_cast<std::uint8_t*>(std::aligned_alloc(kPage, kChunk)));
+        static_cast<std::uint8_t*>(std::aligned_alloc(kPage, chunk)));
     if (!memory) return Refusal("no memory for the search's reads");
-    const MutableByteSpan buffer(memory.get(), kChunk);
+    const MutableByteSpan buffer(memory.get(), chunk);
     std::vector<BootSighting> found;
     for (std::int64_t done = 0; done < total;) {
         if (progress.StopRequested()) return Refusal("stopped");
         const std::size_t got = source.ReadAt(done, buffer);
         // A read error mid-disk skips the chunk rather than ending the pass:
         // a failing disk is exactly where volumes get lost.
-        const std::size_t passed = got == 0 ? kChunk : got;
+        const std::size_t passed = got == 0 ? chunk : got;
         for (std::size_t at = 0; at + kStride <= got; at += kStride) {
             const ByteSpan sector(memory.get() + at, kStride);
             if (!MayBeBootSector(sector)) continue;
