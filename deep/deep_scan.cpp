@@ -283,7 +283,9 @@ ScanEnd DeepPass::Run() {
     // slower on a busy two-core machine: each hand-over waits for a wake-up.)
     constexpr std::size_t kCarry = kMaxFoundBlockBytes;
     static_assert(kCarry % kPageBytes == 0);
-    const AlignedBuffer memory(kCarry + read_bytes_);
+    // No more room than the volume holds: a small image needs no 8 MiB.
+    const AlignedBuffer memory(kCarry + static_cast<std::size_t>(std::min<std::int64_t>(
+                                            static_cast<std::int64_t>(read_bytes_), total)));
     if (!memory.Data()) return ScanEnd::Failed;
     std::uint8_t* const reads = memory.Data() + kCarry;
     std::size_t held = 0;      // bytes carried over, just before `reads`
@@ -380,7 +382,7 @@ void DeepScanVolume(ByteSource& volume, const std::string& drive_name, const std
     DeepPass pass(volume, events, ReadPresentVolume(volume, drive_name, path, events), options);
     const ScanEnd end = pass.Run();
     pass.Finish();
-    events.Ended(end, {});
+    events.Ended(end, end == ScanEnd::Failed ? "no memory for the deep scan's reads" : std::string());
 }
 
 void DeepScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events,

@@ -36,7 +36,7 @@ void FuzzBootCandidate(ByteSpan input) {
         VERANDOL_FUZZ_CHECK(boot->layout.mirror_offset >= 0 && boot->layout.mirror_offset < boot->backup_offset);
     }
 
-    MemoryVolume disk(std::vector<std::uint8_t>(input.begin(), input.end()));
+    BorrowedVolume disk(input);
     const ChosenBoot chosen = ChooseBootSector(disk);
     VERANDOL_FUZZ_CHECK(chosen.note.empty() || IsNtfs(chosen.bytes));
 

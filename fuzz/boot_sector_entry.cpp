@@ -8,7 +8,7 @@
 namespace verandol::fuzz {
 
 void FuzzBootSector(ByteSpan input) {
-    MemoryVolume volume(std::vector<std::uint8_t>(input.begin(), input.end()));
+    BorrowedVolume volume(input);
     const BootSectorBytes boot = ReadBootSector(volume);
     VERANDOL_FUZZ_CHECK(SerialText(boot).size() >= 8);
     if (!IsNtfs(boot)) return;

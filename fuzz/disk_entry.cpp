@@ -24,7 +24,7 @@ void CheckVolume(ByteSource& volume, std::int64_t disk_size) {
 }  // namespace
 
 void FuzzDisk(ByteSpan input) {
-    MemoryVolume disk(std::vector<std::uint8_t>(input.begin(), input.end()));
+    BorrowedVolume disk(input);
     const std::int64_t size = disk.Size();
     const std::vector<std::int64_t> chain = ExtendedRecordPositions(disk);
     VERANDOL_FUZZ_CHECK(static_cast<int>(chain.size()) <= kMaxExtendedRecords);

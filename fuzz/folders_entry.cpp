@@ -46,7 +46,7 @@ void FuzzFolders(ByteSpan input) {
     if (records.empty()) return;
     Outcome<BitmapExtent> extent = ReadBitmapExtent(records[0]);
     if (!extent) return;
-    MemoryVolume volume(std::vector<std::uint8_t>(input.begin(), input.end()));
+    BorrowedVolume volume(input);
     ClusterBitmap bitmap(volume, 512, *extent);
     for (const auto& record : records) {
         auto use = bitmap.CountForData(FindAttribute(record, layout::attr::kData, false));

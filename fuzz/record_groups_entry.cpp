@@ -12,7 +12,7 @@ namespace verandol::fuzz {
 namespace {
 
 ScanCollector Scan(ByteSpan input, std::size_t read_bytes) {
-    MemoryVolume volume(std::vector<std::uint8_t>(input.begin(), input.end()));
+    BorrowedVolume volume(input);
     ScanCollector scan;
     DeepScanOptions options;
     options.read_bytes = read_bytes;

@@ -24,16 +24,20 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
     auto* file = dynamic_cast<VolumeFile*>(&source);
     if (file) file->AdviseSequential();
     const std::int64_t total = source.Size();
-    const AlignedBuffer memory(kChunk);
+    // A small image is read in one go into a buffer of its own size: a
+    // fixed 4 MiB would be mostly unused.
+    const std::size_t chunk =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(total, 1, static_cast<std::int64_t>(kChunk)));
+    const AlignedBuffer memory(chunk);
     if (!memory.Data()) return Refusal("no memory for the search's reads");
-    const MutableByteSpan buffer(memory.Data(), kChunk);
+    const MutableByteSpan buffer(memory.Data(), chunk);
     std::vector<BootSighting> found;
     for (std::int64_t done = 0; done < total;) {
         if (progress.StopRequested()) return Refusal("stopped");
         const std::size_t got = source.ReadAt(done, buffer);
         // A read error mid-disk skips the chunk rather than ending the pass:
         // a failing disk is exactly where volumes get lost.
-        const std::size_t passed = got == 0 ? kChunk : got;
+        const std::size_t passed = got == 0 ? chunk : got;
         for (std::size_t at = 0; at + kStride <= got; at += kStride) {
             const ByteSpan sector(memory.Data() + at, kStride);
             if (!MayBeBootSector(sector)) continue;
