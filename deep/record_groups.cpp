@@ -90,19 +90,27 @@ void RecordGroups::Learn(std::size_t index, const FoundRecordHeader& header, Byt
     RecordGroup& group = groups_[index];
     const auto cluster_size = ClusterSizeEvidence(record);
     if (cluster_size) group.votes.Add(*cluster_size);
-    if (header.number != 0 || group.origin || group.volume || !cluster_size) return;
-    // Record 0 is the MFT's own: its first run says at which cluster of its
-    // volume the MFT begins, and so where that volume's cluster 0 lies.
-    const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
-    const auto extent = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
-    if (!extent || extent->run_list_offset >= data.size()) return;
-    const DecodedRunList runs = DecodeRunList(data.subspan(extent->run_list_offset));
-    if (runs.runs.empty() || runs.runs.front().sparse || !runs.runs.front().valid) return;
-    std::int64_t start;
-    if (__builtin_mul_overflow(runs.runs.front().lcn, std::int64_t{*cluster_size}, &start)) return;
-    if (start > group.base) return;
-    group.origin = group.base - start;
-    JoinPieces(index, runs.runs, *cluster_size);
+    if (group.origin || group.volume) return;
+    if (header.number == 0 && cluster_size && !group.record_zero) {
+        // Record 0 is the MFT's own: its first run says at which cluster of
+        // its volume the MFT begins, and so where that volume's cluster 0 lies.
+        const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
+        const auto extent = IsNonResident(data) ? ReadNonResidentExtent(data) : std::nullopt;
+        if (!extent || extent->run_list_offset >= data.size()) return;
+        DecodedRunList runs = DecodeRunList(data.subspan(extent->run_list_offset));
+        if (runs.runs.empty() || runs.runs.front().sparse || !runs.runs.front().valid) return;
+        std::int64_t start;
+        if (MulOverflows(runs.runs.front().lcn, std::int64_t{*cluster_size}, start) || start > group.base) return;
+        group.record_zero = RecordGroup::RecordZero{start, *cluster_size, std::move(runs.runs)};
+        return;
+    }
+    // $MFTMirr holds records 0 to 3 only: a record past them shows the
+    // group is an MFT, and its record 0 may be believed.
+    if (header.number < 4 || !group.record_zero) return;
+    RecordGroup::RecordZero zero = std::move(*group.record_zero);
+    group.record_zero.reset();
+    group.origin = group.base - zero.start;
+    JoinPieces(index, zero.runs, zero.cluster_size);
 }
 
 const KnownVolume* RecordGroups::VolumeHolding(std::int64_t position) const {

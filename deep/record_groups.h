@@ -40,6 +40,16 @@ struct RecordGroup {
     ClusterSizeVotes votes;
     // Where its volume's cluster 0 lies, once its record 0 ($MFT) told.
     std::optional<std::int64_t> origin;
+    // What record 0 said, held until the group shows a record past the
+    // four that $MFTMirr copies: a mirror's record 0 describes the MFT it
+    // mirrors, so taken at its word it would place the origin, and the MFT's
+    // pieces, by the mirror's position.
+    struct RecordZero {
+        std::int64_t start = 0;  // byte offset of the MFT's first cluster from its volume's cluster 0
+        std::int64_t cluster_size = 0;
+        std::vector<Run> runs;
+    };
+    std::optional<RecordZero> record_zero;
     FolderPaths folders;
     // Set once the group turned out to be a later piece of another group's
     // MFT (that MFT's record 0 placed it): the group it was joined into.

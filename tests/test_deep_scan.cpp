@@ -10,6 +10,7 @@
 #include "deep/deep_scan.h"
 #include "deep/found_record.h"
 #include "deep/index_names.h"
+#include "deep/record_groups.h"
 #include "ntfs/layout.h"
 #include "scan/scan_collector.h"
 #include "tests/fixture_support.h"
@@ -168,6 +169,35 @@ TEST(FoundRecords, OnlyRecordsWhoseHeaderHoldsTogetherAreTaken) {
     EXPECT_TRUE(broken(24, 5000, 4));    // more bytes in use than allocated
     EXPECT_TRUE(broken(510, 0xBEEF, 2)); // a torn sector
     EXPECT_FALSE(TakeFoundRecord(ByteSpan(good).first(1000), record));
+}
+
+// $MFTMirr copies records 0 to 3, so a mirror found on its own is a group
+// whose record 0 describes the MFT elsewhere: believed, it would put the
+// volume's cluster 0, and the pieces of the MFT, where they are not.
+TEST(RecordGroupOrigin, RecordZeroPlacesTheVolumeOnlyOnceTheGroupShowsARecordAMirrorDoesNotHold) {
+    // Record 0 of an MFT of four 4 KiB clusters at cluster 16.
+    Bytes runs = testing::RunListEntry(4, 16);
+    runs.push_back(0);
+    const Bytes zero = testing::Record({testing::NonResidentData(runs, 4 * 4096, 0, 3)});
+    const Bytes plain = testing::Record({});
+    const auto header = [](std::uint32_t number) { return FoundRecordHeader{1024, number, 1, 0, 1}; };
+
+    RecordGroups groups(std::nullopt, 0, {});
+    const std::int64_t mirror = 0x200000;  // records 0 to 3 alone
+    std::size_t group = 0;
+    for (std::uint32_t number = 0; number < 4; ++number) {
+        group = groups.GroupOf(mirror + number * 1024, header(number), std::nullopt);
+        groups.Learn(group, header(number), number == 0 ? zero : plain);
+    }
+    EXPECT_FALSE(groups.Group(group).origin);
+
+    const std::int64_t mft = 0x500000 + 16 * 4096;  // a volume at 5 MiB
+    for (std::uint32_t number : {0u, 1u, 16u}) {
+        group = groups.GroupOf(mft + number * 1024, header(number), std::nullopt);
+        groups.Learn(group, header(number), number == 0 ? zero : plain);
+    }
+    ASSERT_TRUE(groups.Group(group).origin);
+    EXPECT_EQ(*groups.Group(group).origin, 0x500000);
 }
 
 }  // namespace
