@@ -6,6 +6,7 @@
 #include <fstream>
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <set>
 
@@ -33,6 +34,32 @@ std::string FolderOf(const std::string& path) {
 }
 
 class DeepScanOfFormattedVolume : public ::testing::TestWithParam<std::string> {};
+
+// What `scan --deep --json` listed and `recover --deep` did with it, each
+// by record position; the recovered files stay in `out` for hashing.
+struct DeepRun {
+    int scan_status = -1;
+    std::string scan_err;
+    std::map<std::string, nlohmann::json> rows;
+    std::map<std::string, std::vector<std::string>> results;
+    std::shared_ptr<TempDir> out = std::make_shared<TempDir>();
+};
+
+DeepRun ScanAndRecoverDeep(const std::string& image) {
+    DeepRun run;
+    const CliRun scan = RunCli({"scan", "--deep", "--json", image});
+    run.scan_status = scan.status;
+    run.scan_err = scan.err;
+    for (const std::string& line : SplitLines(scan.out))
+        if (!line.empty() && line[0] != '#') {
+            nlohmann::json row = nlohmann::json::parse(line);
+            run.rows.emplace(row.at("position"), row);
+        }
+    const CliRun recovered = RunCli({"recover", "--deep", image, run.out->path()});
+    for (const std::string& line : SplitLines(recovered.out))
+        if (!line.empty()) run.results[SplitTabs(line).at(1)] = SplitTabs(line);
+    return run;
+}
 
 TEST_P(DeepScanOfFormattedVolume, ListsEverySurvivingRecordOnceWithItsPathAndNothingWrittenAfter) {
     const Formatted f = LoadFormatted(GetParam());
@@ -217,16 +244,10 @@ TEST(DeepScanOfADisk, ReadsTheVolumesOfAWipedGptDiskByTheBootSectorsItMeets) {
     const std::string image = dir.path() + "/wiped.dd";
     testing::WriteZeroedCopy(testing::DiskImagePath("gpt-disk"), image, {{0, 34 * 512}, {disk.size - 33 * 512, 33 * 512}});
 
-    const CliRun scan = RunCli({"scan", "--deep", "--json", image});
-    ASSERT_EQ(scan.status, 0) << scan.err;
-    std::map<std::string, nlohmann::json> rows;
-    for (const std::string& line : SplitLines(scan.out))
-        if (!line.empty() && line[0] != '#') rows.emplace(nlohmann::json::parse(line).at("position"), nlohmann::json::parse(line));
-    TempDir out;
-    const CliRun recovered = RunCli({"recover", "--deep", image, out.path()});
-    std::map<std::string, std::vector<std::string>> results;
-    for (const std::string& line : SplitLines(recovered.out))
-        if (!line.empty()) results[SplitTabs(line).at(1)] = SplitTabs(line);
+    const DeepRun deep = ScanAndRecoverDeep(image);
+    ASSERT_EQ(deep.scan_status, 0) << deep.scan_err;
+    std::map<std::string, nlohmann::json> rows = deep.rows;
+    std::map<std::string, std::vector<std::string>> results = deep.results;
 
     std::size_t checked = 0;
     for (const testing::DiskPartition& partition : disk.Ntfs()) {
@@ -272,16 +293,10 @@ TEST_P(DeepScanOfAnUnmappedMft, JoinsThePiecesRecordZeroPlacesSoPathsResolveAcro
         ASSERT_EQ(RunCli({"scan", image}).status, 2);
     }
 
-    const CliRun scan = RunCli({"scan", "--deep", "--json", image});
-    ASSERT_EQ(scan.status, 0) << scan.err;
-    std::map<std::string, nlohmann::json> rows;
-    for (const std::string& line : SplitLines(scan.out))
-        if (!line.empty() && line[0] != '#') rows.emplace(nlohmann::json::parse(line).at("position"), nlohmann::json::parse(line));
-    TempDir out;
-    const CliRun recovered = RunCli({"recover", "--deep", image, out.path()});
-    std::map<std::string, std::vector<std::string>> results;
-    for (const std::string& line : SplitLines(recovered.out))
-        if (!line.empty()) results[SplitTabs(line).at(1)] = SplitTabs(line);
+    const DeepRun deep = ScanAndRecoverDeep(image);
+    ASSERT_EQ(deep.scan_status, 0) << deep.scan_err;
+    std::map<std::string, nlohmann::json> rows = deep.rows;
+    std::map<std::string, std::vector<std::string>> results = deep.results;
 
     const std::int64_t first_piece_records =
         manifest.mft_extents.front().second * manifest.cluster_size / manifest.record_size;
