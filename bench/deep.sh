@@ -25,13 +25,7 @@ RUNS=${BENCH_RUNS:-5}
 BUILD="$ROOT/build-bench"
 
 [[ -x /usr/bin/time ]] || { apt-get update -qq && apt-get install -y -qq time >/dev/null; }
-if [[ -n ${VERANDOL_CLI:-} ]]; then
-    CLI=$VERANDOL_CLI
-else
-    cmake -S bench -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$BUILD" --target verandol-cli -j2 >/dev/null
-    CLI="$BUILD/verandol/cli/verandol-cli"
-fi
+. bench/bench-cli.sh
 BUILT_AT=$(git rev-parse --short HEAD)
 git diff --quiet HEAD -- ntfs disk rescue scan deep cli || BUILT_AT="$BUILT_AT with uncommitted changes in the measured code"
 

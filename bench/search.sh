@@ -24,13 +24,7 @@ MIB=${BENCH_SEARCH_MIB:-1024}
 RUNS=${BENCH_RUNS:-5}
 BUILD="$ROOT/build-bench"
 
-if [[ -n ${VERANDOL_CLI:-} ]]; then
-    CLI=$VERANDOL_CLI
-else
-    cmake -S bench -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$BUILD" --target verandol-cli -j2 >/dev/null
-    CLI="$BUILD/verandol/cli/verandol-cli"
-fi
+. bench/bench-cli.sh
 
 work=$(mktemp -d "${BENCH_DIR:-/var/tmp}/verandol-search-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
