@@ -9,7 +9,12 @@ void IndexNameBook::Add(const IndexedNameView& name) {
     if (name.name.empty() || name.name.size() > 255) return;
     if (blocks_.empty() || blocks_.back().size() + name.name.size() > kBlockUnits) {
         if (blocks_.size() >= UINT32_MAX / kBlockUnits) return;
-        blocks_.emplace_back().reserve(kBlockUnits);
+        // The first block grows as names come, so a pass that meets only a
+        // few (a small image) does not set 512 KiB aside; once one has
+        // filled, each next block is reserved whole and never moves.
+        const bool first = blocks_.empty();
+        blocks_.emplace_back();
+        if (!first) blocks_.back().reserve(kBlockUnits);
     }
     used_ += sizeof(Kept) + 2 * name.name.size();  // what one kept name costs
     const std::size_t first = (blocks_.size() - 1) * kBlockUnits + blocks_.back().size();
