@@ -95,10 +95,4 @@ std::size_t VolumeFile::ReadAt(std::int64_t position, MutableByteSpan out) {
     return done;
 }
 
-void VolumeFile::AdviseSequential() const { (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL); }
-
-void VolumeFile::DropCached(std::int64_t position, std::int64_t length) const {
-    (void)::posix_fadvise(fd_, static_cast<off_t>(position), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
-}
-
 }  // namespace verandol

@@ -37,13 +37,6 @@ public:
     // itself cannot be opened by this process, so nothing may reopen it.
     bool OpenedOnBehalf() const { return on_behalf_; }
 
-    // For one pass from start to end: the kernel may read ahead further, and
-    // what has been read is dropped from the page cache behind the pass, so
-    // reading a whole disk does not push out everything else the desktop has
-    // cached. Both are hints; a failure changes nothing.
-    void AdviseSequential() const;
-    void DropCached(std::int64_t position, std::int64_t length) const;
-
 private:
     VolumeFile(int fd, std::int64_t size, std::uint64_t device_id, bool on_behalf)
         : fd_(fd), size_(size), device_id_(device_id), on_behalf_(on_behalf) {}

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "disk/aligned_buffer.h"
-#include "disk/volume_file.h"
 
 namespace verandol {
 
@@ -21,8 +20,7 @@ static_assert(kChunk % kStride == 0);
 
 Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchProgress& progress,
                                                     const std::function<bool(const BootSighting&)>& enough) {
-    auto* file = dynamic_cast<VolumeFile*>(&source);
-    if (file) file->AdviseSequential();
+    source.ExpectSequentialReads();
     const std::int64_t total = source.Size();
     // A small image is read in one go into a buffer of its own size: a
     // fixed 4 MiB would be mostly unused.
@@ -46,7 +44,7 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
                 if (enough && enough(found.back())) return found;
             }
         }
-        if (file) file->DropCached(done, static_cast<std::int64_t>(passed));
+        source.DoneWith(done, static_cast<std::int64_t>(passed));
         done += static_cast<std::int64_t>(passed);
         progress.Advance(std::min(done, total), total);
     }
