@@ -6,10 +6,13 @@ FUZZ_TARGETS=(boot_sector boot_candidate folders record run_list volume mount_in
               record_groups index_entries)
 FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 
-# fuzz_build TARGET...: configures the clang build and builds fuzz_TARGET for each.
+# fuzz_build TARGET...: configures the clang build in $FUZZ_BUILD and builds
+# fuzz_TARGET for each, with the sanitizers $FUZZ_BUILD_SANITIZERS names
+# (default address,undefined).
 fuzz_build() {
   cmake -S . -B "$FUZZ_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON >/dev/null
+    -DVERANDOL_FUZZ=ON -DVERANDOL_BUILD_GUI=OFF -DVERANDOL_WERROR=ON \
+    -DVERANDOL_FUZZ_SANITIZERS="${FUZZ_BUILD_SANITIZERS:-address,undefined}" >/dev/null
   cmake --build "$FUZZ_BUILD" -j"${FUZZ_JOBS:-2}" --target "${@/#/fuzz_}"
 }
 
