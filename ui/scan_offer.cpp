@@ -1,6 +1,12 @@
 #include "ui/scan_offer.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include <QCommandLinkButton>
@@ -22,12 +28,44 @@ namespace {
 // first slow seek.
 constexpr std::chrono::milliseconds kSampleTime{300};
 constexpr std::int64_t kSampleBytes = 32 << 20;
+// How long the window waits for the sample: its time, and the open and the
+// first read on top.
+constexpr std::chrono::milliseconds kSampleWait{500};
 // When the sample cannot be had: what a hard disk or USB stick reads at.
 constexpr std::int64_t kStatedRate = 100'000'000;
 
 OfferInterceptor& Interceptor() {
     static OfferInterceptor interceptor;
     return interceptor;
+}
+
+// The sample is read on a thread of its own and waited for no longer than
+// kSampleWait: the budget is only looked at between reads, and one read of
+// a disk that must first spin up, or of a failing one, can take seconds,
+// which the window would spend frozen. A sample that comes too late is let
+// go; its thread ends when its read does. 0 when there is none.
+std::int64_t SampleRate(const std::string& path) {
+    struct Sample {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<std::int64_t> rate;
+    };
+    const auto sample = std::make_shared<Sample>();
+    try {
+        std::thread([sample, path] {
+            const std::int64_t rate = MeasureReadRate(path, kSampleTime, kSampleBytes);
+            {
+                const std::lock_guard lock(sample->mutex);
+                sample->rate = rate;
+            }
+            sample->done.notify_one();
+        }).detach();
+    } catch (const std::system_error&) {
+        return 0;  // no thread to be had: the stated rate will do
+    }
+    std::unique_lock lock(sample->mutex);
+    sample->done.wait_for(lock, kSampleWait, [&] { return sample->rate.has_value(); });
+    return sample->rate.value_or(0);
 }
 
 }  // namespace
@@ -42,7 +80,7 @@ ScanOffer MakeScanOffer(const QString& entry, const QString& why, const QString&
     offer.why = why;
     const VolumeAddress address = ParseVolumeAddress(path.toStdString());
     offer.search_possible = address.partition == 0 && address.offset < 0;
-    std::int64_t rate = measure ? MeasureReadRate(path.toStdString(), kSampleTime, kSampleBytes) : 0;
+    std::int64_t rate = measure ? SampleRate(path.toStdString()) : 0;
     if (rate > 0) {
         offer.time_basis = QStringLiteral("Times from a short read of it, at %1/s.")
                                .arg(QString::fromStdString(SizeText(rate)));
