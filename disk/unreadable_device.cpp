@@ -14,7 +14,7 @@ namespace {
 struct RecordValues {
     bool found = false;  // the record exists
     std::string fs_type;
-    bool has_table = false;
+    std::string table_type;
 };
 
 RecordValues ReadRecord(const std::string& sysfs_dir, const std::string& udev_data) {
@@ -28,7 +28,7 @@ RecordValues ReadRecord(const std::string& sysfs_dir, const std::string& udev_da
     std::string line;
     while (std::getline(record, line)) {
         if (line.rfind("E:ID_FS_TYPE=", 0) == 0) values.fs_type = line.substr(13);
-        if (line.rfind("E:ID_PART_TABLE_TYPE=", 0) == 0) values.has_table = true;
+        if (line.rfind("E:ID_PART_TABLE_TYPE=", 0) == 0) values.table_type = line.substr(21);
     }
     return values;
 }
@@ -55,7 +55,12 @@ bool MayHoldNtfs(const std::string& sysfs_dir, bool may_hold_partitions, const s
     const RecordValues record = ReadRecord(sysfs_dir, udev_data);
     if (!record.found) return true;
     if (!record.fs_type.empty()) return record.fs_type == "ntfs";
-    return record.has_table && may_hold_partitions;
+    return !record.table_type.empty() && may_hold_partitions;
+}
+
+ContentType RecordedContentType(const std::string& sysfs_dir, const std::string& udev_data) {
+    const RecordValues record = ReadRecord(sysfs_dir, udev_data);
+    return {record.fs_type, record.table_type};
 }
 
 }  // namespace verandol

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "disk/content_type.h"
+
 namespace verandol {
 
 // True when `path` exists but this user may not open it for reading.
@@ -21,5 +23,9 @@ std::int64_t SysfsSize(const std::string& sysfs_dir);
 // anything and is listed; one whose record names another file system, or
 // nothing at all, is not.
 bool MayHoldNtfs(const std::string& sysfs_dir, bool may_hold_partitions, const std::string& udev_data);
+
+// What the device manager's record says the device holds, in the probing
+// library's names (the manager probes with it too); empty when it has no record.
+ContentType RecordedContentType(const std::string& sysfs_dir, const std::string& udev_data);
 
 }  // namespace verandol

@@ -33,16 +33,23 @@ void AddOther(const OpenedDisk& disk, const DiscoveryCandidate& candidate, Disco
 
 // Start-up lists a device it may not read without asking for it: asking
 // would put up one password prompt per device before the window shows.
+// One that may hold NTFS is listed with the volumes; any other with what
+// holds no NTFS volume, so that a formatted stick can still be searched or
+// scanned deep (either asks for the device when it starts).
 bool ListedUnread(const DiscoveryCandidate& candidate, const DiscoveryPlaces& places, DiscoveryResult& result) {
     if (candidate.sysfs.empty() || !ReadPermissionDenied(candidate.path)) return false;
+    DiscoveredDrive drive;
+    drive.source_name = candidate.name;
+    drive.path = candidate.path;
+    drive.size = SysfsSize(candidate.sysfs);
+    drive.unreadable = true;
     if (MayHoldNtfs(candidate.sysfs, candidate.may_hold_partitions, places.udev_data)) {
-        DiscoveredDrive drive;
         drive.name = candidate.name + " (no access)";
-        drive.source_name = candidate.name;
-        drive.path = candidate.path;
-        drive.size = SysfsSize(candidate.sysfs);
-        drive.unreadable = true;
         result.drives.push_back(std::move(drive));
+    } else {
+        drive.name = UnreadOtherDriveName(
+            candidate.name, ContentTypeText(RecordedContentType(candidate.sysfs, places.udev_data)), drive.size);
+        result.others.push_back(std::move(drive));
     }
     return true;
 }
@@ -87,6 +94,10 @@ std::string SizeText(std::int64_t bytes) {
 
 std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size) {
     return name + " (" + content + ", " + SizeText(size) + ")";
+}
+
+std::string UnreadOtherDriveName(const std::string& name, const std::string& content, std::int64_t size) {
+    return name + " (" + content + ", " + SizeText(size) + ", no access)";
 }
 
 std::string FoundDriveName(const std::string& name, std::int64_t offset, std::int64_t size) {

@@ -13,7 +13,8 @@ namespace verandol {
 // may hold partitions is looked into, and each NTFS partition is listed as
 // "disk.img #2 (NTFS, 8.4 MB)" with the address "…/disk.img@2". A device
 // this user may not read is not opened: it is listed as "/dev/sdb1 (no
-// access)", marked unreadable, when it may hold NTFS.
+// access)", marked unreadable, when it may hold NTFS, and among the others
+// as "/dev/sdb1 (exFAT, 32 GB, no access)" when it holds something else.
 DiscoveryResult DiscoverVolumes(const DiscoveryPlaces& places = {});
 
 // The NTFS volumes of the given paths, each named and addressed from the
@@ -27,6 +28,10 @@ std::string SizeText(std::int64_t bytes);
 // A candidate holding no NTFS volume: "disk.img (no file system, 1.0 GB)",
 // "/dev/sdb1 (exFAT, 32 GB)".
 std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size);
+
+// The same for a device this user may not read, named from the device
+// manager's record: "/dev/sdb1 (exFAT, 32 GB, no access)".
+std::string UnreadOtherDriveName(const std::string& name, const std::string& content, std::int64_t size);
 
 // A volume a search found at byte `offset` of the disk listed as `name`:
 // "disk.img @+1048576 (NTFS, 8.4 MB, found)".

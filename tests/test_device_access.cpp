@@ -45,6 +45,10 @@ TEST(DeviceAccess, TheDeviceManagersRecordDecidesWhatIsListedUnread) {
     EXPECT_FALSE(MayHoldNtfs(sys + "/blank", true, udev));
     EXPECT_TRUE(MayHoldNtfs(sys + "/unknown", false, udev)) << "no record: it may hold anything";
     EXPECT_TRUE(MayHoldNtfs(sys + "/garbled", false, udev));
+    // What is not listed with the volumes is listed with the others, named from the same record.
+    EXPECT_EQ(ContentTypeText(RecordedContentType(sys + "/ext4", udev)), "ext4");
+    EXPECT_EQ(ContentTypeText(RecordedContentType(sys + "/table", udev)), "GPT");
+    EXPECT_EQ(ContentTypeText(RecordedContentType(sys + "/blank", udev)), "no file system");
 
     Write(sys + "/ntfs/size", "16384\n");
     EXPECT_EQ(SysfsSize(sys + "/ntfs"), 16384 * 512);
