@@ -54,8 +54,10 @@ run_target() {
 # record TARGET LOG SECONDS RESULT LABEL: one line of the results.
 record() {
   local executed rate inputs
-  executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$2")
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$2")
+  # The last figures: a log another run of the same target wrote into too
+  # holds the other's before them.
+  executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$2" | tail -n 1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$2" | tail -n 1)
   inputs=$(find "$campaign/corpus/$1" -type f | wc -l)
   printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$1$5" "${executed:-?}" "$3" "${rate:-?}" \
     "$inputs" "$4" | tee -a "$results"
