@@ -47,8 +47,9 @@ bool ListedUnread(const DiscoveryCandidate& candidate, const DiscoveryPlaces& pl
         drive.name = candidate.name + " (no access)";
         result.drives.push_back(std::move(drive));
     } else {
-        drive.name = UnreadOtherDriveName(
-            candidate.name, ContentTypeText(RecordedContentType(candidate.sysfs, places.udev_data)), drive.size);
+        drive.name = OtherDriveName(candidate.name,
+                                    ContentTypeText(RecordedContentType(candidate.sysfs, places.udev_data)),
+                                    drive.size, "no access");
         result.others.push_back(std::move(drive));
     }
     return true;
@@ -92,12 +93,9 @@ std::string SizeText(std::int64_t bytes) {
     return text;
 }
 
-std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size) {
-    return name + " (" + content + ", " + SizeText(size) + ")";
-}
-
-std::string UnreadOtherDriveName(const std::string& name, const std::string& content, std::int64_t size) {
-    return name + " (" + content + ", " + SizeText(size) + ", no access)";
+std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size,
+                           const std::string& mark) {
+    return name + " (" + content + ", " + SizeText(size) + (mark.empty() ? "" : ", " + mark) + ")";
 }
 
 std::string FoundDriveName(const std::string& name, std::int64_t offset, std::int64_t size) {

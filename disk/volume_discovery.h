@@ -26,12 +26,10 @@ DiscoveryResult DiscoverVolumesIn(const std::vector<std::string>& paths);
 std::string SizeText(std::int64_t bytes);
 
 // A candidate holding no NTFS volume: "disk.img (no file system, 1.0 GB)",
-// "/dev/sdb1 (exFAT, 32 GB)".
-std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size);
-
-// The same for a device this user may not read, named from the device
-// manager's record: "/dev/sdb1 (exFAT, 32 GB, no access)".
-std::string UnreadOtherDriveName(const std::string& name, const std::string& content, std::int64_t size);
+// "/dev/sdb1 (exFAT, 32 GB)"; with a mark, "/dev/sdb1 (exFAT, 32 GB, no
+// access)" for a device this user may not read.
+std::string OtherDriveName(const std::string& name, const std::string& content, std::int64_t size,
+                           const std::string& mark = {});
 
 // A volume a search found at byte `offset` of the disk listed as `name`:
 // "disk.img @+1048576 (NTFS, 8.4 MB, found)".
