@@ -29,8 +29,9 @@ fuzz_build "${targets[@]}"
 checked=$FUZZ_BUILD  # the AddressSanitizer build every finding is judged by
 runner=$FUZZ_BUILD   # the build that runs the executions
 how=address,undefined
+label=""             # what the results line adds to the target's name
 if [[ ${FUZZ_FAST:-0} == 1 ]]; then
-  runner=$FUZZ_BUILD-undefined how=undefined
+  runner=$FUZZ_BUILD-undefined how=undefined label=" (undefined only)"
   FUZZ_BUILD=$runner FUZZ_BUILD_SANITIZERS=undefined fuzz_build "${targets[@]}"
 fi
 campaign="$PWD/$checked/campaign"
@@ -71,8 +72,6 @@ for target in "${targets[@]}"; do
   echo "== fuzz_$target for $runs executions ($how)"
   start=$(date +%s)
   result=$(run_target "$runner" "$target" "$log" -runs="$runs")
-  label=""
-  [[ $runner == "$checked" ]] || label=" (undefined only)"
   record "$target" "$log" $(($(date +%s) - start)) "$result" "$label"
   if [[ $result == clean && $runner != "$checked" ]]; then
     # Every input the campaign kept, once, with the address checks.

@@ -1,10 +1,8 @@
 #include "ui/scan_offer.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <optional>
+#include <exception>
+#include <future>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -45,27 +43,20 @@ OfferInterceptor& Interceptor() {
 // which the window would spend frozen. A sample that comes too late is let
 // go; its thread ends when its read does. 0 when there is none.
 std::int64_t SampleRate(const std::string& path) {
-    struct Sample {
-        std::mutex mutex;
-        std::condition_variable done;
-        std::optional<std::int64_t> rate;
-    };
-    const auto sample = std::make_shared<Sample>();
+    std::promise<std::int64_t> sample;
+    std::future<std::int64_t> rate = sample.get_future();
     try {
-        std::thread([sample, path] {
-            const std::int64_t rate = MeasureReadRate(path, kSampleTime, kSampleBytes);
-            {
-                const std::lock_guard lock(sample->mutex);
-                sample->rate = rate;
+        std::thread([sample = std::move(sample), path]() mutable {
+            try {
+                sample.set_value(MeasureReadRate(path, kSampleTime, kSampleBytes));
+            } catch (...) {
+                sample.set_exception(std::current_exception());  // thrown where it is waited for
             }
-            sample->done.notify_one();
         }).detach();
     } catch (const std::system_error&) {
         return 0;  // no thread to be had: the stated rate will do
     }
-    std::unique_lock lock(sample->mutex);
-    sample->done.wait_for(lock, kSampleWait, [&] { return sample->rate.has_value(); });
-    return sample->rate.value_or(0);
+    return rate.wait_for(kSampleWait) == std::future_status::ready ? rate.get() : 0;
 }
 
 }  // namespace
