@@ -16,12 +16,36 @@ OffsetView::OffsetView(std::shared_ptr<ByteSource> disk, std::int64_t start, std
     }
 }
 
-std::size_t OffsetView::ReadAt(std::int64_t position, MutableByteSpan out) {
+std::size_t OffsetView::Room(std::int64_t position, std::size_t wanted) const {
     if (position < 0 || position >= length_) return 0;
     const auto room = static_cast<std::uint64_t>(length_ - position);
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), room));
-    // start_ + position < start_ + length_, which was checked not to overflow.
-    return disk_->ReadAt(start_ + position, out.first(n));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(wanted, room));
+}
+
+// start_ + position < start_ + length_, which was checked not to overflow.
+std::size_t OffsetView::ReadAt(std::int64_t position, MutableByteSpan out) {
+    const std::size_t n = Room(position, out.size());
+    return n == 0 ? 0 : disk_->ReadAt(start_ + position, out.first(n));
+}
+
+std::size_t OffsetView::ReadAround(std::int64_t position, MutableByteSpan out, std::vector<UnreadRange>& unread) {
+    const std::size_t n = Room(position, out.size());
+    if (n == 0) return 0;
+    const std::size_t first_new = unread.size();
+    const std::size_t got = disk_->ReadAround(start_ + position, out.first(n), unread);
+    for (std::size_t i = first_new; i < unread.size(); ++i) unread[i].position -= start_;
+    return got;
+}
+
+std::vector<UnreadRange> OffsetView::UnreadSoFar() const {
+    std::vector<UnreadRange> mine;
+    const std::int64_t end = start_ + length_;
+    for (const UnreadRange& r : disk_->UnreadSoFar()) {
+        const std::int64_t from = std::max(r.position, start_);
+        const std::int64_t to = std::min(r.End(), end);
+        if (from < to) mine.push_back({from - start_, to - from});
+    }
+    return mine;
 }
 
 void OffsetView::DoneWith(std::int64_t position, std::int64_t length) {

@@ -11,6 +11,7 @@
 #include "disk/virtual_disk_image.h"
 #include "disk/volume_address.h"
 #include "ntfs/boot_sector.h"
+#include "reading/careful_source.h"
 
 namespace verandol {
 
@@ -79,6 +80,17 @@ Outcome<OpenedVolume> OpenAtOffset(const OpenedDisk& disk, std::int64_t offset, 
 
 }  // namespace
 
+namespace {
+
+// Every pass reads the disk through the reading layer, with the run's map
+// of the device's bad sectors.
+std::shared_ptr<ByteSource> ReadCarefully(std::unique_ptr<ByteSource> device, const std::string& path) {
+    const std::string key = path + "\n" + std::to_string(device->Size());
+    return std::make_shared<CarefulSource>(std::move(device), BadSectorMapOf(key));
+}
+
+}  // namespace
+
 Outcome<OpenedDisk> OpenDisk(const std::string& path) {
     const ImageFormat format = DetectImageFormat(path);
     if (format != ImageFormat::Raw) {
@@ -86,14 +98,14 @@ Outcome<OpenedDisk> OpenDisk(const std::string& path) {
                      : format == ImageFormat::Vhd ? OpenVhdImage(path)
                                                   : OpenVmdkImage(path);
         if (!image) return Refusal(image.reason());
-        return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*image)), path, false};
+        return OpenedDisk{ReadCarefully(std::move(*image), path), path, false};
     }
     auto file = VolumeFile::TryOpen(path);
     if (!file) return Refusal(file.reason());
     // A device read through a descriptor opened on the user's behalf cannot
     // be reopened by path, so its table is probed from a copy.
     const bool raw = !(*file)->OpenedOnBehalf();
-    return OpenedDisk{std::shared_ptr<ByteSource>(std::move(*file)), path, raw};
+    return OpenedDisk{ReadCarefully(std::move(*file), path), path, raw};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {

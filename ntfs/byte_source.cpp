@@ -17,6 +17,18 @@ std::size_t ReadFrom(ByteSpan bytes, std::int64_t position, MutableByteSpan out)
 
 }  // namespace
 
+std::size_t ByteSource::ReadAround(std::int64_t position, MutableByteSpan out, std::vector<UnreadRange>& unread) {
+    const std::size_t got = ReadAt(position, out);
+    const std::int64_t size = Size();
+    if (position < 0 || position >= size) return got;
+    const std::size_t reach =
+        static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), static_cast<std::uint64_t>(size - position)));
+    if (got >= reach) return got;
+    std::memset(out.data() + got, 0, reach - got);
+    unread.push_back({position + static_cast<std::int64_t>(got), static_cast<std::int64_t>(reach - got)});
+    return reach;
+}
+
 std::size_t MemoryVolume::ReadAt(std::int64_t position, MutableByteSpan out) {
     return ReadFrom(bytes_, position, out);
 }

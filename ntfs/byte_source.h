@@ -10,6 +10,14 @@
 
 namespace verandol {
 
+// Bytes [position, position + length) of a volume or device.
+struct UnreadRange {
+    std::int64_t position = 0;
+    std::int64_t length = 0;
+    std::int64_t End() const { return position + length; }
+    bool operator==(const UnreadRange&) const = default;
+};
+
 // Anything bytes can be read from at 64-bit positions. The scan and the
 // recovery read volumes only through this, so tests and fuzzers can hand them
 // an image held in memory.
@@ -20,6 +28,17 @@ public:
     // delivered; fewer than asked at the end of the volume or on a read error.
     // A negative position delivers nothing.
     virtual std::size_t ReadAt(std::int64_t position, MutableByteSpan out) = 0;
+    // Reads like ReadAt, but goes on past bytes the device could not
+    // deliver: they are zeros in `out`, and their stretches (positions on
+    // this source, ascending) are appended to `unread`. Returns how many
+    // bytes of `out` hold the volume, unread ones included: fewer than asked
+    // only at the end of the volume. A source that cannot tell a failed
+    // read from the end takes every byte after a short read as unread.
+    virtual std::size_t ReadAround(std::int64_t position, MutableByteSpan out, std::vector<UnreadRange>& unread);
+    // The stretches readers of this source asked for since it was opened and
+    // could not be given, ascending and merged. Empty for sources that
+    // cannot fail.
+    virtual std::vector<UnreadRange> UnreadSoFar() const { return {}; }
     // The volume's length in bytes as the device reports it.
     virtual std::int64_t Size() const = 0;
     // Hints for one pass over the whole volume: the reads will go forward,
