@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ntfs/byte_reader.h"
 #include "ntfs/byte_source.h"
@@ -22,11 +23,17 @@ public:
         : volume_(volume), out_(out), stop_(stop) {}
 
     std::int64_t Written() const { return offset_; }
-    const std::string& Missing() const { return missing_; }
+    // Why the file is not whole: the first gap its own structures left, and
+    // the bytes the device could not deliver; empty when it is whole.
+    std::string Missing() const;
+    // The bytes of the file (from its start) the device could not deliver;
+    // they are zeros in the output.
+    const std::vector<UnreadRange>& Unread() const { return unread_; }
     bool Stopped() const { return stopped_; }
 
-    // Copies `length` bytes from the volume at `position`; bytes the volume
-    // does not deliver stay a hole, which reads as zeros.
+    // Copies `length` bytes from the volume at `position`. Sectors the
+    // device cannot read are zeros and listed in Unread(); bytes past the
+    // volume's end stay a hole, which reads as zeros.
     bool CopyFromVolume(std::int64_t position, std::int64_t length);
 
     // Zeros the file really holds (a hole, the part past its valid length)
@@ -54,6 +61,7 @@ private:
     std::size_t buffer_size_ = 0;
     std::int64_t offset_ = 0;
     std::string missing_;
+    std::vector<UnreadRange> unread_;
     bool stopped_ = false;
 };
 

@@ -23,7 +23,7 @@ namespace verandol {
 
 namespace {
 
-RecoverResult NotWritten(std::string reason) { return {RecoverStatus::NotWritten, std::move(reason)}; }
+RecoverResult NotWritten(std::string reason) { return {RecoverStatus::NotWritten, std::move(reason), {}}; }
 
 // The record at `position`, read through the MFT's map when the position is
 // one of its records (a record may straddle two extents), else as one
@@ -107,8 +107,9 @@ RecoverResult RecoverRecord(ByteSource& volume, const MftMap& map, ByteSpan reco
     }
     if (writer.Stopped()) return NotWritten("stopped");
     if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
-    RecoverResult result{writer.Missing().empty() ? RecoverStatus::Written : RecoverStatus::Incomplete,
-                         writer.Missing()};
+    const std::string missing = writer.Missing();
+    RecoverResult result{missing.empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, missing,
+                         writer.Unread()};
     return judge(std::move(result), spans);
 }
 

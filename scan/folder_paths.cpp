@@ -61,6 +61,16 @@ void FolderPaths::NoteFolder(std::int64_t record_number, ByteSpan record) {
     folders_.insert(place, std::move(folder));
 }
 
+void FolderPaths::NoteUnreadable(std::int64_t record_number) {
+    auto place = std::lower_bound(unreadable_.begin(), unreadable_.end(), record_number);
+    if (place == unreadable_.end() || *place != record_number) unreadable_.insert(place, record_number);
+}
+
+std::string FolderPaths::MarkerFor(std::int64_t record) const {
+    if (std::binary_search(unreadable_.begin(), unreadable_.end(), record)) return kUnreadableFolderMarker;
+    return LostFolderMarker(record);
+}
+
 void FolderPaths::Absorb(FolderPaths&& other) {
     std::vector<Folder> merged;
     merged.reserve(folders_.size() + other.folders_.size());
@@ -70,6 +80,8 @@ void FolderPaths::Absorb(FolderPaths&& other) {
                    std::back_inserter(merged), by_record);
     folders_ = std::move(merged);
     other.folders_.clear();
+    for (std::int64_t record : other.unreadable_) NoteUnreadable(record);
+    other.unreadable_.clear();
     // Paths resolved before the join may have stopped at a folder the other piece held.
     for (Folder& folder : folders_) {
         folder.path.clear();
@@ -104,7 +116,7 @@ void FolderPaths::Resolve(Folder& start) {
         // Unknown, a cycle, or deeper than any real volume: the chain ends here.
         if (!parent || parent->state == Folder::State::Resolving ||
             chain.size() >= static_cast<std::size_t>(kMaxFolderDepth)) {
-            base = LostFolderMarker(up.record);
+            base = MarkerFor(up.record);
             break;
         }
         parent->state = Folder::State::Resolving;
@@ -121,7 +133,7 @@ std::string FolderPaths::PathOf(std::uint64_t parent_reference) {
     const FileReference reference = SplitFileReference(parent_reference);
     if (reference.record == kRootFolderRecord) return "/";
     Folder* folder = Find(reference);
-    if (!folder) return LostFolderMarker(reference.record);
+    if (!folder) return MarkerFor(reference.record);
     if (folder->state != Folder::State::Resolved) Resolve(*folder);
     return folder->path;
 }

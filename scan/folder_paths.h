@@ -33,6 +33,8 @@ std::optional<std::uint64_t> ReadParentReference(ByteSpan file_name);
 
 // "<lost folder #1234>".
 std::string LostFolderMarker(std::int64_t record);
+// What a path shows from where a folder's record could not be read.
+inline constexpr const char* kUnreadableFolderMarker = "<unreadable folder>";
 
 class FolderPaths {
 public:
@@ -43,6 +45,11 @@ public:
     // Remembers a folder record (after its fixups); the first one noted for
     // a record number is kept. One without a usable name is passed over.
     void NoteFolder(std::int64_t record_number, ByteSpan record);
+
+    // A record the device could not deliver: a chain that needs it ends in
+    // kUnreadableFolderMarker rather than a lost folder, since nothing says
+    // the folder is gone.
+    void NoteUnreadable(std::int64_t record_number);
 
     // Takes over the folders `other` noted (another piece of the same MFT,
     // joined late); where both noted a record number, this one's is kept.
@@ -66,9 +73,12 @@ private:
     };
     // The folder a reference names, or null when no folder record matches it.
     Folder* Find(FileReference reference);
+    // Where a chain that cannot go past `record` begins.
+    std::string MarkerFor(std::int64_t record) const;
     void Resolve(Folder& start);
 
     std::vector<Folder> folders_;  // ascending by record number
+    std::vector<std::int64_t> unreadable_;  // ascending
 };
 
 }  // namespace verandol

@@ -44,14 +44,22 @@ bool MftRecordReader::ReadPiece(std::int64_t position, std::int64_t extent_left,
             static_cast<std::size_t>(std::max<std::int64_t>(static_cast<std::int64_t>(out.size()), chunk));
         if (want > cache_.size()) cache_.resize(want);
         cache_position_ = position;
-        cache_length_ = volume_.ReadAt(position, MutableByteSpan(cache_.data(), want));
+        cache_unread_.clear();
+        cache_length_ = volume_.ReadAround(position, MutableByteSpan(cache_.data(), want), cache_unread_);
         if (!in_cache()) return false;
     }
+    const std::int64_t end = position + static_cast<std::int64_t>(out.size());
+    for (const UnreadRange& lost : cache_unread_)
+        if (lost.position < end && position < lost.End()) {
+            last_unreadable_ = true;
+            return false;
+        }
     std::memcpy(out.data(), cache_.data() + (position - cache_position_), out.size());
     return true;
 }
 
 std::optional<std::int64_t> MftRecordReader::Read(std::int64_t index, MutableByteSpan record) {
+    last_unreadable_ = false;
     std::int64_t offset;
     if (index < 0 || MulOverflows(index, map_.RecordSize(), offset)) return std::nullopt;
     std::optional<std::int64_t> first_position;

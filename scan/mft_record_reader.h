@@ -26,6 +26,10 @@ public:
     // is not mapped by the run list or the volume delivers fewer bytes.
     std::optional<std::int64_t> Read(std::int64_t index, MutableByteSpan record);
 
+    // True when the last Read failed because the device could not deliver
+    // some of the record's bytes: the record is unreadable, not absent.
+    bool LastUnreadable() const { return last_unreadable_; }
+
     // No record from this index on can be delivered: every readable piece of
     // the MFT ends before it, on the volume or at the volume's end. A damaged
     // record 0 may claim two billion records on a small image; the walk need
@@ -45,6 +49,9 @@ private:
     std::vector<std::uint8_t> cache_;
     std::int64_t cache_position_ = 0;
     std::size_t cache_length_ = 0;
+    // The cached bytes the device could not deliver (zeros in the cache).
+    std::vector<UnreadRange> cache_unread_;
+    bool last_unreadable_ = false;
 };
 
 }  // namespace verandol

@@ -27,6 +27,9 @@ public:
     // A walked record that FolderPaths::IsFolderRecord accepted, before its fixups.
     void NoteFolder(std::int64_t record_number, MutableByteSpan record);
 
+    // A walked record the device could not deliver.
+    void NoteUnreadable(std::int64_t record_number) { folders_.NoteUnreadable(record_number); }
+
     // Sets the row's recoverable share from its $DATA and remembers its
     // folder reference.
     void Complete(DeletedFileRow& row, ByteSpan data);

@@ -39,6 +39,8 @@ struct ScanCollector : ScanEvents {
     // Withdrawn rows leave `rows` when the scan ends, once their places
     // have taken their folders.
     void Withdrawn(std::size_t row) override { withdrawn.push_back(row); }
+    std::vector<ReadLosses> losses;
+    void Unreadable(const ReadLosses& l) override { losses.push_back(l); }
     bool StopRequested() override { return stop_when(*this); }
     void Ended(ScanEnd e, const std::string& r) override {
         end = e;

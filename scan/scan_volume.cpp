@@ -36,20 +36,35 @@ std::string LabelOf(ByteSource& volume, const std::string& path, const ChosenBoo
     return layout ? ReadVolumeName(volume, *layout) : std::string();
 }
 
+// Tells what the device could not deliver to the walk, once, at its end.
+void TellLosses(ByteSource& volume, const std::vector<std::int64_t>& records, bool bitmap_lost, ScanEvents& events) {
+    ReadLosses losses{"scan", volume.UnreadSoFar(), records, {}};
+    if (losses.Empty()) return;
+    if (bitmap_lost) losses.consequence = "the cluster bitmap could not be read, so how much of each file is left is unknown";
+    events.Unreadable(losses);
+}
+
 }  // namespace
 
 void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::string& path, ScanEvents& events,
                 const ScanOptions& options) {
+    std::vector<std::int64_t> unreadable;  // records the device could not deliver
+    bool bitmap_lost = false;
+    // Whichever way the walk ends, the losses are told before the last call.
+    const auto end = [&](ScanEnd how, const std::string& reason) {
+        TellLosses(volume, unreadable, bitmap_lost, events);
+        events.Ended(how, reason);
+    };
     // A volume named by its offset runs to the disk's end when its own boot
     // sector cannot say how far it reaches.
     const ChosenBoot chosen = ChooseBootSector(volume, ParseVolumeAddress(path).offset >= 0);
     if (!chosen.note.empty()) events.Note(chosen.note);
     const BootSectorBytes& boot = chosen.bytes;
     events.DiskLabels("Disk Name: " + LabelOf(volume, path, chosen), "Disk Serial: " + SerialText(boot));
-    if (!IsNtfs(boot)) return events.Ended(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
+    if (!IsNtfs(boot)) return end(ScanEnd::Failed, "the volume's boot sector does not say NTFS");
 
     const Outcome<VolumeLayout> derived = DeriveLayout(boot);
-    if (!derived) return events.Ended(ScanEnd::Failed, derived.reason());
+    if (!derived) return end(ScanEnd::Failed, derived.reason());
     const VolumeLayout& layout = *derived;
     events.DriveSize("Drive Size: " + KilobytesText(layout.volume_size));
     // The same "0x" and at least two upper-case digits as a row's position.
@@ -58,17 +73,18 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     events.GeometryPublished(published);
 
     const Outcome<MftExtent> mft = ReadMftExtent(volume, layout);
-    if (!mft) return events.Ended(ScanEnd::Failed, mft.reason());
+    if (!mft) return end(ScanEnd::Failed, mft.reason());
     if (!mft->note.empty()) events.Note(mft->note);
     const std::int64_t count = mft->record_count;
     events.MftFigures("MFT Size: " + KilobytesText(mft->bytes), "All Files: " + std::to_string(count));
     if (count < layout::record::kFirstUserRecord)
-        return events.Ended(ScanEnd::Failed, "the MFT holds fewer than 16 records");
+        return end(ScanEnd::Failed, "the MFT holds fewer than 16 records");
 
     // Recovery reads records through the same map as the walk.
     published.mft_runs = mft->runs;
     MftRecordReader reader(volume, layout.geometry, mft->runs);
     published.bitmap = ReadVolumeBitmap(reader, layout.geometry);
+    bitmap_lost = !published.bitmap && !volume.UnreadSoFar().empty();
     events.GeometryPublished(published);
     events.WalkStarting(static_cast<int>(count - layout::record::kFirstUserRecord));
     RowDetails details(volume, layout.geometry, published.bitmap);
@@ -77,11 +93,17 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     for (std::int64_t i = layout::record::kFirstUserRecord; i < readable_end; ++i) {
         if (events.StopRequested()) {
             events.Folders(details.TakeFolders());
-            return events.Ended(ScanEnd::Stopped, {});
+            return end(ScanEnd::Stopped, {});
         }
         events.Progress(static_cast<int>(i - layout::record::kFirstUserRecord + 1));
         auto position = reader.Read(i, record);
-        if (!position) continue;
+        if (!position) {
+            if (reader.LastUnreadable()) {
+                unreadable.push_back(i);
+                details.NoteUnreadable(i);
+            }
+            continue;
+        }
         if (FolderPaths::IsFolderRecord(record)) {
             details.NoteFolder(i, record);
             continue;
@@ -108,8 +130,9 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     // The records past what the volume can deliver count as walked.
     if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
     events.Folders(details.TakeFolders());
-    events.Ended(ScanEnd::Completed, {});
+    end(ScanEnd::Completed, {});
 }
+
 
 void ScanVolumePath(const std::string& drive_name, const std::string& path, ScanEvents& events,
                     const ScanOptions& options) {

@@ -13,6 +13,7 @@
 #include "disk/published_geometry.h"
 #include "ntfs/byte_source.h"
 #include "scan/deleted_file_row.h"
+#include "scan/read_losses.h"
 
 namespace verandol {
 
@@ -55,6 +56,10 @@ public:
     // Something a person should know about how the volume was read, such as
     // a damaged boot sector replaced by its backup copy.
     virtual void Note(const std::string& text) { (void)text; }
+    // What the device could not deliver to this pass and what was lost
+    // with it; once, before Ended, and only when something could not be
+    // read. Told as a note unless the receiver does more with it.
+    virtual void Unreadable(const ReadLosses& losses) { Note(ReadLossNote(losses)); }
     // Polled before each record.
     virtual bool StopRequested() = 0;
     // The last call. `reason` says why a failed scan could not go on.
