@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/read_losses_text.h"
 #include "cli/usage.h"
 #include "disk/privileged_open.h"
 #include "text/display_settings.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     // Taken wherever it stands, before or after the command.
     const bool no_udisks = std::erase(args, std::string("--no-udisks")) > 0;
+    if (const std::string error = TakeRetriesOption(args); !error.empty()) return Fail(kExitUsage, error);
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(UsageText(), stdout);

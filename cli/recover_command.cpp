@@ -157,7 +157,8 @@ Collected CollectFiles(const RecoverArgs& parsed) {
 }
 
 // Recovers every job in turn, printing a line for each; the exit status.
-int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, const std::vector<Job>& jobs) {
+int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, const std::vector<Job>& jobs,
+                bool scan_losses) {
     const std::atomic<bool>& interrupted = CatchInterrupt();
     // The folder was checked before the scan, or the user allowed it.
     RecoveryRun run(source, &interrupted, false);
@@ -186,6 +187,13 @@ int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, cons
     progress.Clear();
     std::fflush(stdout);
     if (interrupted.load()) return Fail(kExitInterrupted, "interrupted");
+    if (run.UnreadFiles() > 0)
+        std::fprintf(stderr,
+                     "verandol-cli: note: the recovery could not read %lld bytes of the device: %d %s written "
+                     "incomplete, with zeros only where the device failed\n",
+                     static_cast<long long>(run.UnreadBytes()), run.UnreadFiles(),
+                     run.UnreadFiles() == 1 ? "file was" : "files were");
+    if (run.UnreadFiles() > 0 || scan_losses) return kExitUnreadable;
     return all_done ? kExitDone : kExitSomeNotRecovered;
 }
 
@@ -199,7 +207,8 @@ int RecoverCommand(const std::vector<std::string>& all_args) {
     if (outcome.end != ScanEnd::Completed || !outcome.geometry) {
         return Fail(kExitUsage, "cannot scan " + parsed->volume + ": " + outcome.reason);
     }
-    return RecoverJobs(*parsed, *outcome.geometry, JobsFor(parsed->positions, collected.files));
+    return RecoverJobs(*parsed, *outcome.geometry, JobsFor(parsed->positions, collected.files),
+                       !outcome.losses.empty());
 }
 
 }  // namespace verandol::cli

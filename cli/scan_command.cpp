@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/read_losses_text.h"
 #include "cli/filter_options.h"
 #include "cli/row_format.h"
 #include "cli/volume_scan.h"
@@ -119,8 +120,13 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     PrintLine("# Deleted Files: " + std::to_string(outcome.rows));
     PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
     if (all) PrintLine("# Files In Use: " + std::to_string(outcome.in_use_rows));
+    for (const ReadLosses& losses : outcome.losses) {
+        if (json) PrintLine(JsonReadLosses(losses));
+        else
+            for (const std::string& line : TsvReadLosses(losses)) PrintLine(line);
+    }
     if (std::fflush(stdout) != 0) return Fail(kExitUsage, "cannot write the listing");
-    return kExitDone;
+    return outcome.losses.empty() ? kExitDone : kExitUnreadable;
 }
 
 }  // namespace verandol::cli

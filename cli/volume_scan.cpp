@@ -55,6 +55,10 @@ public:
         progress_.Clear();
         std::fprintf(stderr, "verandol-cli: note: %s\n", text.c_str());
     }
+    void Unreadable(const ReadLosses& losses) override {
+        Note(ReadLossNote(losses));
+        outcome_.losses.push_back(losses);
+    }
     bool StopRequested() override { return false; }
     void Ended(ScanEnd end, const std::string& reason) override {
         progress_.Clear();

@@ -16,6 +16,8 @@ struct ScanOutcome {
     long long rows = 0;
     long long recoverable_rows = 0;  // rows whose data is 100% unclaimed
     long long in_use_rows = 0;       // files still in use, listed when asked for
+    // What the device could not deliver to the pass; told on stderr as it comes.
+    std::vector<ReadLosses> losses;
     ScanEnd end = ScanEnd::Failed;
     std::string reason;
 };

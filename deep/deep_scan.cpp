@@ -83,8 +83,17 @@ public:
 
     ScanEnd Run();
     void Finish();
+    // What the device could not deliver to the pass, with the records of a
+    // mapped volume's MFT that lay there; empty when everything was read.
+    ReadLosses Losses() const;
 
 private:
+    // True when any of [position, position + length) could not be read.
+    bool Unread(std::int64_t position, std::int64_t length) const {
+        return std::any_of(unread_.begin(), unread_.end(), [&](const UnreadRange& r) {
+            return r.position < position + length && position < r.End();
+        });
+    }
     // Looks at the block at `position`; returns how far to go on (at least one sector).
     std::size_t Examine(std::int64_t position, ByteSpan bytes);
     std::size_t TakeRecord(std::int64_t position, ByteSpan bytes);
@@ -130,7 +139,29 @@ private:
     std::vector<Waiting> nameless_;
     std::vector<Listed> listed_;
     NewestCopies copies_;
+    // Stretches of the bytes in hand the device could not deliver.
+    std::vector<UnreadRange> unread_;
+    // Records and index blocks passed over because part of them could not be read.
+    std::int64_t torn_blocks_ = 0;
 };
+
+ReadLosses DeepPass::Losses() const {
+    ReadLosses losses{"deep scan", volume_.UnreadSoFar(), {}, {}};
+    if (losses.Empty()) return losses;
+    // The records of each mapped volume's MFT that lay in the stretches.
+    for (const MappedVolume& volume : mapped_) {
+        const std::int64_t record = volume.layout.geometry.RecordSize;
+        if (record <= 0) continue;
+        for (const UnreadRange& r : losses.stretches)
+            for (std::int64_t at = r.position - r.position % record; at < r.End(); at += record)
+                if (const auto index = volume.map.IndexAt(at - volume.offset)) losses.records.push_back(*index);
+    }
+    std::sort(losses.records.begin(), losses.records.end());
+    losses.records.erase(std::unique(losses.records.begin(), losses.records.end()), losses.records.end());
+    if (torn_blocks_ > 0)
+        losses.consequence = std::to_string(torn_blocks_) + " file records or index blocks were cut by them and are not listed";
+    return losses;
+}
 
 MappedVolume* DeepPass::MappedAt(std::int64_t position, const FoundRecordHeader& header) {
     for (MappedVolume& volume : mapped_) {
@@ -294,14 +325,9 @@ ScanEnd DeepPass::Run() {
     while (next < total) {
         if (events_.StopRequested()) return ScanEnd::Stopped;
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(read_bytes_, total - next));
-        const std::size_t got = volume_.ReadAt(next, MutableByteSpan(reads, want));
-        if (got < want && next + static_cast<std::int64_t>(got) < total) {
-            // Unreadable sectors: what lies in them is lost, the rest is not.
-            next += static_cast<std::int64_t>(want);
-            held = 0;
-            held_at = next;
-            continue;
-        }
+        // Sectors the device cannot read come back as zeros and are noted:
+        // what lies in them is lost, the records around them are not.
+        const std::size_t got = volume_.ReadAround(next, MutableByteSpan(reads, want), unread_);
         next += static_cast<std::int64_t>(got);
         std::uint8_t* const start = reads - held;
         const std::size_t count = held + got;
@@ -320,6 +346,12 @@ ScanEnd DeepPass::Run() {
             const auto claimed = file ? FoundRecordSize(rest) : IndexBlockSize(rest);
             // A block the read cut in two waits for the next read.
             if (claimed && *claimed > rest.size() && !at_end) break;
+            // A block some of whose sectors could not be read is not believed.
+            if (claimed && Unread(held_at + static_cast<std::int64_t>(at), static_cast<std::int64_t>(*claimed))) {
+                ++torn_blocks_;
+                at += kSector;
+                continue;
+            }
             at += Examine(held_at + static_cast<std::int64_t>(at), rest);
         }
         at = std::min(at, count);
@@ -327,6 +359,7 @@ ScanEnd DeepPass::Run() {
         held = count - at;
         std::memmove(reads - held, start + at, held);
         held_at += static_cast<std::int64_t>(at);
+        std::erase_if(unread_, [&](const UnreadRange& r) { return r.End() <= held_at; });
         events_.Progress(static_cast<int>(std::min<std::int64_t>(next / kMiB, INT32_MAX)));
     }
     return ScanEnd::Completed;
@@ -382,6 +415,7 @@ void DeepScanVolume(ByteSource& volume, const std::string& drive_name, const std
     DeepPass pass(volume, events, ReadPresentVolume(volume, drive_name, path, events), options);
     const ScanEnd end = pass.Run();
     pass.Finish();
+    if (const ReadLosses losses = pass.Losses(); !losses.Empty()) events.Unreadable(losses);
     events.Ended(end, end == ScanEnd::Failed ? "no memory for the deep scan's reads" : std::string());
 }
 

@@ -32,7 +32,7 @@ RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, con
 
 RecoverResult WithClusterReuseNote(RecoverResult result, std::string note) {
     if (result.status == RecoverStatus::NotWritten || note.empty()) return result;
-    if (result.status == RecoverStatus::Written) return {RecoverStatus::Incomplete, note, {}};
+    if (result.status == RecoverStatus::Written) return {RecoverStatus::Incomplete, note};
     result.reason += "; " + note;
     return result;
 }

@@ -23,7 +23,7 @@ namespace verandol {
 
 namespace {
 
-RecoverResult NotWritten(std::string reason) { return {RecoverStatus::NotWritten, std::move(reason), {}}; }
+RecoverResult NotWritten(std::string reason) { return {RecoverStatus::NotWritten, std::move(reason)}; }
 
 // The record at `position`, read through the MFT's map when the position is
 // one of its records (a record may straddle two extents), else as one

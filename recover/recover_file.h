@@ -26,7 +26,7 @@ struct RecoverResult {
     std::string reason;  // why not written, or which part is missing
     // Bytes of the file (from its start) the device could not deliver;
     // zeros in the written file.
-    std::vector<UnreadRange> unread;
+    std::vector<UnreadRange> unread{};
 };
 
 // Reads the record at the row's position text ("0x" and hexadecimal), checks

@@ -49,7 +49,8 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
                                      source_.geometry.ClusterSize)
                   : RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
                                 bitmap, source_.files_in_use);
-    return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason};
+    return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason, false,
+            result.unread};
 }
 
 RecoveryStepResult RecoveryRun::Recover(const RecoveryRequest& row, const std::string& out_dir,
@@ -65,6 +66,10 @@ RecoveryStepResult RecoveryRun::Recover(const RecoveryRequest& row, const std::s
     if (result.status == RecoverStatus::NotWritten && stop_ && stop_->load()) {
         result.stopped = true;
         return result;
+    }
+    if (!result.unread.empty()) {
+        ++unread_files_;
+        for (const UnreadRange& r : result.unread) unread_bytes_ += r.length;
     }
     switch (result.status) {
         case RecoverStatus::Written: ++recovered_; break;

@@ -43,6 +43,8 @@ struct RecoveryStepResult {
     std::string reason;  // why not written, or what is missing
     // Given up because `stop` was raised: not a failure to report.
     bool stopped = false;
+    // Bytes of the file the device could not deliver (zeros in it).
+    std::vector<UnreadRange> unread{};
 };
 
 // One report line: "written" and the path, "incomplete" with the path and
@@ -63,6 +65,9 @@ public:
 
     int Recovered() const { return recovered_; }
     int Incomplete() const { return incomplete_; }
+    // Files written with bytes the device could not deliver, and those bytes.
+    int UnreadFiles() const { return unread_files_; }
+    std::int64_t UnreadBytes() const { return unread_bytes_; }
     const std::vector<RecoveryFailure>& Failures() const { return failures_; }
 
 private:
@@ -75,6 +80,8 @@ private:
     const std::atomic<bool>* stop_;
     bool check_output_device_;
     UniquePaths paths_;
+    int unread_files_ = 0;
+    std::int64_t unread_bytes_ = 0;
     std::map<std::string, KeptFolders> kept_;  // by output folder
     // The last folder checked against the volume, and its refusal (empty when fine).
     std::optional<std::string> checked_folder_;

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "reading/careful_source.h"
 #include "recover/recover_file.h"
 #include "scan/folder_paths.h"
 #include "scan/scan_collector.h"
 #include "scan/scan_volume.h"
+#include "deep/deep_scan.h"
 #include "tests/faulty_source.h"
 #include "tests/fixture_support.h"
 
@@ -66,6 +68,30 @@ TEST(FailingDevice, ABadSpotInTheMftCostsOnlyItsRecords) {
     EXPECT_NE(ReadLossNote(scan.losses[0]).find("(70, 86-88)"), std::string::npos) << ReadLossNote(scan.losses[0]);
     // Eight bad sectors: a failing read for each, and one for meeting the spot.
     EXPECT_LE(failing.device->FailingReads(), 8 + 2 * 2);
+}
+
+// The deep scan reads every sector: a bad spot costs the records in it, not
+// the megabyte read around it.
+TEST(FailingDevice, TheDeepScanLosesOnlyTheRecordsInABadSpot) {
+    FailingFolderVolume healthy({});
+    ScanCollector whole;
+    DeepScanVolume(healthy.volume, "folders", "", whole);
+    ASSERT_EQ(whole.end, ScanEnd::Completed);
+    const UnreadRange spot = healthy.Records(86, 3);
+
+    FailingFolderVolume failing({spot});
+    ScanCollector scan;
+    DeepScanVolume(failing.volume, "folders", "", scan);
+    ASSERT_EQ(scan.end, ScanEnd::Completed);
+    std::set<std::int64_t> expected, listed;
+    for (const DeletedFileRow& row : whole.rows)
+        if (row.position < spot.position || row.position >= spot.End()) expected.insert(row.position);
+    for (const DeletedFileRow& row : scan.rows) listed.insert(row.position);
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(expected.size() + 3, whole.rows.size());
+    ASSERT_EQ(scan.losses.size(), 1u);
+    EXPECT_EQ(scan.losses[0].records, (std::vector<std::int64_t>{86, 87, 88}));
+    EXPECT_LE(failing.device->FailingReads(), 6 + 2 * 2);
 }
 
 TEST(FailingDevice, ABadSectorInAFileCostsThatSectorAlone) {
