@@ -9,6 +9,7 @@
 #include "cli/text_escape.h"
 #include "disk/open_volume.h"
 #include "rescue/volume_search.h"
+#include "scan/read_losses.h"
 
 namespace verandol::cli {
 
@@ -37,6 +38,7 @@ int SearchCommand(const std::vector<std::string>& args) {
 
     const std::atomic<bool>& interrupted = CatchInterrupt();
     bool all_found = true;
+    bool unreadable = false;
     for (const std::string& path : args) {
         Outcome<OpenedDisk> disk = OpenDisk(path);
         if (!disk) {
@@ -47,7 +49,20 @@ int SearchCommand(const std::vector<std::string>& args) {
         SearchLine progress(interrupted);
         const Outcome<std::vector<FoundVolume>> found = SearchVolumes(*disk->bytes, progress);
         progress.Clear();
+        if (const ReadLosses losses{"search", disk->bytes->UnreadSoFar(), {}, {}}; !losses.Empty()) {
+            std::fprintf(stderr, "verandol-cli: note: %s\n", ReadLossNote(losses).c_str());
+            unreadable = true;
+        }
+        const auto print = [&] {
+            for (const FoundVolume& volume : found ? *found : std::vector<FoundVolume>{}) {
+                const std::string line = TsvLine({FoundVolumeAddress(path, volume.offset), std::to_string(volume.size),
+                                                  volume.label, volume.serial, volume.how}) + '\n';
+                std::fwrite(line.data(), 1, line.size(), stdout);
+            }
+        };
         if (interrupted.load()) {
+            // What was found before the stop is real: it is listed all the same.
+            print();
             std::fflush(stdout);
             return Fail(kExitInterrupted, "interrupted");
         }
@@ -57,14 +72,11 @@ int SearchCommand(const std::vector<std::string>& args) {
             Fail(kExitUsage, "search: no NTFS volume found on " + path + (found ? "" : ": " + found.reason()));
             continue;
         }
-        for (const FoundVolume& volume : *found) {
-            const std::string line = TsvLine({FoundVolumeAddress(path, volume.offset), std::to_string(volume.size),
-                                              volume.label, volume.serial, volume.how}) + '\n';
-            std::fwrite(line.data(), 1, line.size(), stdout);
-        }
+        print();
     }
     if (std::fflush(stdout) != 0) return Fail(kExitUsage, "cannot write the listing");
-    return all_found ? kExitDone : kExitUsage;
+    if (!all_found) return kExitUsage;
+    return unreadable ? kExitUnreadable : kExitDone;
 }
 
 }  // namespace verandol::cli

@@ -9,14 +9,16 @@ namespace verandol {
 
 namespace {
 
-struct NoProgress final : SearchProgress {
+struct StopOnly final : SearchProgress {
+    explicit StopOnly(const std::function<bool()>& stop) : stop_(stop) {}
     void Advance(std::int64_t, std::int64_t) override {}
-    bool StopRequested() override { return false; }
+    bool StopRequested() override { return stop_ && stop_(); }
+    const std::function<bool()>& stop_;
 };
 
 }  // namespace
 
-ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further) {
+ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further, const std::function<bool()>& stop) {
     ChosenBoot chosen{ReadBootSector(volume), {}};
     if (IsNtfs(chosen.bytes) && DeriveLayout(chosen.bytes)) return chosen;
 
@@ -37,7 +39,7 @@ ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further) {
         return chosen;
     }
     if (!look_further) return chosen;
-    NoProgress quiet;
+    StopOnly quiet(stop);
     const auto backup_of_this = [](const BootSighting& s) { return s.position == s.boot.backup_offset; };
     const Outcome<std::vector<BootSighting>> swept = SweepBootSectors(volume, quiet, backup_of_this);
     if (swept && !swept->empty() && backup_of_this(swept->back())) {

@@ -2,6 +2,7 @@
 // copy NTFS keeps in the sector after the ones it counts as the volume's.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ntfs/boot_sector.h"
@@ -21,6 +22,8 @@ struct ChosenBoot {
 // with it. With `look_further` (a volume named by its byte offset on a disk,
 // so its end is not known) the backup is also sought by reading on from the
 // first sector until a boot sector whose count places it where it lies.
-ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further = false);
+// `stop` is asked while it reads on.
+ChosenBoot ChooseBootSector(ByteSource& volume, bool look_further = false,
+                            const std::function<bool()>& stop = {});
 
 }  // namespace verandol

@@ -30,12 +30,17 @@ Outcome<std::vector<BootSighting>> SweepBootSectors(ByteSource& source, SearchPr
     if (!memory.Data()) return Refusal("no memory for the search's reads");
     const MutableByteSpan buffer(memory.Data(), chunk);
     std::vector<BootSighting> found;
+    std::vector<UnreadRange> unread;
     for (std::int64_t done = 0; done < total;) {
-        if (progress.StopRequested()) return Refusal("stopped");
-        const std::size_t got = source.ReadAt(done, buffer);
-        // A read error mid-disk skips the chunk rather than ending the pass:
-        // a failing disk is exactly where volumes get lost.
-        const std::size_t passed = got == 0 ? chunk : got;
+        // A stopped pass keeps what it found: the volumes before the stop are real.
+        if (progress.StopRequested()) return found;
+        // Sectors that cannot be read come back as zeros, which no boot
+        // sector check passes; a failing disk is exactly where volumes get
+        // lost, so the pass goes on around them.
+        unread.clear();
+        const std::size_t got = source.ReadAround(done, buffer, unread);
+        if (got == 0) break;
+        const std::size_t passed = got;
         for (std::size_t at = 0; at + kStride <= got; at += kStride) {
             const ByteSpan sector(memory.Data() + at, kStride);
             if (!MayBeBootSector(sector)) continue;

@@ -19,8 +19,9 @@ struct BootSighting {
     BootCandidate boot;
 };
 
-// Every boot sector on `source`, in order; refused when stopped. With
-// `enough`, the pass ends at the first sighting it accepts.
+// Every boot sector on `source`, in order; those before the stop when
+// stopped. With `enough`, the pass ends at the first sighting it accepts.
+// Refused only when the pass cannot get memory for its reads.
 Outcome<std::vector<BootSighting>> SweepBootSectors(
     ByteSource& source, SearchProgress& progress,
     const std::function<bool(const BootSighting&)>& enough = {});

@@ -57,7 +57,11 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     };
     // A volume named by its offset runs to the disk's end when its own boot
     // sector cannot say how far it reaches.
-    const ChosenBoot chosen = ChooseBootSector(volume, ParseVolumeAddress(path).offset >= 0);
+    const bool look_further = ParseVolumeAddress(path).offset >= 0;
+    if (look_further && !IsNtfs(ReadBootSector(volume)))
+        events.Note("the volume's first boot sector is damaged; its backup copy is sought by reading on from it");
+    const ChosenBoot chosen = ChooseBootSector(volume, look_further, [&] { return events.StopRequested(); });
+    if (events.StopRequested()) return end(ScanEnd::Stopped, {});
     if (!chosen.note.empty()) events.Note(chosen.note);
     const BootSectorBytes& boot = chosen.bytes;
     events.DiskLabels("Disk Name: " + LabelOf(volume, path, chosen), "Disk Serial: " + SerialText(boot));

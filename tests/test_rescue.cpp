@@ -84,7 +84,8 @@ TEST(BootChoice, TakesTheLastSectorOnlyWhereItsOwnCountPlacesIt) {
     EXPECT_NE(further.note.find("at byte 16776704"), std::string::npos) << further.note;
 }
 
-TEST(VolumeSearch, StopsWhenAskedAndSaysSo) {
+// A stopped search keeps the volumes it found before the stop.
+TEST(VolumeSearch, StopsWhenAskedAndKeepsWhatItFound) {
     struct StopAtOnce final : SearchProgress {
         void Advance(std::int64_t, std::int64_t) override { ++advanced; }
         bool StopRequested() override { return advanced > 0; }
@@ -92,9 +93,13 @@ TEST(VolumeSearch, StopsWhenAskedAndSaysSo) {
     } progress;
     MemoryVolume disk(ReadWholeFile(testing::DiskImagePath("gpt-disk")));
     const Outcome<std::vector<FoundVolume>> found = SearchVolumes(disk, progress);
-    EXPECT_FALSE(found);
-    EXPECT_EQ(found.reason(), "stopped");
+    ASSERT_TRUE(found) << found.reason();
     EXPECT_EQ(progress.advanced, 1);
+    const std::vector<testing::DiskPartition> ntfs = testing::LoadDiskManifest("gpt-disk").Ntfs();
+    ASSERT_FALSE(ntfs.empty());
+    ASSERT_FALSE(found->empty());
+    EXPECT_EQ(found->front().offset, ntfs.front().start);
+    EXPECT_LT(found->size(), ntfs.size() + 1);
 }
 
 }  // namespace
