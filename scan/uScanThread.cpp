@@ -61,6 +61,8 @@ void TScanThread::MftLocation(const std::string& text) { emit mftLocation(Text(t
 
 void TScanThread::Note(const std::string& text) { emit note(Text(text)); }
 
+void TScanThread::Unreadable(const verandol::ReadLosses& losses) { emit unreadable(Text(verandol::ReadLossNote(losses))); }
+
 void TScanThread::GeometryPublished(const verandol::PublishedGeometry& published) {
     emit geometryPublished(published);
 }

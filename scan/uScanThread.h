@@ -49,6 +49,9 @@ signals:
     void progress(int position);
     // How the volume was read, when a person should know (a backup boot sector).
     void note(const QString& text);
+    // What the device could not deliver to the scan and what was lost with
+    // it, once, before `ended`.
+    void unreadable(const QString& text);
     // `restore_buttons`: the walk had begun, so "Scan Now" and btnRecover come
     // back. `failure`: why the scan could not go on; empty unless it failed.
     void ended(bool restore_buttons, const QString& failure);
@@ -68,6 +71,7 @@ private:
     void Folders(std::vector<std::string> folders) override;
     void Withdrawn(std::size_t row) override;
     void Note(const std::string& text) override;
+    void Unreadable(const verandol::ReadLosses& losses) override;
     bool StopRequested() override;
     void Ended(verandol::ScanEnd end, const std::string& reason) override;
 

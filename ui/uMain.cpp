@@ -405,6 +405,7 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     // only stops it, and no recovery slips in before the walk disables btnRecover.
     ScanControl = std::make_shared<verandol::JobControl>();
     ScanNotes.clear();
+    ScanLosses.clear();
     ScanOpened = false;
     const verandol::ScanOptions options{cbFilesInUse->isChecked()};
     // The deep scan lists the files a formatted-over volume still had in use too.
@@ -427,6 +428,7 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
         sentence[0] = sentence[0].toUpper();
         ScanNotes += (ScanNotes.isEmpty() ? QString() : QStringLiteral(" ")) + sentence + QStringLiteral(".");
     });
+    connect(worker, &TScanThread::unreadable, this, [this](const QString& text) { ScanLosses = text; });
     connect(worker, &TScanThread::diskLabels, this, &TMainForm::ShowDiskLabels);
     connect(worker, &TScanThread::diskLabels, this, [this] { ScanOpened = true; });
     connect(worker, &TScanThread::driveSize, this, [this](const QString& text) { ShowText(DriveSize, text); });
@@ -559,9 +561,24 @@ void TMainForm::ScanEnded(bool restore_buttons, const QString& failure, const QS
     }
     // Without this a failed scan looks like a volume without deleted files.
     // The labels keep what the scan had shown.
-    if (!failure.isEmpty())
+    if (!failure.isEmpty()) {
         verandol::ShowMessage(QStringLiteral("The scan could not go on: %1.").arg(failure) +
-                              (ScanNotes.isEmpty() ? QString() : QStringLiteral(" ") + ScanNotes));
+                              (ScanNotes.isEmpty() ? QString() : QStringLiteral(" ") + ScanNotes) +
+                              (ScanLosses.isEmpty() ? QString() : QStringLiteral(" ") + LossSentence(ScanLosses)));
+        return;
+    }
+    // Bad sectors: what they cost stays over the list, and is said once.
+    if (!ScanLosses.isEmpty()) {
+        ShowListNote(LossSentence(ScanLosses));
+        verandol::ShowMessage(QStringLiteral("Some of the device could not be read. ") + LossSentence(ScanLosses),
+                              QMessageBox::Warning);
+    }
+}
+
+QString TMainForm::LossSentence(const QString& note) {
+    QString sentence = note;
+    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
+    return sentence + QStringLiteral(".");
 }
 
 void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
@@ -630,8 +647,13 @@ void TMainForm::RecoveryStarting(int ticked) {
     btnScan->setEnabled(false);
 }
 
-void TMainForm::RecoverySummary(int written, int incomplete, int not_written, const QString& folder) {
+void TMainForm::RecoverySummary(int written, int incomplete, int not_written, const QString& folder,
+                                int unread_files, qint64 unread_bytes) {
     QString note = QStringLiteral("Recovery: %1 written, %2 incomplete").arg(written).arg(incomplete);
+    if (unread_files > 0)
+        note += QStringLiteral(" (%1 with %2 bytes the device could not read, zeros in the files)")
+                    .arg(unread_files)
+                    .arg(unread_bytes);
     if (not_written > 0) note += QStringLiteral(", %1 not written").arg(not_written);
     ShowListNote(note + QStringLiteral(", in %1").arg(folder));
 }

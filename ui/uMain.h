@@ -162,15 +162,20 @@ private:
     void ScanEnded(bool restore_buttons, const QString& failure, const QString& path, bool deep);
     void RecoveryStarting(int ticked);
     void RecoveryEnded(const QString& report);
-    void RecoverySummary(int written, int incomplete, int not_written, const QString& folder);
+    void RecoverySummary(int written, int incomplete, int not_written, const QString& folder, int unread_files,
+                         qint64 unread_bytes);
     void BuildAdditions();
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.
     void ShowListNote(const QString& text);
+    // A note from the engine as a sentence: capital first, full stop last.
+    static QString LossSentence(const QString& note);
 
     verandol::DeletedFilesModel* Model;
     verandol::PublishedGeometry ScanGeometry;
     QString ScanNotes;  // what the current scan said about how it read the volume
+    // What the device could not deliver to the last scan; empty when it read everything.
+    QString ScanLosses;
     bool ScanOpened = false;  // the current scan got as far as the volume's boot sector
     // By disk path: the volumes the last search of that disk found on it.
     std::map<QString, std::vector<verandol::KnownVolume>> FoundOn;
