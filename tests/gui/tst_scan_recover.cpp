@@ -177,6 +177,20 @@ bool ScanPath(TMainForm& form, const QString& path) {
     return WaitForScan(form);
 }
 
+// Scans `path`, whose volume opens but cannot be read, and declines the
+// offer of a search or deep scan that follows; the offers made, none when the
+// scan or the offer did not come.
+std::vector<verandol::ScanOffer> ScanDecliningTheOffer(TMainForm& form, const QString& path) {
+    std::vector<verandol::ScanOffer> offers;
+    const verandol::OfferInterceptor previous = verandol::SetOfferInterceptor([&](const verandol::ScanOffer& offer) {
+        offers.push_back(offer);
+        return verandol::OfferChoice::Cancel;
+    });
+    if (ScanPath(form, path)) static_cast<void>(QTest::qWaitFor([&] { return !offers.empty(); }, 5000));
+    verandol::SetOfferInterceptor(previous);
+    return offers;
+}
+
 // A copy of the fixture at `damaged` whose boot sector reads, but whose
 // record 0 no longer ends its first sector in its update sequence number, in
 // the MFT and in its mirror: its scan fails after publishing its volume.
@@ -208,14 +222,8 @@ void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
 
     // A volume that opens but cannot be read says why in the offer of the
     // passes that need neither boot sector nor MFT.
-    std::vector<verandol::ScanOffer> offers;
-    const verandol::OfferInterceptor previous = verandol::SetOfferInterceptor([&](const verandol::ScanOffer& offer) {
-        offers.push_back(offer);
-        return verandol::OfferChoice::Cancel;
-    });
-    QVERIFY(ScanPath(form, damaged));
-    QVERIFY(QTest::qWaitFor([&] { return !offers.empty(); }, 5000));
-    verandol::SetOfferInterceptor(previous);
+    const std::vector<verandol::ScanOffer> offers = ScanDecliningTheOffer(form, damaged);
+    QVERIFY(!offers.empty());
     QVERIFY(messages.shown.empty());
     QCOMPARE(offers[0].why,
              QStringLiteral("The scan could not go on: MFT record 0 is damaged: it fails its update sequence check."));
@@ -248,14 +256,8 @@ void ScanRecoverTest::rowsOfAnEarlierScanAreNeverReadFromAnotherVolume() {
     form.DLB->SetDirectory(out.path());
 
     // The next scan opens its volume and publishes it, then fails on the MFT.
-    std::vector<verandol::ScanOffer> offers;
-    const verandol::OfferInterceptor previous = verandol::SetOfferInterceptor([&](const verandol::ScanOffer& offer) {
-        offers.push_back(offer);
-        return verandol::OfferChoice::Cancel;
-    });
-    QVERIFY(ScanPath(form, damaged));
-    QVERIFY(QTest::qWaitFor([&] { return !offers.empty(); }, 5000));
-    verandol::SetOfferInterceptor(previous);
+    const std::vector<verandol::ScanOffer> offers = ScanDecliningTheOffer(form, damaged);
+    QVERIFY(!offers.empty());
     QCOMPARE(form.Geometry().path, damaged.toStdString());
 
     // Nothing the first scan listed and ticked is left, so nothing is read
