@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
+#include <cstdint>
 #include <fstream>
+#include <optional>
+
+#include "disk/sysfs_number.h"
 
 namespace verandol {
 
@@ -41,14 +44,10 @@ bool ReadPermissionDenied(const std::string& path) {
 }
 
 std::int64_t SysfsSize(const std::string& sysfs_dir) {
-    std::ifstream file(sysfs_dir + "/size");
-    std::string text;
-    if (!(file >> text)) return 0;
-    std::int64_t sectors = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), sectors);
-    if (error != std::errc() || end != text.data() + text.size() || sectors < 0) return 0;
+    const std::optional<std::uint64_t> sectors = SysfsNumber(sysfs_dir + "/size");
+    if (!sectors || *sectors > static_cast<std::uint64_t>(INT64_MAX)) return 0;
     std::int64_t bytes = 0;
-    return __builtin_mul_overflow(sectors, std::int64_t{512}, &bytes) ? 0 : bytes;
+    return __builtin_mul_overflow(static_cast<std::int64_t>(*sectors), std::int64_t{512}, &bytes) ? 0 : bytes;
 }
 
 bool MayHoldNtfs(const std::string& sysfs_dir, bool may_hold_partitions, const std::string& udev_data) {

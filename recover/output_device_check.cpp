@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -19,11 +20,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A block device the folder's files may be written to.
-struct Target {
+// A file by what it is, not by the path that names it.
+struct FileIdentity {
     std::uint64_t device = 0;
-    std::string name;     // how the refusal names it
-    std::string fs_type;  // set when the device was found as a mount's source
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// A block device the folder's files may be written to, or the image file a
+// FUSE driver writes them into (ntfs-3g mounts an image file directly).
+struct Target {
+    std::uint64_t device = 0;  // unset for an image file
+    std::string name;          // how the refusal names it
+    std::string fs_type;       // set when the device or image was found as a mount's source
+    std::optional<FileIdentity> image;
 };
 
 std::string ReadAll(const std::string& path) {
@@ -43,13 +53,21 @@ std::string Canonical(const std::string& path) {
 std::vector<Target> TargetsOf(const std::string& folder, const SystemTables& tables) {
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0) return {};
-    std::vector<Target> targets{{info.st_dev, {}, {}}};
+    std::vector<Target> targets{{info.st_dev, {}, {}, {}}};
     const auto mount = MountHolding(ParseMountInfo(ReadAll(tables.mountinfo)), info.st_dev, Canonical(folder));
     struct stat source {};
-    if (mount && stat(mount->source.c_str(), &source) == 0 && S_ISBLK(source.st_mode) &&
-        source.st_rdev != info.st_dev)
-        targets.push_back({source.st_rdev, mount->source, mount->fs_type});
+    if (!mount || stat(mount->source.c_str(), &source) != 0) return targets;
+    if (S_ISBLK(source.st_mode) && source.st_rdev != info.st_dev)
+        targets.push_back({source.st_rdev, mount->source, mount->fs_type, {}});
+    if (S_ISREG(source.st_mode))
+        targets.push_back({0, mount->source, mount->fs_type, FileIdentity{source.st_dev, source.st_ino}});
     return targets;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{info.st_dev, info.st_ino};
 }
 
 std::string RefusalText(const std::string& folder, const Target& target, const std::string& device_name,
@@ -58,11 +76,6 @@ std::string RefusalText(const std::string& folder, const Target& target, const s
     if (!target.fs_type.empty()) text += " (mounted as " + target.fs_type + ")";
     if (!same) text += ", which shares its blocks with " + volume_path;
     return text + ", the volume being read";
-}
-
-bool SameFile(const std::string& a, const struct stat& b) {
-    struct stat info {};
-    return !a.empty() && stat(a.c_str(), &info) == 0 && info.st_dev == b.st_dev && info.st_ino == b.st_ino;
 }
 
 }  // namespace
@@ -82,6 +95,15 @@ std::string OutputDeviceRefusal(const std::string& volume_address, const std::st
         const std::uint64_t device = volume ? volume->DeviceId() : volume_info.st_rdev;
         const std::vector<BlockDevice> family = OverlappingBlockDevices(device, tables.sysfs);
         for (const Target& target : targets) {
+            if (target.image) {
+                // An image mounted by a FUSE driver that a loop device of
+                // the volume's family reads too.
+                for (const BlockDevice& member : family)
+                    if (IdentityOf(LoopBackingFile(member.device, tables.sysfs)) == target.image)
+                        return RefusalText(folder, target, target.name + ", the image /dev/" + member.name + " reads",
+                                           volume_path, member.device == device);
+                continue;
+            }
             auto member = std::find_if(family.begin(), family.end(),
                                        [&](const BlockDevice& m) { return m.device == target.device; });
             if (member == family.end()) continue;
@@ -92,10 +114,16 @@ std::string OutputDeviceRefusal(const std::string& volume_address, const std::st
         }
         return {};
     }
-    // An image file: only a loop device reading it (or a partition of one) can write into it.
+    // An image file: only a FUSE mount of that file, or a loop device
+    // reading it (or a partition of one), can write into it.
+    const FileIdentity volume_file{volume_info.st_dev, volume_info.st_ino};
     for (const Target& target : targets) {
+        if (target.image) {
+            if (*target.image == volume_file) return RefusalText(folder, target, target.name, volume_path, true);
+            continue;
+        }
         for (const BlockDevice& member : OverlappingBlockDevices(target.device, tables.sysfs)) {
-            if (!SameFile(LoopBackingFile(member.device, tables.sysfs), volume_info)) continue;
+            if (IdentityOf(LoopBackingFile(member.device, tables.sysfs)) != volume_file) continue;
             const std::string name = !target.name.empty() ? target.name : "/dev/" + member.name;
             return RefusalText(folder, target, name + ", a loop device reading " + volume_path, volume_path, true);
         }

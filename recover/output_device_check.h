@@ -17,9 +17,11 @@ struct SystemTables {
 // a device that shares its blocks (the whole disk of a partition, a partition
 // of a whole disk, a device-mapper device built on it), on a FUSE mount such
 // as ntfs-3g's of any of these (its files carry an anonymous device number, so
-// the mount's source tells), and on a loop device that reads an image file
-// being scanned. An image file is otherwise never refused: files written
-// beside it leave its bytes alone.
+// the mount's source tells), on a loop device that reads an image file being
+// scanned, and on a FUSE mount of that image file itself or of the file a
+// scanned loop device reads (the source is compared as a file, not as text).
+// An image file is otherwise never refused: files written beside it leave its
+// bytes alone.
 std::string OutputDeviceRefusal(const std::string& volume_path, const std::string& folder,
                                 const SystemTables& tables = {});
 

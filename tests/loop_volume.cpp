@@ -49,26 +49,39 @@ std::unique_ptr<LoopVolume> LoopVolume::Attach(const std::string& fixture, std::
     auto device = Output("losetup --find --show '" + image + "'");
     if (!device || device->empty()) return *skip = "losetup could not attach a loop device", nullptr;
     volume->device_ = *device;
+    volume->attached_ = true;
+    return volume;
+}
+
+std::unique_ptr<LoopVolume> LoopVolume::ImageOnly(const std::string& fixture, const std::string& image_name,
+                                                  std::string* skip) {
+    // Root mounts through FUSE without a group or an fstab line.
+    if (geteuid() != 0) return *skip = "mounting an image through FUSE needs root here", nullptr;
+    std::unique_ptr<LoopVolume> volume(new LoopVolume);
+    volume->device_ = volume->folder_.path() + "/" + image_name;
+    fs::copy_file(FixtureImagePath(fixture), volume->device_);
+    fs::create_directory(volume->mount_point());
     return volume;
 }
 
 bool LoopVolume::Mount(MountDriver driver, std::string* skip) {
     const std::string at = "'" + device_ + "' '" + mount_point() + "'";
     if (driver == MountDriver::Kernel) {
+        if (!attached_) return *skip = "the kernel mounts a loop device, not an image file", false;
         if (!KernelHasFileSystem("ntfs3")) return *skip = "the kernel has no ntfs3 driver", false;
         mounted_ = Run("mount -t ntfs3 " + at);
         if (!mounted_) *skip = "mount -t ntfs3 failed";
     } else {
         if (!fs::exists("/dev/fuse") || !Run("command -v ntfs-3g")) return *skip = "ntfs-3g or FUSE is missing", false;
         mounted_ = Run("ntfs-3g " + at);
-        if (!mounted_) *skip = "ntfs-3g could not mount the loop device";
+        if (!mounted_) *skip = "ntfs-3g could not mount " + device_;
     }
     return mounted_;
 }
 
 LoopVolume::~LoopVolume() {
     if (mounted_) Run("umount '" + mount_point() + "'");
-    if (!device_.empty()) Run("losetup -d '" + device_ + "'");
+    if (attached_) Run("losetup -d '" + device_ + "'");
 }
 
 }  // namespace verandol::testing

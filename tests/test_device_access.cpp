@@ -7,11 +7,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "disk/unreadable_device.h"
 #include "tests/fixture_support.h"
+#include "udisks/disk_sequence.h"
 #include "udisks/once_per_device.h"
 
 namespace verandol {
@@ -87,6 +89,92 @@ TEST(DeviceAccess, EachDeviceIsAskedForOncePerRunAndARefusalStands) {
     EXPECT_EQ(asked, 2);
     EXPECT_FALSE(once.Open(nodes.path())) << "a folder is not a device";
     EXPECT_EQ(asked, 2);
+}
+
+TEST(DeviceAccess, AnotherMediumUnderTheSameNumberIsAskedForAfresh) {
+    const testing::TempDir nodes;
+    const std::string stick = nodes.path() + "/stick";
+    if (::mknod(stick.c_str(), S_IFBLK | 0600, makedev(7, 252)) != 0)
+        GTEST_SKIP() << "block device nodes cannot be made here";
+
+    std::optional<std::uint64_t> medium = 40;
+    int asked = 0;
+    bool grant = true;
+    int handed_out = -1;  // the descriptor the asker gave for the last medium
+    OncePerDevice once(
+        [&](const std::string&) -> Outcome<int> {
+            ++asked;
+            if (!grant) return Refusal("refused");
+            handed_out = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            return handed_out;
+        },
+        [&](std::uint64_t device) {
+            EXPECT_EQ(device, makedev(7, 252));
+            return medium;
+        });
+    auto open_copy = [&] {
+        Outcome<int> fd = once.Open(stick);
+        if (fd) ::close(*fd);
+        return fd ? std::string() : fd.reason();
+    };
+
+    EXPECT_EQ(open_copy(), "");
+    EXPECT_EQ(open_copy(), "");
+    EXPECT_EQ(asked, 1);
+    const int first = handed_out;
+
+    // Unplugged, and another stick given the same number: its answer is its own.
+    medium = 41;
+    grant = false;
+    EXPECT_EQ(open_copy(), "refused");
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(::fcntl(first, F_GETFD), -1) << "the gone stick's descriptor is closed";
+    EXPECT_EQ(open_copy(), "refused");
+    EXPECT_EQ(asked, 2);
+
+    // And the refusal belongs to that stick alone.
+    medium = 42;
+    grant = true;
+    EXPECT_EQ(open_copy(), "");
+    EXPECT_EQ(open_copy(), "");
+    EXPECT_EQ(asked, 3);
+    // Where the kernel cannot say which medium it is, the number alone counts.
+    medium = std::nullopt;
+    EXPECT_EQ(open_copy(), "");
+    EXPECT_EQ(open_copy(), "");
+    EXPECT_EQ(asked, 4);
+}
+
+TEST(DeviceAccess, TheMediumIsTheDisksSequenceNumberAsSysfsTellsIt) {
+    const testing::TempDir places;
+    const fs::path sys = places.path();
+    auto device = [&](const std::string& folder, const std::string& number) {
+        Write((sys / folder / "dev").string(), number + "\n");
+        fs::create_directories(sys / "dev/block");
+        fs::create_directory_symlink(sys / folder, sys / "dev/block" / number);
+    };
+    device("devices/block/sdb", "8:16");
+    device("devices/block/sdb/sdb1", "8:17");
+    Write((sys / "devices/block/sdb/sdb1/partition").string(), "1\n");
+    Write((sys / "devices/block/sdb/diskseq").string(), "18446744073709551615\n");
+    EXPECT_EQ(DiskSequence(makedev(8, 16), sys.string()), 18446744073709551615u);
+    EXPECT_EQ(DiskSequence(makedev(8, 17), sys.string()), 18446744073709551615u) << "a partition is its disk's";
+    EXPECT_EQ(DiskSequence(makedev(8, 32), sys.string()), std::nullopt) << "no such device";
+    for (const char* hostile : {"", "-1\n", "18446744073709551616\n", "12x\n", "0x10\n", "+5\n"}) {
+        Write((sys / "devices/block/sdb/diskseq").string(), hostile);
+        EXPECT_EQ(DiskSequence(makedev(8, 17), sys.string()), std::nullopt) << hostile;
+    }
+
+    // The kernel's own tree, where it numbers its disks: every disk has a number.
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/sys/block", error)) {
+        if (!fs::exists(entry.path() / "diskseq")) continue;
+        std::ifstream dev(entry.path() / "dev");
+        unsigned major_number = 0, minor_number = 0;
+        char colon = 0;
+        ASSERT_TRUE(dev >> major_number >> colon >> minor_number) << entry.path();
+        EXPECT_TRUE(DiskSequence(makedev(major_number, minor_number))) << entry.path();
+    }
 }
 
 }  // namespace

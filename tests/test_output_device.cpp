@@ -46,6 +46,25 @@ TEST(MountInfo, LinesOfEveryShapeTheKernelWritesAndNoOther) {
         EXPECT_FALSE(ParseMountInfoLine(bad)) << bad;
 }
 
+TEST(MountInfo, AFuseSourceIsThePathItWasMountedFrom) {
+    // As ntfs-3g writes the mount of an image file: its absolute path, escaped.
+    auto image = ParseMountInfoLine(
+        "46 28 0:41 / /tmp/my\\040x/mnt rw,relatime - fuse /tmp/my\\040x/vol\\011\\134.img "
+        "rw,user_id=0,group_id=0,allow_other");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->device, makedev(0, 41));
+    EXPECT_EQ(image->fs_type, "fuse");
+    EXPECT_EQ(image->source, "/tmp/my x/vol\t\\.img");
+    // Sources that are no path, or escapes cut short, come through as written.
+    EXPECT_EQ(ParseMountInfoLine("1 0 0:42 / /m rw - fuse.sshfs me@host:/x rw")->source, "me@host:/x");
+    EXPECT_EQ(ParseMountInfoLine("1 0 0:42 / /m rw - fuse /a\\04 rw")->source, "/a\\04");
+    EXPECT_EQ(ParseMountInfoLine("1 0 0:42 / /m rw - fuse /a\\ rw")->source, "/a\\");
+    EXPECT_EQ(ParseMountInfoLine("1 0 0:42 / /m rw - fuse \\057etc rw")->source, "/etc");
+    // An empty source is a field all the same; a line cut before it is not.
+    EXPECT_EQ(ParseMountInfoLine("1 0 0:42 / /m rw - fuse  rw")->source, "");
+    EXPECT_FALSE(ParseMountInfoLine("1 0 0:42 / /m rw - fuse /vol.img"));
+}
+
 TEST(MountInfo, AFolderBelongsToTheLongestMountPointOfItsDevice) {
     const std::vector<MountEntry> table = ParseMountInfo(
         "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
@@ -121,6 +140,76 @@ TEST_F(FakeSysfs, AnImageIsRefusedOnlyWhereALoopDeviceReadsIt) {
     std::ofstream(root() / "devices/virtual/block/loop7/loop/backing_file") << image << "\n";
     EXPECT_EQ(OutputDeviceRefusal(image, ".", tables),
               "the output folder . is on /dev/loop7, a loop device reading " + image + ", the volume being read");
+}
+
+// The mount table escaped as the kernel writes it.
+std::string Escaped(const std::string& path) {
+    std::string text;
+    for (char c : path) text += c == ' ' ? std::string("\\040") : std::string(1, c);
+    return text;
+}
+
+TEST_F(FakeSysfs, AFuseMountOfTheImageItselfIsRefusedByFileNotByName) {
+    // Here the folder's own device claims to be ntfs-3g's mount of an image file.
+    const std::string folder = (root() / "mnt").string();
+    fs::create_directories(folder);
+    struct stat info {};
+    ASSERT_EQ(stat(folder.c_str(), &info), 0);
+    const std::string number = std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
+    const std::string images = (root() / "my images").string();
+    fs::create_directories(images);
+    const std::string image = images + "/vol.img";
+    fs::copy_file(testing::FixtureImagePath("sec512-clu4k"), image);
+    SystemTables tables{(root() / "mountinfo").string(), root().string()};
+    auto mounted_from = [&](const std::string& source) {
+        std::ofstream(root() / "mountinfo") << "1 0 " << number << " / " << Escaped(folder)
+                                            << " rw shared:1 - fuse " << Escaped(source) << " rw,allow_other\n";
+    };
+
+    mounted_from(image);
+    const std::string refusal =
+        "the output folder " + folder + " is on " + image + " (mounted as fuse), the volume being read";
+    EXPECT_EQ(OutputDeviceRefusal(image, folder, tables), refusal);
+    // Also when the scan names it by another path, or names a partition inside it.
+    fs::create_hard_link(image, images + "/hard link.img");
+    fs::create_symlink(image, images + "/symbolic.img");
+    EXPECT_EQ(OutputDeviceRefusal(images + "/hard link.img", folder, tables), refusal);
+    EXPECT_EQ(OutputDeviceRefusal(images + "/symbolic.img@1", folder, tables), refusal);
+    mounted_from(images + "/hard link.img");
+    EXPECT_NE(OutputDeviceRefusal(image, folder, tables), "");
+
+    // A copy of the same bytes is another file, and an unescaped space cuts
+    // the source short.
+    fs::copy_file(image, images + "/copy.img");
+    mounted_from(images + "/copy.img");
+    EXPECT_EQ(OutputDeviceRefusal(image, folder, tables), "");
+    std::ofstream(root() / "mountinfo") << "1 0 " << number << " / " << Escaped(folder) << " rw - fuse " << image
+                                        << " rw\n";
+    EXPECT_EQ(OutputDeviceRefusal(image, folder, tables), "");
+}
+
+TEST_F(FakeSysfs, AFuseMountOfTheFileAScannedLoopDeviceReadsIsRefused) {
+    // A device node of our own for the loop device scanned, where nodes can
+    // be made; its number is one no driver has, so opening it finds nothing.
+    const std::string node = (root() / "loop250").string();
+    if (::mknod(node.c_str(), S_IFBLK | 0600, makedev(240, 250)) != 0)
+        GTEST_SKIP() << "block device nodes cannot be made here";
+    const std::string image = (root() / "vol.img").string();
+    fs::copy_file(testing::FixtureImagePath("sec512-clu4k"), image);
+    Device("devices/virtual/block/loop250", "240:250");
+    fs::create_directories(root() / "devices/virtual/block/loop250/loop");
+    std::ofstream(root() / "devices/virtual/block/loop250/loop/backing_file") << image << "\n";
+
+    const std::string folder = (root() / "mnt").string();
+    fs::create_directories(folder);
+    struct stat info {};
+    ASSERT_EQ(stat(folder.c_str(), &info), 0);
+    const std::string number = std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
+    SystemTables tables{(root() / "mountinfo").string(), root().string()};
+    std::ofstream(root() / "mountinfo") << "1 0 " << number << " / " << folder << " rw - fuse " << image << " rw\n";
+    EXPECT_EQ(OutputDeviceRefusal(node, folder, tables),
+              "the output folder " + folder + " is on " + image +
+                  ", the image /dev/loop250 reads (mounted as fuse), the volume being read");
 }
 
 TEST(OutputDevice, AFolderOnTheBlockDeviceReadIsRefused) {

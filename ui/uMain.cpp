@@ -364,7 +364,6 @@ void TMainForm::btnScanClick() {
     }
     QListWidgetItem* item = selected.first();
     if (item->data(verandol::kOtherRole).toBool()) return Offer(item, QString::fromUtf8(kNoVolumeHere));
-    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
     StartScan(item->text(), item->data(kPathRole).toString());
 }
 
@@ -387,7 +386,6 @@ void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
     switch (verandol::AskScanOffer(this, offer)) {
         case verandol::OfferChoice::Search: return StartSearch(item);
         case verandol::OfferChoice::DeepScan: {
-            ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
             // A whole disk is read from its first byte to its last, whatever
             // its partitions: the volume at its byte 0 reaches that far.
             const bool whole_disk = item->data(verandol::kOtherRole).toBool() && offer.search_possible;
@@ -407,6 +405,14 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     ScanNotes.clear();
     ScanLosses.clear();
     ScanOpened = false;
+    // The rows listed so far were read with the last scan's volume, which
+    // this scan replaces as it publishes its own, even if it fails right
+    // after: rows and volume go together, so no recovery can read the rows
+    // of one scan from the volume of another.
+    Model->Clear();
+    ScanGeometry = {};
+    ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
+    ShowRecoverableCount();
     const verandol::ScanOptions options{cbFilesInUse->isChecked()};
     // The deep scan lists the files a formatted-over volume still had in use too.
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), !options.in_use_too && !deep);

@@ -75,6 +75,7 @@ private slots:
     void scanShowsFiguresAndListsEveryDeletedFile();
     void stopDuringScanKeepsRowsFoundSoFar();
     void failedScanSaysWhyAndKeepsWhatItShowed();
+    void rowsOfAnEarlierScanAreNeverReadFromAnotherVolume();
     void recoveryUnderOwnNamesMatchesTheManifest();
     void recoveryAsFileNumberUsesRowIndices();
     void filesInUseAreListedMarkedAndCopiedOut();
@@ -176,25 +177,42 @@ bool ScanPath(TMainForm& form, const QString& path) {
     return WaitForScan(form);
 }
 
+// Scans `path`, whose volume opens but cannot be read, and declines the
+// offer of a search or deep scan that follows; the offers made, none when the
+// scan or the offer did not come.
+std::vector<verandol::ScanOffer> ScanDecliningTheOffer(TMainForm& form, const QString& path) {
+    std::vector<verandol::ScanOffer> offers;
+    const verandol::OfferInterceptor previous = verandol::SetOfferInterceptor([&](const verandol::ScanOffer& offer) {
+        offers.push_back(offer);
+        return verandol::OfferChoice::Cancel;
+    });
+    if (ScanPath(form, path)) static_cast<void>(QTest::qWaitFor([&] { return !offers.empty(); }, 5000));
+    verandol::SetOfferInterceptor(previous);
+    return offers;
+}
+
+// A copy of the fixture at `damaged` whose boot sector reads, but whose
+// record 0 no longer ends its first sector in its update sequence number, in
+// the MFT and in its mirror: its scan fails after publishing its volume.
+bool MakeDamagedMftCopy(const QString& damaged) {
+    const verandol::testing::Manifest manifest = LoadManifest();
+    QFile::remove(damaged);
+    if (!QFile::copy(FixtureImagePath(), damaged)) return false;
+    QFile image(damaged);
+    if (!image.open(QIODevice::ReadWrite) || !image.seek(0x38)) return false;
+    const QByteArray mirror_cluster = image.read(8);
+    if (mirror_cluster.size() != 8) return false;
+    qint64 mirror = 0;
+    for (int i = 7; i >= 0; --i) mirror = (mirror << 8) | static_cast<unsigned char>(mirror_cluster[i]);
+    for (const qint64 record0 : {qint64{manifest.mft_offset}, mirror * manifest.cluster_size})
+        if (!image.seek(record0 + 510) || image.write("\xEE\xEE", 2) != 2) return false;
+    return true;
+}
+
 void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
     const verandol::testing::Manifest manifest = LoadManifest();
     const QString damaged = volumes_.filePath(QStringLiteral("damaged-mft.img"));
-    QFile::remove(damaged);
-    QVERIFY(QFile::copy(FixtureImagePath(), damaged));
-    {
-        // Record 0's first sector no longer ends in its update sequence
-        // number, in the MFT and in its mirror.
-        QFile image(damaged);
-        QVERIFY(image.open(QIODevice::ReadWrite));
-        QVERIFY(image.seek(0x38));
-        const QByteArray mirror_cluster = image.read(8);
-        qint64 mirror = 0;
-        for (int i = 7; i >= 0; --i) mirror = (mirror << 8) | static_cast<unsigned char>(mirror_cluster[i]);
-        for (const qint64 record0 : {qint64{manifest.mft_offset}, mirror * manifest.cluster_size}) {
-            QVERIFY(image.seek(record0 + 510));
-            QVERIFY(image.write("\xEE\xEE", 2) == 2);
-        }
-    }
+    QVERIFY(MakeDamagedMftCopy(damaged));
     MessageCapture messages;
     TMainForm form;
     QVERIFY(ScanFixture(form));
@@ -204,21 +222,16 @@ void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
 
     // A volume that opens but cannot be read says why in the offer of the
     // passes that need neither boot sector nor MFT.
-    std::vector<verandol::ScanOffer> offers;
-    const verandol::OfferInterceptor previous = verandol::SetOfferInterceptor([&](const verandol::ScanOffer& offer) {
-        offers.push_back(offer);
-        return verandol::OfferChoice::Cancel;
-    });
-    QVERIFY(ScanPath(form, damaged));
-    QVERIFY(QTest::qWaitFor([&] { return !offers.empty(); }, 5000));
-    verandol::SetOfferInterceptor(previous);
+    const std::vector<verandol::ScanOffer> offers = ScanDecliningTheOffer(form, damaged);
+    QVERIFY(!offers.empty());
     QVERIFY(messages.shown.empty());
     QCOMPARE(offers[0].why,
              QStringLiteral("The scan could not go on: MFT record 0 is damaged: it fails its update sequence check."));
-    // The figures read before the failure stay; the old rows stay under the reset count.
+    // The figures read before the failure stay; the rows of the volume
+    // scanned before went with the start of this scan.
     QCOMPARE(form.DriveMFTLocation->text(),
              "MFT Location: 0x" + QString::number(manifest.mft_offset, 16).toUpper());
-    QCOMPARE(form.Rows()->Count(), rows);
+    QCOMPARE(form.Rows()->Count(), 0);
     QCOMPARE(form.DeleteFileCount->text(), QStringLiteral("Deleted Files: 0"));
     QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
     QVERIFY(form.btnRecover->isEnabled());
@@ -228,7 +241,43 @@ void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
     QCOMPARE(messages.shown.size(), std::size_t{1});
     QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("The scan could not go on: cannot open ")),
              qPrintable(messages.shown[0].text));
-    QCOMPARE(form.Rows()->Count(), rows);
+    QCOMPARE(form.Rows()->Count(), 0);
+}
+
+void ScanRecoverTest::rowsOfAnEarlierScanAreNeverReadFromAnotherVolume() {
+    const QString damaged = volumes_.filePath(QStringLiteral("damaged-mft.img"));
+    QVERIFY(MakeDamagedMftCopy(damaged));
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanFixture(form));
+    QVERIFY(form.Rows()->Count() > 0);
+    form.CheckBox1->click();
+    form.DLB->SetDirectory(out.path());
+
+    // The next scan opens its volume and publishes it, then fails on the MFT.
+    const std::vector<verandol::ScanOffer> offers = ScanDecliningTheOffer(form, damaged);
+    QVERIFY(!offers.empty());
+    QCOMPARE(form.Geometry().path, damaged.toStdString());
+
+    // Nothing the first scan listed and ticked is left, so nothing is read
+    // from the volume the second one published.
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+    QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text, QStringLiteral("Please select a file to recover!"));
+    QCOMPARE(form.Rows()->Count(), 0);
+    QCOMPARE(form.RecoverableFileCount->text(), QStringLiteral("Recoverable Files: 0"));
+
+    // A scan that cannot even open its volume takes the earlier rows and
+    // volume away all the same.
+    form.DriveList->clearSelection();
+    QVERIFY(ScanFixture(form));
+    QVERIFY(form.Rows()->Count() > 0);
+    QVERIFY(ScanPath(form, volumes_.filePath(QStringLiteral("no-such-volume"))));
+    QCOMPARE(form.Rows()->Count(), 0);
+    QCOMPARE(form.Geometry().path, std::string());
 }
 
 void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
@@ -353,14 +402,19 @@ void ScanRecoverTest::failedRowsAreReportedAtTheEnd() {
 
 void ScanRecoverTest::recoveryOntoTheScannedDeviceIsRefused_data() {
     QTest::addColumn<verandol::testing::MountDriver>("driver");
-    QTest::newRow("kernel") << verandol::testing::MountDriver::Kernel;
-    QTest::newRow("ntfs-3g") << verandol::testing::MountDriver::Fuse;
+    // ntfs-3g mounts an image file itself too, with no loop device.
+    QTest::addColumn<bool>("image_only");
+    QTest::newRow("kernel") << verandol::testing::MountDriver::Kernel << false;
+    QTest::newRow("ntfs-3g") << verandol::testing::MountDriver::Fuse << false;
+    QTest::newRow("ntfs-3g of the image") << verandol::testing::MountDriver::Fuse << true;
 }
 
 void ScanRecoverTest::recoveryOntoTheScannedDeviceIsRefused() {
     QFETCH(verandol::testing::MountDriver, driver);
+    QFETCH(bool, image_only);
     std::string skip;
-    auto volume = verandol::testing::LoopVolume::Attach("sec512-clu4k", &skip);
+    auto volume = image_only ? verandol::testing::LoopVolume::ImageOnly("sec512-clu4k", "scanned volume.img", &skip)
+                             : verandol::testing::LoopVolume::Attach("sec512-clu4k", &skip);
     if (!volume || !volume->Mount(driver, &skip)) QSKIP(skip.c_str());
     MessageCapture messages;
     TMainForm form;
