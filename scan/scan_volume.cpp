@@ -61,7 +61,7 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     if (look_further && !IsNtfs(ReadBootSector(volume)))
         events.Note("the volume's first boot sector is damaged; its backup copy is sought by reading on from it");
     const ChosenBoot chosen = ChooseBootSector(volume, look_further, [&] { return events.StopRequested(); });
-    if (events.StopRequested()) return end(ScanEnd::Stopped, {});
+    if (look_further && chosen.note.empty() && events.StopRequested()) return end(ScanEnd::Stopped, {});
     if (!chosen.note.empty()) events.Note(chosen.note);
     const BootSectorBytes& boot = chosen.bytes;
     events.DiskLabels("Disk Name: " + LabelOf(volume, path, chosen), "Disk Serial: " + SerialText(boot));
