@@ -12,6 +12,9 @@
 #include "disk/volume_address.h"
 #include "ntfs/boot_sector.h"
 #include "reading/careful_source.h"
+#include "reading/image_maps.h"
+#include "reading/mapped_image.h"
+#include "reading/rescue_map_file.h"
 
 namespace verandol {
 
@@ -83,10 +86,22 @@ Outcome<OpenedVolume> OpenAtOffset(const OpenedDisk& disk, std::int64_t offset, 
 namespace {
 
 // Every pass reads the disk through the reading layer, with the run's map
-// of the device's bad sectors.
-std::shared_ptr<ByteSource> ReadCarefully(std::unique_ptr<ByteSource> device, const std::string& path) {
-    const std::string key = path + "\n" + std::to_string(device->Size());
-    return std::make_shared<CarefulSource>(std::move(device), BadSectorMapOf(key));
+// of the device's bad sectors. An image read with a copier's map has the
+// areas the copier could not read marked bad before anything reads it, so
+// they are reported unread and never taken for data.
+Outcome<std::shared_ptr<ByteSource>> ReadCarefully(std::unique_ptr<ByteSource> device, const std::string& path) {
+    const std::string map_path = MapOfImage(path);
+    const std::string key = path + "\n" + std::to_string(device->Size()) + "\n" + map_path;
+    std::shared_ptr<BadSectorMap> bad = BadSectorMapOf(key);
+    if (!map_path.empty()) {
+        Outcome<RescueMap> map = LoadRescueMap(map_path);
+        if (!map) return Refusal(map.reason());
+        map->Resize(device->Size());
+        std::vector<UnreadRange> unfinished = map->Unfinished();
+        for (const UnreadRange& stretch : unfinished) bad->MarkBad(stretch);
+        device = std::make_unique<MappedImage>(std::move(device), std::move(unfinished));
+    }
+    return std::shared_ptr<ByteSource>(std::make_shared<CarefulSource>(std::move(device), bad));
 }
 
 }  // namespace
@@ -98,14 +113,19 @@ Outcome<OpenedDisk> OpenDisk(const std::string& path) {
                      : format == ImageFormat::Vhd ? OpenVhdImage(path)
                                                   : OpenVmdkImage(path);
         if (!image) return Refusal(image.reason());
-        return OpenedDisk{ReadCarefully(std::move(*image), path), path, false};
+        auto bytes = ReadCarefully(std::move(*image), path);
+        if (!bytes) return Refusal(bytes.reason());
+        return OpenedDisk{std::move(*bytes), path, false};
     }
     auto file = VolumeFile::TryOpen(path);
     if (!file) return Refusal(file.reason());
     // A device read through a descriptor opened on the user's behalf cannot
-    // be reopened by path, so its table is probed from a copy.
-    const bool raw = !(*file)->OpenedOnBehalf();
-    return OpenedDisk{ReadCarefully(std::move(*file), path), path, raw};
+    // be reopened by path, so its table is probed from a copy; so is an
+    // image read with a map, whose unread areas the probe must not see.
+    const bool raw = !(*file)->OpenedOnBehalf() && MapOfImage(path).empty();
+    auto bytes = ReadCarefully(std::move(*file), path);
+    if (!bytes) return Refusal(bytes.reason());
+    return OpenedDisk{std::move(*bytes), path, raw};
 }
 
 Outcome<PartitionTable> PartitionsOf(const OpenedDisk& disk) {
