@@ -11,5 +11,6 @@ int ScanCommand(const std::vector<std::string>& args);
 int RecoverCommand(const std::vector<std::string>& args);
 int VolumesCommand(const std::vector<std::string>& args);
 int SearchCommand(const std::vector<std::string>& args);
+int ImageCommand(const std::vector<std::string>& args);
 
 }  // namespace verandol::cli

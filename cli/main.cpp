@@ -43,5 +43,6 @@ int main(int argc, char** argv) {
     if (args[0] == "recover") return RecoverCommand(rest);
     if (args[0] == "volumes") return VolumesCommand(rest);
     if (args[0] == "search") return SearchCommand(rest);
+    if (args[0] == "image") return ImageCommand(rest);
     return Fail(kExitUsage, "unknown command " + args[0] + " (try verandol-cli --help)");
 }

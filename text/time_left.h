@@ -14,6 +14,10 @@ std::string DurationText(std::chrono::seconds duration);
 // made before the pass starts.
 std::chrono::seconds PassDuration(std::int64_t bytes, std::int64_t bytes_per_second);
 
+// "about 4 min left" for `bytes` still to go at `bytes_per_second`;
+// "time left unknown" when nothing is being read.
+std::string TimeLeftAtPace(std::int64_t bytes, double bytes_per_second);
+
 // Estimates the rest of a pass from its pace so far.
 class TimeLeft {
 public:
