@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/map_option.h"
 #include "cli/read_losses_text.h"
 #include "cli/usage.h"
 #include "disk/privileged_open.h"
@@ -38,7 +39,10 @@ int main(int argc, char** argv) {
         verandol::ReadDevicesThroughUdisks();
     }
 
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    // The image command writes a map of its own; the others read with one.
+    if (args[0] != "image")
+        if (const std::string error = TakeMapOption(rest); !error.empty()) return Fail(kExitUsage, error);
     if (args[0] == "scan") return ScanCommand(rest);
     if (args[0] == "recover") return RecoverCommand(rest);
     if (args[0] == "volumes") return VolumesCommand(rest);
