@@ -168,3 +168,14 @@ copied[16] = (copied[16] + 1) & 0xFF
 write("record_groups", "found-volume-and-copy", bytes(4096) + bytes(head) + bytes(66 * 1024) + bytes(copied))
 head[:512] = bytes(512)
 write("boot_candidate", "backup-only", bytes(4096) + bytes(head))
+# Device copiers' maps: a finished copy as written with its header, one
+# with every kind of area and a gap, and one in decimal without a pass.
+write("rescue_map", "finished",
+      b"# Mapfile. Created by Verandol 0.1.0\n# Finished\n"
+      b"# current_pos  current_status  current_pass\n0x002DC6C0     +               1\n"
+      b"#      pos        size  status\n0x00000000  0x002DC6C0  +\n")
+write("rescue_map", "every-status",
+      b"0x00120000     *               2\n"
+      b"0x00000000  0x00100000  +\n0x00100000  0x00000200  -\n0x00100200  0x00001E00  *\n"
+      b"0x00102000  0x00002000  /\n0x00110000  0x00010000  ?\n0x00120000  0x00100000  +\n")
+write("rescue_map", "decimal", b"0 ?\n0 4096 +\n8192 512 -\n")

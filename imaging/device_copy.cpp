@@ -30,16 +30,10 @@ DeviceCopy::Step DeviceCopy::ReadArea(std::int64_t position, std::int64_t length
     }
     const std::int64_t failed_at = position + static_cast<std::int64_t>(got);
     const std::int64_t end = position + length;
-    if (failed_at < end) {
-        // A device that delivered bytes and then stopped named the sector it
-        // could not read: it is bad, and needs no read of its own to say so.
-        std::int64_t rest = failed_at;
-        if (got > 0 || length <= options_.sector) {
-            rest = std::min(end, failed_at - failed_at % options_.sector + options_.sector);
-            map_.Set(failed_at, rest - failed_at, AreaStatus::Bad);
-        }
-        map_.Set(rest, end - rest, failed_status);
-    }
+    // Only a read of one sector says which sector failed: a device may stop
+    // a larger read short of the bad sector (the kernel's page cache stops
+    // at the page holding it), or fail all of it.
+    if (failed_at < end) map_.Set(failed_at, end - failed_at, length <= options_.sector ? AreaStatus::Bad : failed_status);
     // Where the copy goes on from when it is stopped now.
     map_.current.position = end;
     if (*after_read_) (*after_read_)();

@@ -17,6 +17,7 @@
 #include "fuzz/record_groups_entry.h"
 #include "fuzz/mount_info_entry.h"
 #include "fuzz/record_entry.h"
+#include "fuzz/rescue_map_entry.h"
 #include "fuzz/run_list_entry.h"
 #include "fuzz/volume_entry.h"
 #include "tests/fixture_support.h"
@@ -39,6 +40,7 @@ const std::map<std::string, Entry>& Entries() {
         {"record_groups", fuzz::FuzzRecordGroups},
         {"mount_info", fuzz::FuzzMountInfo},
         {"record", fuzz::FuzzRecord},
+        {"rescue_map", fuzz::FuzzRescueMap},
         {"run_list", fuzz::FuzzRunList},
         {"volume",
          [](ByteSpan input) {
