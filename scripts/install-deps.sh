@@ -10,6 +10,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev groff-base
   # the system services a test starts to read a device as an ordinary user
   dbus udev polkitd udisks2
+  # the other device copier whose maps the image command must read and write
+  gddrescue
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 
