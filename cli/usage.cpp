@@ -10,6 +10,8 @@ const char* UsageText() {
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
+  verandol-cli image SOURCE IMAGE [--map MAPFILE] [--retries N]
+  (scan, recover, search and volumes also take --map MAPFILE and --retries N)
   (every command also takes --no-udisks)
   verandol-cli --help
 
@@ -53,6 +55,19 @@ Commands:
             how it was found ("table": a partition table names it, "boot":
             its boot sector, "backup": only its backup boot sector is left),
             tab-separated. Progress is shown on stderr; Ctrl+C stops it.
+  image     Copies the device SOURCE into the file IMAGE before anything
+            else reads it, good areas first: large reads that skip ahead
+            past errors, then the edges of each failed area sector by
+            sector, then the rest of them, then --retries more passes over
+            the bad sectors. What was read and what failed goes into
+            MAPFILE (default IMAGE.map) in GNU ddrescue's mapfile format,
+            saved every 5 seconds and at the end; run the same command
+            again, after Ctrl+C or a crash, and it reads only what is still
+            to read. Areas never read stay holes in IMAGE, not zeros. IMAGE
+            and MAPFILE may not be SOURCE, nor lie on its device. Progress
+            on stderr: MiB rescued of the device's, the bad areas, the read
+            rate now and on average, the time since a read last delivered
+            and the time left.
 
 Options:
   --json            (scan) One JSON object per file instead of TSV.
@@ -84,6 +99,15 @@ Options:
                     device being read (or on a disk or partition sharing its
                     blocks, also through an ntfs-3g mount). Each file written
                     there may overwrite data still to be recovered.
+  --map MAPFILE     (scan, recover, search, volumes) The image named is a
+                    copy made by "image" or GNU ddrescue, and MAPFILE its map:
+                    every area the map does not mark finished is unreadable,
+                    as on the failing device, so a file over one is
+                    "incomplete" and never "written". A map that cannot be
+                    read is refused with its line number.
+  --retries N       Try a sector that failed N more times (0 to 100,
+                    default 0); for image, N more passes over the bad
+                    sectors.
   --no-udisks       Never ask UDisks2 to open a device this user may not
                     read (see Devices below); such a device is refused.
   -h, --help        Shows this text.
@@ -144,8 +168,13 @@ Exit status:
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
        volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
-       given to volumes, or a DEVICE given to search, without one
-  130  interrupted by Ctrl+C during recovery or search
+       given to volumes, or a DEVICE given to search, without one; for
+       image, a refused IMAGE or MAPFILE, a MAPFILE that cannot be read, or
+       an IMAGE that cannot be written
+  3    parts of the device (or of an image, by its map) could not be read:
+       a note on stderr says how much and where; for image, the map names
+       the areas
+  130  interrupted by Ctrl+C during recovery, search or image
 )usage";
 }
 

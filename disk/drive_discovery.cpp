@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "ntfs/boot_sector.h"
+#include "reading/image_maps.h"
 
 namespace verandol {
 
@@ -78,7 +79,13 @@ void AddImageCandidates(const DiscoveryPlaces& places, std::vector<DiscoveryCand
     }
     std::sort(names.begin(), names.end());
     const fs::path dir = fs::absolute(places.working_directory, ec);
-    for (const std::string& name : names) out.push_back({name, (dir / name).lexically_normal().string(), true, {}});
+    for (const std::string& name : names) {
+        const std::string path = (dir / name).lexically_normal().string();
+        // A device copy with its copier's map beside it ("disk.img.map", as
+        // GNU ddrescue and verandol-cli image name it) is read with the map.
+        if (fs::is_regular_file(path + ".map", ec)) ReadImageWithMap(path, path + ".map");
+        out.push_back({name, path, true, {}});
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "disk/content_type.h"
+#include "disk/open_volume.h"
 #include "disk/volume_discovery.h"
 #include "tests/fixture_support.h"
 
@@ -101,6 +102,28 @@ TEST(DriveDiscovery, LabelOfAnNtfsImage) {
     auto manifest = testing::LoadManifest("sec512-clu4k");
     EXPECT_EQ(r.drive_name_text, "Drive Name: " + manifest.label);
     EXPECT_EQ(r.drive_serial_text, "Drive Serial: " + manifest.serial);
+}
+
+// A device copy with its copier's map beside it, as the image command and
+// GNU ddrescue leave them, is read with the map: what the copy could not
+// read is unreadable, not the zeros the file holds there.
+TEST(DriveDiscovery, AnImageWithItsCopiersMapBesideItIsReadWithTheMap) {
+    FakeSystem s;
+    fs::copy_file(s.ntfs_image, s.work / "copy.img");
+    Write(s.work / "copy.img.map", "0 +\n0x0 0x2000 +\n");  // only the first 8 KiB were read
+    const DiscoveryResult r = s.Discover();
+    ASSERT_EQ(r.drives.size(), 1u);
+    Outcome<OpenedVolume> opened = OpenVolume(r.drives[0].path);
+    ASSERT_TRUE(opened) << opened.reason();
+    std::vector<std::uint8_t> bytes(0x1000);
+    EXPECT_EQ(opened->source->ReadAt(0x1000, bytes), bytes.size());
+    EXPECT_EQ(opened->source->ReadAt(0x1800, bytes), 0x800u);
+    EXPECT_EQ(opened->source->UnreadSoFar(), (std::vector<UnreadRange>{{0x2000, 0x800}}));
+
+    Write(s.work / "copy.img.map", "0 +\n0x0 0x2000 +\n0x1000 0x10 -\n");
+    const Outcome<OpenedVolume> refused = OpenVolume(r.drives[0].path);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.reason().find("line 3"), std::string::npos) << refused.reason();
 }
 
 // A disk image and a block device without listed partitions are looked

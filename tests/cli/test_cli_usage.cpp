@@ -44,7 +44,7 @@ TEST(CliUsage, HelpDocumentsCommandsFormatsAndExitStatuses) {
         EXPECT_EQ(run.err, "");
         for (const char* needle : {"scan VOLUME [--json] [--all]",
                                    "recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]",
-                                   "search DEVICE...", "@+N",
+                                   "search DEVICE...", "@+N", "image SOURCE IMAGE [--map MAPFILE]",
                                    "Record Positon", "created_utc", "written", "incomplete", "failed",
                                    "Exit status", "130"}) {
             EXPECT_NE(run.out.find(needle), std::string::npos) << needle;
