@@ -1,5 +1,7 @@
 # Sourced by the benchmarks that time verandol-cli: sets CLI to the binary to
-# time, $VERANDOL_CLI when given, else a Release build made in $BUILD.
+# time, $VERANDOL_CLI when given, else a Release build made in $BUILD
+# (default build-bench in the folder it is sourced from).
+BUILD=${BUILD:-$PWD/build-bench}
 if [[ -n ${VERANDOL_CLI:-} ]]; then
     CLI=$VERANDOL_CLI
 else

@@ -21,11 +21,9 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
+. bench/bench-cli.sh
 MIB=${BENCH_IMAGE_MIB:-512}
 RUNS=${BENCH_RUNS:-5}
-BUILD="$ROOT/build-bench"
-
-. bench/bench-cli.sh
 command -v ddrescue >/dev/null || { echo "ddrescue is not installed (Debian package gddrescue)" >&2; exit 1; }
 
 BENCH_DIR=${BENCH_DIR:-/dev/shm}

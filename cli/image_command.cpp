@@ -11,6 +11,7 @@
 #include "cli/copy_progress_text.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
+#include "cli/option_values.h"
 #include "cli/progress_line.h"
 #include "disk/volume_file.h"
 #include "imaging/copy_target_check.h"
@@ -40,19 +41,15 @@ struct ImageArgs {
     std::string map;
 };
 
-std::string ParseImageArgs(const std::vector<std::string>& args, ImageArgs& parsed) {
+std::string ParseImageArgs(std::vector<std::string> args, ImageArgs& parsed) {
+    const TakenOption map = TakeOption(args, "--map");
+    if (!map.error.empty() || (map.values.size() == 1 && map.values[0].empty())) return "image: --map needs a file";
+    if (map.values.size() > 1) return "image: --map is given twice";
+    if (!map.values.empty()) parsed.map = map.values[0];
     std::vector<std::string> paths;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--map") {
-            if (i + 1 == args.size()) return "image: --map needs a file";
-            parsed.map = args[++i];
-        } else if (args[i].starts_with("--map=")) {
-            parsed.map = args[i].substr(6);
-        } else if (args[i].starts_with("-") && args[i] != "-") {
-            return "image: unknown option " + args[i];
-        } else {
-            paths.push_back(args[i]);
-        }
+    for (const std::string& arg : args) {
+        if (arg.starts_with("-") && arg != "-") return "image: unknown option " + arg;
+        paths.push_back(arg);
     }
     if (paths.size() != 2) return "image: needs SOURCE and IMAGE (verandol-cli image SOURCE IMAGE [--map MAPFILE])";
     parsed.source = paths[0];

@@ -2,31 +2,18 @@
 
 #include <sys/stat.h>
 
+#include "cli/option_values.h"
 #include "disk/volume_address.h"
 #include "reading/image_maps.h"
 
 namespace verandol::cli {
 
 std::string TakeMapOption(std::vector<std::string>& args) {
-    std::string map;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string value;
-        std::size_t taken = 1;
-        if (args[i] == "--map") {
-            if (i + 1 == args.size()) return "--map needs a map file";
-            value = args[i + 1];
-            taken = 2;
-        } else if (args[i].starts_with("--map=")) {
-            value = args[i].substr(6);
-        } else {
-            continue;
-        }
-        if (value.empty()) return "--map needs a map file";
-        if (!map.empty()) return "--map is given twice";
-        map = value;
-        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + taken));
-        --i;
-    }
+    const TakenOption taken = TakeOption(args, "--map");
+    if (!taken.error.empty()) return "--map needs a map file";
+    if (taken.values.size() > 1) return "--map is given twice";
+    const std::string map = taken.values.empty() ? std::string() : taken.values[0];
+    if (!taken.values.empty() && map.empty()) return "--map needs a map file";
     if (map.empty()) return {};
     // The operands are volume addresses ("copy.img@2"), an output folder
     // or filter values: only files can be device copies.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "cli/option_values.h"
 #include "cli/text_escape.h"
 #include "reading/careful_source.h"
 
@@ -34,18 +35,9 @@ std::vector<std::string> TsvReadLosses(const ReadLosses& losses) {
 }
 
 std::string TakeRetriesOption(std::vector<std::string>& args) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string value;
-        std::size_t taken = 1;
-        if (args[i] == "--retries") {
-            if (i + 1 == args.size()) return "--retries needs a number";
-            value = args[i + 1];
-            taken = 2;
-        } else if (args[i].starts_with("--retries=")) {
-            value = args[i].substr(10);
-        } else {
-            continue;
-        }
+    const TakenOption taken = TakeOption(args, "--retries");
+    if (!taken.error.empty()) return "--retries needs a number";
+    for (const std::string& value : taken.values) {
         int retries = -1;
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), retries);
         if (error != std::errc() || end != value.data() + value.size() || retries < 0 || retries > 100)
@@ -53,8 +45,6 @@ std::string TakeRetriesOption(std::vector<std::string>& args) {
         ReadPolicy policy = RunReadPolicy();
         policy.retries = retries;
         SetRunReadPolicy(policy);
-        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + taken));
-        --i;
     }
     return {};
 }
