@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/copy_progress_text.h"
+#include "imaging/copy_progress_text.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
 #include "cli/option_values.h"

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 #include <QHBoxLayout>
@@ -29,6 +30,7 @@
 #include "recover/uRecoverThread.h"
 #include "scan/uScanThread.h"
 #include "scan/uSearchThread.h"
+#include "imaging/uImageThread.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_combo_box.h"
@@ -258,6 +260,17 @@ void TMainForm::BuildAdditions() {
     DriveList->addAction(actOtherScans);
     DriveList->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(actOtherScans, &QAction::triggered, this, [this] { Guarded([this] { OfferOtherScans(); }); });
+    // A failing drive is best copied once before anything else reads it.
+    actImage = new QAction(QStringLiteral("Image This Drive First..."), DriveList);
+    DriveList->addAction(actImage);
+    connect(actImage, &QAction::triggered, this, [this] { Guarded([this] { OfferImage(); }); });
+    btnImage = new QPushButton(Panel1);
+    btnImage->setGeometry(115, 4, 22, 19);
+    btnImage->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    btnImage->setToolTip(QStringLiteral("Image this drive first: copy a failing drive into an image file, good "
+                                        "areas first, then scan the copy"));
+    btnImage->setCursor(Qt::PointingHandCursor);
+    connect(btnImage, &QPushButton::clicked, this, [this] { Guarded([this] { OfferImage(); }); });
 }
 
 void TMainForm::ShowListNote(const QString& text) {
@@ -289,7 +302,7 @@ void TMainForm::ShowRecoverableCount() {
 
 void TMainForm::SetTabOrder() {
     // The panel's controls in their design order, then the list.
-    const QWidget* const order[] = {btnScan, DriveList, PB,        DLB,        DCB,    RadioGroup1, rb1,
+    const QWidget* const order[] = {btnScan, DriveList, btnImage, PB,        DLB,        DCB,    RadioGroup1, rb1,
                                     rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, cbFilesInUse,
                                     ListView1};
     for (std::size_t i = 1; i < std::size(order); ++i)
@@ -712,14 +725,14 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::StopWorkers() {
-    if (ScanWorker || SearchWorker) ScanControl->RequestStop();
+    if (ScanWorker || SearchWorker || ImageWorker) ScanControl->RequestStop();
     if (RecoverWorker) RecoverControl->Abandon();
     // Releases a worker blocked on a call to this window; a fresh link
     // serves any worker started should the window be shown again.
     Link->Sever();
     Link = verandol::WindowLink::Create(this);
     for (QThread* worker : {static_cast<QThread*>(ScanWorker.data()), static_cast<QThread*>(SearchWorker.data()),
-                            static_cast<QThread*>(RecoverWorker.data())}) {
+                            static_cast<QThread*>(RecoverWorker.data()), static_cast<QThread*>(ImageWorker.data())}) {
         if (!worker) continue;
         disconnect(worker, nullptr, this, nullptr);
         disconnect(worker, nullptr, PB, nullptr);

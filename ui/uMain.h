@@ -1,6 +1,7 @@
 // The one window: the deleted-files list above, the fixed panel below.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,7 @@ class QTreeView;
 class TScanThread;
 class TSearchThread;
 class TRecoverThread;
+class TImageThread;
 
 namespace verandol {
 class DeletedFilesModel;
@@ -110,6 +112,15 @@ public:
     void ShowFilterBar();
     // The offer of a search or deep scan for the selected entry.
     void OfferOtherScans();
+    // Asks for an image file and copies the selected drive into it, good
+    // areas first, before anything else reads it.
+    void OfferImage();
+    // Stand-ins for the file dialog and the question at the end, for tests:
+    // the image's path (empty: cancelled), and whether to scan the copy.
+    std::function<QString(const QString& source, const QString& suggested)> AskImagePath;
+    std::function<bool(const QString& said)> ConfirmScanOfImage;
+    QAction* actImage = nullptr;
+    QPushButton* btnImage = nullptr;
     void HideFilterBar();
     verandol::RecoveryRowView ReadRecoveryRow(verandol::RowId row) const override;
 
@@ -153,6 +164,9 @@ private:
     // Replaces an entry start-up could not read by what its scan let be read.
     void RelistRead(const QString& path);
     void StartRecovery(int ticked, std::vector<verandol::RowId> order);
+    void StartImage(const QString& source, const QString& image);
+    void ImageEnded(bool stopped, const QString& failure, qint64 unread_bytes, int unread_areas, const QString& image,
+                    const QString& map);
     void StopWorkers();
     template <class Handler> void Guarded(Handler handler);
 
@@ -185,4 +199,5 @@ private:
     QPointer<TScanThread> ScanWorker;
     QPointer<TSearchThread> SearchWorker;  // a search runs as the scan job, so never beside a scan
     QPointer<TRecoverThread> RecoverWorker;
+    QPointer<TImageThread> ImageWorker;  // a copy runs as the scan job too
 };

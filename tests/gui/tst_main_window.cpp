@@ -102,8 +102,9 @@ void MainWindowTest::startStateFollowsTheDesign() {
         if ((w->focusPolicy() & Qt::TabFocus) && w->parentWidget() != nullptr && !w->inherits("QScrollBar"))
             tabbed.push_back(w);
     // The third save option follows the designed two, the files-in-use
-    // option the designed controls; the filter bar's fields come after the list.
-    const std::vector<QWidget*> design{form.DriveList,   form.DLB,    form.DCB,       form.rb1,
+    // option the designed controls; the filter bar's fields come after the
+    // list, and the drive list's image button after the list it acts on.
+    const std::vector<QWidget*> design{form.DriveList,   form.btnImage, form.DLB,    form.DCB,       form.rb1,
                                        form.rb2,         form.rbKeepFolders, form.btnRecover, form.edPath,
                                        form.CheckBox1,   form.Button1, form.cbFilesInUse, form.ListView1,
                                        form.FilterBar1->Text,

@@ -11,7 +11,7 @@
 
 #include "reading/rescue_map.h"
 
-namespace verandol::cli {
+namespace verandol {
 
 // The read rate over the last few seconds and since the start.
 class CopyPace {
@@ -33,4 +33,4 @@ private:
 // so a copy that has slowed down does not promise the early pace.
 std::string CopyProgressText(const RescueMap& map, const CopyPace& pace, std::chrono::seconds since_good_read);
 
-}  // namespace verandol::cli
+}  // namespace verandol

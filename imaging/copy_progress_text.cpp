@@ -1,11 +1,11 @@
-#include "cli/copy_progress_text.h"
+#include "imaging/copy_progress_text.h"
 
 #include <algorithm>
 
 #include "disk/volume_discovery.h"
 #include "text/time_left.h"
 
-namespace verandol::cli {
+namespace verandol {
 
 namespace {
 
@@ -48,4 +48,4 @@ std::string CopyProgressText(const RescueMap& map, const CopyPace& pace, std::ch
            TimeLeftAtPace(left, std::min(pace.Recent(), pace.Average()));
 }
 
-}  // namespace verandol::cli
+}  // namespace verandol
