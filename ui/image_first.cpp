@@ -20,16 +20,12 @@
 #include "ui/uMain.h"
 
 void TMainForm::OfferImage() {
-    if (Scanning() || Recovering()) return;  // one job at a time, as the buttons keep it
-    const QList<QListWidgetItem*> selected = DriveList->selectedItems();
-    if (selected.isEmpty()) {
-        verandol::ShowMessage(QStringLiteral("Please select a drive!"));
-        return;
-    }
+    QListWidgetItem* item = SelectedForNewJob();
+    if (!item) return;
     // A partition of a disk image or a found volume is copied with its whole
     // disk: the copy is of the device, read once.
     const QString source = QString::fromStdString(
-        verandol::ParseVolumeAddress(selected.first()->data(verandol::kPathRole).toString().toStdString()).path);
+        verandol::ParseVolumeAddress(item->data(verandol::kPathRole).toString().toStdString()).path);
     const QString suggested = DLB->Directory() + QStringLiteral("/") + QFileInfo(source).fileName() +
                               (source.endsWith(QStringLiteral(".img")) ? QStringLiteral("-copy.img") : QStringLiteral(".img"));
     const QString image = AskImagePath ? AskImagePath(source, suggested)

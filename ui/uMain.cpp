@@ -380,14 +380,19 @@ void TMainForm::btnScanClick() {
     StartScan(item->text(), item->data(kPathRole).toString());
 }
 
-void TMainForm::OfferOtherScans() {
-    if (Scanning() || Recovering()) return;  // one job at a time, as the buttons keep it
+QListWidgetItem* TMainForm::SelectedForNewJob() {
+    if (Scanning() || Recovering()) return nullptr;  // one job at a time, as the buttons keep it
     const QList<QListWidgetItem*> selected = DriveList->selectedItems();
     if (selected.isEmpty()) {
         verandol::ShowMessage(QStringLiteral("Please select a drive!"));
-        return;
+        return nullptr;
     }
-    QListWidgetItem* item = selected.first();
+    return selected.first();
+}
+
+void TMainForm::OfferOtherScans() {
+    QListWidgetItem* item = SelectedForNewJob();
+    if (!item) return;
     Offer(item, item->data(verandol::kOtherRole).toBool() ? QString::fromUtf8(kNoVolumeHere) : QString());
 }
 

@@ -164,6 +164,9 @@ private:
     // Replaces an entry start-up could not read by what its scan let be read.
     void RelistRead(const QString& path);
     void StartRecovery(int ticked, std::vector<verandol::RowId> order);
+    // The selected entry for a job about to start; null, after saying so
+    // when nothing is selected, while another job runs or none is selected.
+    QListWidgetItem* SelectedForNewJob();
     void StartImage(const QString& source, const QString& image);
     void ImageEnded(bool stopped, const QString& failure, qint64 unread_bytes, int unread_areas, const QString& image,
                     const QString& map);
