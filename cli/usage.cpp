@@ -10,7 +10,7 @@ const char* UsageText() {
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
-  (every command also takes --no-udisks)
+  (every command also takes --no-udisks and --retries N)
   verandol-cli --help
 
 Finds deleted files on an NTFS volume (a block device such as /dev/sdb1, or
@@ -86,6 +86,9 @@ Options:
                     there may overwrite data still to be recovered.
   --no-udisks       Never ask UDisks2 to open a device this user may not
                     read (see Devices below); such a device is refused.
+  --retries N       Try a sector the device failed to read N more times
+                    before taking it as bad (0 to 100; default 0). See
+                    Failing devices below.
   -h, --help        Shows this text.
 
 Filters (scan and recover), all of which a file must pass:
@@ -135,6 +138,17 @@ Devices:
   not running, the command says why and ends with status 2. Members of the
   disk group read devices without asking.
 
+Failing devices:
+  A read the device cannot complete is split down to the sector: every
+  sector that reads is used, and only the bad ones are lost. A bad sector is
+  never asked of the device again in the same run. Each command then prints
+  one note on stderr saying how much could not be read and where, and which
+  MFT records were lost with it; a deleted file whose record is among them
+  is not listed, a folder among them shows as "<unreadable folder>" in the
+  paths below it, and a recovered file with unreadable sectors is
+  "incomplete", its reason naming the unread byte ranges (zeros in the file,
+  nothing else). Such a run ends with status 3.
+
 Progress is shown on stderr when it is a terminal. Ctrl+C during recovery
 stops after removing the partly written file.
 
@@ -145,6 +159,8 @@ Exit status:
        volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
        given to volumes, or a DEVICE given to search, without one
+  3    the device could not be read in places: the listing or the recovered
+       files lack what those places held (a note on stderr says what)
   130  interrupted by Ctrl+C during recovery or search
 )usage";
 }
