@@ -6,12 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 
+#include "recover/recover_file.h"
+#include "scan/scan_collector.h"
+#include "scan/scan_volume.h"
 #include "tests/failing_device.h"
 #include "tests/failing_device/bad_ranges.h"
 #include "tests/fixture_support.h"
@@ -90,6 +95,46 @@ TEST(FailingDevice, ReadsAroundABadRangeAndFailsIntoItCountingEveryRead) {
     for (auto [sector, reads] : counts.sector_reads)
         EXPECT_EQ(reads, sector <= 2051 || sector == 2067 ? 1u : 0u) << "sector " << sector;
     EXPECT_EQ(device->ReadsOfSector(2049), 1u);
+}
+
+// The volume made for it, read through it: a bad cluster inside one photo
+// costs that photo and no other file, and the reads that reach it are counted.
+TEST(FailingDevice, AVolumeReadThroughItLosesOnlyTheFileOnItsBadCluster) {
+    const Manifest m = LoadManifest("faults");
+    const auto photo = std::find_if(m.files.begin(), m.files.end(), [](const ManifestFile& f) {
+        return f.deleted && f.name.starts_with("IMG_") && f.size >= 300 * 1024;
+    });
+    ASSERT_NE(photo, m.files.end());
+    // Its tenth cluster.
+    const std::uint64_t bad = static_cast<std::uint64_t>(photo->runs.at(0).first + 9) * m.cluster_size;
+    std::string skip;
+    auto device = FailingDevice::Serve(FixtureImagePath("faults"), {{{bad, m.cluster_size}}, 0, 0}, &skip);
+    if (!device) GTEST_SKIP() << skip;
+
+    ScanCollector scan;
+    ScanVolumePath("faults", device->path(), scan);
+    ASSERT_TRUE(scan.published);
+    EXPECT_EQ(device->FailingReads(), 0u) << "the scan read no file's data";
+    std::map<std::int64_t, const DeletedFileRow*> rows;
+    for (const DeletedFileRow& row : scan.rows) rows[row.position] = &row;
+    EXPECT_EQ(rows.size(), 190u);
+
+    TempDir out;
+    for (const ManifestFile& f : m.Deleted()) {
+        const auto row = rows.find(m.RecordPosition(f.mft_record));
+        ASSERT_NE(row, rows.end()) << f.path;
+        const std::string path = out.path() + "/" + std::to_string(f.mft_record);
+        const RecoverResult r = RecoverFile(scan.published->path, row->second->position_text,
+                                            scan.published->geometry, scan.published->mft_runs, path);
+        if (f.path == photo->path) {
+            EXPECT_NE(r.status, RecoverStatus::Written) << f.path << " lies on the bad cluster";
+        } else {
+            ASSERT_EQ(r.status, RecoverStatus::Written) << f.path << ": " << r.reason;
+            EXPECT_EQ(Sha256Hex(ReadWholeFile(path)), f.sha256) << f.path;
+        }
+    }
+    EXPECT_GE(device->FailingReads(), 1u);
+    EXPECT_GE(device->ReadsOfSector(bad / 512), 1u);
 }
 
 TEST(FailingDeviceOptions, ByteRangesAndDelaysRefuseWhatTheyCannotMean) {
