@@ -1,5 +1,6 @@
 #include "tests/failing_device.h"
 
+#include <set>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -123,6 +124,18 @@ std::uint64_t FailingDevice::ReadsOfSector(std::uint64_t sector) const {
     const auto it = counts.sector_reads.find(sector);
     if (it == counts.sector_reads.end()) throw std::runtime_error("sector " + std::to_string(sector) + " is not bad");
     return it->second;
+}
+
+std::int64_t FirstDeletedRecordRun(const Manifest& manifest, int count) {
+    std::set<std::int64_t> deleted;
+    for (const ManifestFile& f : manifest.files)
+        if (f.deleted) deleted.insert(f.mft_record);
+    for (std::int64_t first : deleted) {
+        bool all = true;
+        for (std::int64_t r = first; r < first + count && all; ++r) all = deleted.count(r) > 0;
+        if (all) return first;
+    }
+    return -1;
 }
 
 }  // namespace verandol::testing

@@ -28,6 +28,10 @@ struct FailingDeviceCounts {
     std::map<std::uint64_t, std::uint64_t> sector_reads;  // 512-byte sector of a bad range -> reads touching it
 };
 
+// The first record of `count` records in a row that all hold deleted files
+// (no folder and no file in use among them); -1 when there is none.
+std::int64_t FirstDeletedRecordRun(const Manifest& manifest, int count);
+
 class FailingDevice {
 public:
     // Serves a copy of `image`; null, with the reason in `skip`, where FUSE

@@ -33,22 +33,9 @@ Listing ParseListing(const CliRun& run) {
     return listing;
 }
 
-// Ten records of deleted files in a row, no folder and no file in use among them.
-std::int64_t FirstRunOfTenDeletedRecords(const testing::Manifest& manifest) {
-    std::set<std::int64_t> deleted;
-    for (const testing::ManifestFile& f : manifest.files)
-        if (f.deleted) deleted.insert(f.mft_record);
-    for (std::int64_t first : deleted) {
-        bool all = true;
-        for (std::int64_t r = first; r < first + 10 && all; ++r) all = deleted.count(r) > 0;
-        if (all) return first;
-    }
-    return -1;
-}
-
 TEST(CliFailingDevice, ABadSpotInTheMftCostsItsRecordsAndAFewFailingReads) {
     const Fixture fixture = LoadFixture("faults");
-    const std::int64_t first = FirstRunOfTenDeletedRecords(fixture.manifest);
+    const std::int64_t first = testing::FirstDeletedRecordRun(fixture.manifest, 10);
     ASSERT_GE(first, 16);
     const auto spot_start = static_cast<std::uint64_t>(fixture.manifest.RecordPosition(first));
     std::string skip;
