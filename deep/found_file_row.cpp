@@ -1,5 +1,6 @@
 #include "deep/found_file_row.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "disk/offset_view.h"
@@ -14,7 +15,7 @@ namespace verandol {
 
 std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& found, const FoundRecordHeader& header,
                                        std::vector<std::uint8_t>& record, std::int64_t position,
-                                       ClusterBitmap* bitmap, std::int64_t bitmap_offset) {
+                                       ClusterBitmap* bitmap) {
     namespace rec = layout::record;
     if ((header.flags & ~rec::kFlagInUse) != 0 || IsExtensionRecord(record)) return std::nullopt;
     // The row readers take only records whose flags word is 0; what the
@@ -52,7 +53,16 @@ std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& 
     file.row.found_deep = true;
     file.row.deleted = !file.in_use;
     file.row.found = found;
-    if (bitmap && !pieces.empty() && found.origin >= bitmap_offset) {
+    const std::int64_t bitmap_offset = found.judge.volume_offset;
+    const bool in_record = !pieces.empty() && std::none_of(pieces.begin(), pieces.end(), [](ByteSpan piece) {
+        return piece.empty() || IsNonResident(piece);
+    });
+    if (found.judge.owner || in_record) {
+        // A file in use on the bitmap's own volume owns its clusters, as the
+        // walk judges the files in use it lists; data inside the record has
+        // no clusters to lose.
+        file.row.recoverable = 100;
+    } else if (bitmap && !pieces.empty() && found.origin >= bitmap_offset) {
         if (auto use = bitmap->CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin - bitmap_offset))
             file.row.recoverable = FreeSharePercent(*use);
     }

@@ -90,7 +90,12 @@ void RecordGroups::Learn(std::size_t index, const FoundRecordHeader& header, Byt
     RecordGroup& group = groups_[index];
     const auto cluster_size = ClusterSizeEvidence(record);
     if (cluster_size) group.votes.Add(*cluster_size);
-    if (group.origin || group.volume) return;
+    if (group.volume) return;
+    if (header.number == kBitmapRecord && !group.own_bitmap) {
+        Outcome<BitmapExtent> bitmap = ReadBitmapExtent(record);
+        if (bitmap) group.own_bitmap = std::move(*bitmap);
+    }
+    if (group.origin) return;
     if (header.number == 0 && cluster_size && !group.record_zero) {
         // Record 0 is the MFT's own: its first run says at which cluster of
         // its volume the MFT begins, and so where that volume's cluster 0 lies.
@@ -134,9 +139,16 @@ std::optional<FoundGeometry> RecordGroups::GeometryFor(std::size_t index, const 
 
     FoundGeometry found;
     found.mft_base = group.base;
-    found.origin = group.origin ? *group.origin : holder ? holder->offset : 0;
+    // A group inside the present volume and no other belongs to a volume
+    // formatted over, which began where the present one begins.
+    const bool in_present = present_ && group.base >= present_->offset && group.base - present_->offset < present_->size;
+    found.origin = group.origin ? *group.origin : holder ? holder->offset : in_present ? present_->offset : 0;
+    found.placed = group.origin || holder || in_present;
     // A mapped MFT's origin is its volume's, whatever the record says.
-    if (mapped) found.origin = mapped->offset;
+    if (mapped) {
+        found.origin = mapped->offset;
+        found.placed = true;
+    }
     const KnownVolume* sectors = mapped ? mapped : holder ? holder : present_ ? &*present_ : nullptr;
     const std::uint32_t sector = sectors && sectors->geometry.BytesPerSector ? sectors->geometry.BytesPerSector : 512;
     found.geometry.RecordSize = header.record_size;

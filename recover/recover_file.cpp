@@ -148,8 +148,7 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
 }
 
 RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
-                               const std::string& output_path, const std::atomic<bool>* stop,
-                               const BitmapExtent* bitmap, std::uint32_t present_cluster_size) {
+                               const std::string& output_path, const std::atomic<bool>* stop) {
     std::string refusal;
     auto position = PositionOf(position_text, refusal);
     if (!position) return NotWritten(refusal);
@@ -161,6 +160,10 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
     const std::uint16_t flags = read_le16(record, layout::record::kFlags).value_or(0xFFFF);
     if ((flags & ~layout::record::kFlagInUse) != 0) return NotWritten("the record is a directory");
+    // Data inside the record is the same wherever its volume began; data in
+    // clusters is not.
+    if (!found.placed && (HasAttributeList(record) || IsNonResident(FindAttribute(record, layout::attr::kData, false))))
+        return NotWritten("the volume this record belongs to could not be placed on the device");
 
     // The record's own volume, seen from its cluster 0.
     std::shared_ptr<ByteSource> shared(&volume, [](ByteSource*) {});
@@ -169,10 +172,7 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
     const std::optional<std::int64_t> index = map.IndexAt(*position - found.origin);
     return RecoverRecord(own, map, record, index, geometry, output_path, stop,
                          [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
-                             if (!bitmap || present_cluster_size == 0) return result;
-                             return WithClusterReuseNote(std::move(result),
-                                                         ClusterReuseNote(volume, spans, present_cluster_size, *bitmap,
-                                                                          geometry.ClusterSize, found.origin));
+                             return WithFoundClusterJudgement(std::move(result), volume, spans, found);
                          });
 }
 

@@ -45,8 +45,8 @@ struct RecoveryStepResult {
     bool stopped = false;
 };
 
-// One report line: "written" and the path, "incomplete" with the path and
-// why, or "failed" and why; `asked` names the row.
+// One report line: "written" and the path, "incomplete" or "unchecked" with
+// the path and why, or "failed" and why; `asked` names the row.
 std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepResult& result);
 
 class RecoveryRun {
@@ -63,6 +63,7 @@ public:
 
     int Recovered() const { return recovered_; }
     int Incomplete() const { return incomplete_; }
+    int Unchecked() const { return unchecked_; }
     const std::vector<RecoveryFailure>& Failures() const { return failures_; }
 
 private:
@@ -81,6 +82,7 @@ private:
     std::string folder_refusal_;
     int recovered_ = 0;
     int incomplete_ = 0;
+    int unchecked_ = 0;
     std::vector<RecoveryFailure> failures_;
 };
 

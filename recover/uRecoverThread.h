@@ -34,7 +34,7 @@ signals:
     void starting(int ticked);
     void progress(int position);
     // Before `ended`: how the rows handled went, and where the last one went.
-    void summary(int written, int incomplete, int not_written, const QString& folder);
+    void summary(int written, int incomplete, int unchecked, int not_written, const QString& folder);
     // `report` is empty when every handled row was recovered in full.
     void ended(const QString& report);
 

@@ -162,7 +162,7 @@ private:
     void ScanEnded(bool restore_buttons, const QString& failure, const QString& path, bool deep);
     void RecoveryStarting(int ticked);
     void RecoveryEnded(const QString& report);
-    void RecoverySummary(int written, int incomplete, int not_written, const QString& folder);
+    void RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder);
     void BuildAdditions();
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.
