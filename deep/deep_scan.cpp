@@ -124,6 +124,7 @@ private:
 
     struct Waiting {
         DeletedFileRow row;
+        std::int64_t volume;  // as RecordGroups::VolumeAt names it
         std::size_t group;
         FoundRecordHeader header;
         std::optional<RecordIdentity> identity;
@@ -289,7 +290,8 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
         return taken;
     }
     if (in_use_now) return taken;
-    const std::optional<RecordIdentity> identity = IdentityOf(*header, record_);
+    const std::int64_t volume = groups_.VolumeAt(position);
+    const std::optional<RecordIdentity> identity = IdentityOf(volume, *header, record_);
     const std::optional<FoundGeometry> geometry = groups_.GeometryFor(group, *header, ClusterSizeEvidence(record_));
     if (!geometry) return taken;
     FoundGeometry found = *geometry;
@@ -297,7 +299,7 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
     auto file = ReadFoundFile(volume_, found, *header, record_, position, clusters);
     if (!file) return taken;
     if (file->named) Emit(std::move(file->row), group, identity, *header);
-    else nameless_.push_back({std::move(file->row), group, *header, identity});
+    else nameless_.push_back({std::move(file->row), volume, group, *header, identity});
     return taken;
 }
 
@@ -305,7 +307,8 @@ std::size_t DeepPass::Examine(std::int64_t position, ByteSpan bytes) {
     if (bytes[0] == 'F') return TakeRecord(position, bytes);
     const auto size = IndexBlockSize(bytes);
     if (!size || bytes.size() < *size) return kSector;
-    ForEachIndexBlockName(bytes, block_, units_, [this](const IndexedNameView& name) { names_.Add(name); });
+    const std::int64_t volume = groups_.VolumeAt(position);
+    ForEachIndexBlockName(bytes, block_, units_, [&](const IndexedNameView& name) { names_.Add(volume, name); });
     return kSector;
 }
 
@@ -318,7 +321,7 @@ bool DeepPass::PresentHasNewer(const RecordIdentity& identity, const FoundRecord
     std::vector<std::uint8_t> record;
     const auto own = TakeFoundRecord(raw, record);
     if (!own || own->number != header.number || !InUseNow(present, *own)) return false;
-    if (IdentityOf(*own, record) != identity) return false;
+    if (IdentityOf(present.offset, *own, record) != identity) return false;
     return std::tie(own->sequence, own->log_sequence) >= std::tie(header.sequence, header.log_sequence);
 }
 
@@ -395,7 +398,7 @@ ScanEnd DeepPass::Run() {
 
 void DeepPass::Finish() {
     for (Waiting& waiting : nameless_) {
-        if (auto name = names_.Find(waiting.header.number, waiting.header.sequence)) {
+        if (auto name = names_.Find(waiting.volume, waiting.header.number, waiting.header.sequence)) {
             waiting.row.name = Utf16ToUtf8(name->name);
             waiting.row.type = FileExtension(waiting.row.name);
             waiting.row.parent_reference = name->parent_reference;

@@ -1,5 +1,7 @@
 #include "deep/record_groups.h"
 
+#include <algorithm>
+
 #include "ntfs/attributes.h"
 #include "ntfs/checked_math.h"
 #include "ntfs/cluster_map.h"
@@ -122,6 +124,17 @@ const KnownVolume* RecordGroups::VolumeHolding(std::int64_t position) const {
     for (const KnownVolume& volume : others_)
         if (position >= volume.offset && position - volume.offset < volume.size) return &volume;
     return nullptr;
+}
+
+std::int64_t RecordGroups::VolumeAt(std::int64_t position) const {
+    std::int64_t innermost = -1;
+    const auto consider = [&](const KnownVolume& volume) {
+        if (position >= volume.offset && position - volume.offset < volume.size)
+            innermost = std::max(innermost, volume.offset);
+    };
+    if (present_) consider(*present_);
+    for (const KnownVolume& volume : others_) consider(volume);
+    return innermost;
 }
 
 std::optional<FoundGeometry> RecordGroups::GeometryFor(std::size_t index, const FoundRecordHeader& header,

@@ -87,6 +87,10 @@ public:
         return by_base_.count({base, record_size}) != 0;
     }
     std::size_t Count() const { return groups_.size(); }
+    // Where the innermost known volume holding `position` begins (the
+    // present one, one found by a search or met on the way), or -1 when
+    // none does: record numbers and names are looked up within it.
+    std::int64_t VolumeAt(std::int64_t position) const;
 
     // Learns from a record of the group: its cluster size evidence, where
     // its record 6 keeps the cluster bitmap, and the origin its record 0 gives. Record 0's run list is its MFT's map: the

@@ -125,6 +125,43 @@ TEST(DeepScanJudgement, AVolumeNothingPlacesGivesUpItsClustersButNotItsResidentD
                        WipedDisk::File(three, "photo-GPTTHREE.jpg"));
 }
 
+// Both partitions number their files alike, and both folder indexes name
+// record 64 live. Partition 3's, deleted since and without its names, must
+// take the name its own volume's index gives, never partition 1's.
+TEST(DeepScanJudgement, ARecordTakesANameOnlyFromItsOwnVolumesIndexes) {
+    WipedDisk wiped;
+    const testing::DiskPartition& three = wiped.Partition(3);
+    const testing::ManifestFile& kept = WipedDisk::File(three, "kept-GPTTHREE.txt");
+    const std::int64_t at = WipedDisk::RecordAt(three, kept.mft_record);
+    ASSERT_EQ(kept.mft_record, WipedDisk::File(wiped.Partition(1), "kept-GPTONE.txt").mft_record);
+    wiped.bytes[static_cast<std::size_t>(at + 22)] = 0;  // the flags: no longer in use
+    testing::WipeFileNames(wiped.bytes, static_cast<std::size_t>(at));
+    const DeepRun run = ScanAndRecoverDeep(wiped.Write());
+    ASSERT_EQ(run.scan_status, 0) << run.scan_err;
+    const std::string position = PositionCaption(at);
+    ASSERT_TRUE(run.rows.count(position));
+    EXPECT_EQ(run.rows.at(position).at("name"), kept.name);
+}
+
+// A partition cloned from another holds the same records: the same number,
+// creation time and name. They are two volumes' files, never one file's
+// copies of which only the newest is listed.
+TEST(DeepScanJudgement, AlikeRecordsOfTwoVolumesAreBothListed) {
+    WipedDisk wiped;
+    const testing::DiskPartition& one = wiped.Partition(1);
+    const testing::DiskPartition& three = wiped.Partition(3);
+    const testing::ManifestFile& photo = WipedDisk::File(one, "photo-GPTONE.jpg");
+    const std::int64_t from = WipedDisk::RecordAt(one, photo.mft_record);
+    const std::int64_t to = WipedDisk::RecordAt(three, photo.mft_record);
+    std::copy_n(wiped.bytes.begin() + from, one.volume->record_size, wiped.bytes.begin() + to);
+    const DeepRun run = ScanAndRecoverDeep(wiped.Write());
+    ASSERT_EQ(run.scan_status, 0) << run.scan_err;
+    for (const std::int64_t at : {from, to}) {
+        ASSERT_TRUE(run.rows.count(PositionCaption(at))) << at;
+        EXPECT_EQ(run.rows.at(PositionCaption(at)).at("name"), photo.name);
+    }
+}
+
 // A volume whose boot sectors are both gone, and its MFT's record 6 that
 // names the cluster bitmap, and a deleted file whose clusters another file
 // took: no bitmap is known, so no share is claimed and no file with
