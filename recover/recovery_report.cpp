@@ -16,8 +16,9 @@ std::string RecoveryReport(int ticked, int recovered, const std::vector<Recovery
                        (ticked == 1 ? " ticked file was" : " ticked files were") + " recovered.\n";
     const auto unchecked = std::count_if(failures.begin(), failures.end(), [](const RecoveryFailure& f) { return f.unchecked; });
     if (unchecked > 0)
-        text += std::to_string(unchecked) + (unchecked == 1 ? " file was" : " files were") +
-                " written without checking that its clusters still held it.\n";
+        text += std::to_string(unchecked) +
+                (unchecked == 1 ? " file was written without checking that its clusters still held it.\n"
+                                : " files were written without checking that their clusters still held them.\n");
     const std::size_t listed = std::min(failures.size(), kListedFailures);
     for (std::size_t i = 0; i < listed; ++i) {
         const RecoveryFailure& failure = failures[i];
