@@ -17,6 +17,21 @@ std::string NoteFor(const std::optional<ClusterUse>& use) {
            (use->total == 1 ? " cluster is" : " clusters are") + " in use by other files now";
 }
 
+bool HasClusters(const std::vector<ByteSpan>& pieces) {
+    return std::any_of(pieces.begin(), pieces.end(), [](ByteSpan piece) { return IsNonResident(piece); });
+}
+
+// A written result judged by what a bitmap said of the file's clusters
+// (nullopt: nothing could say).
+RecoverResult Judged(RecoverResult result, const std::optional<ClusterUse>& use) {
+    if (!use) {
+        const std::string unchecked = "its clusters could not be checked against an allocation bitmap";
+        if (result.status == RecoverStatus::Incomplete) return {result.status, result.reason + "; " + unchecked};
+        return {RecoverStatus::Unchecked, unchecked};
+    }
+    return WithClusterReuseNote(std::move(result), NoteFor(use));
+}
+
 }  // namespace
 
 std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
@@ -24,7 +39,6 @@ std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pi
     ClusterBitmap clusters(volume, geometry.ClusterSize, bitmap);
     return NoteFor(clusters.CountForPieces(pieces));
 }
-
 
 RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, const std::vector<ByteSpan>& pieces,
                                    const VolumeGeometry& geometry, const BitmapExtent* bitmap) {
@@ -35,9 +49,7 @@ RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, con
 RecoverResult WithFoundClusterJudgement(RecoverResult result, ByteSource& device, const std::vector<ByteSpan>& pieces,
                                         const FoundGeometry& found) {
     const ClusterJudge& judge = found.judge;
-    if (result.status == RecoverStatus::NotWritten || judge.owner) return result;
-    const bool clusters = std::any_of(pieces.begin(), pieces.end(), [](ByteSpan piece) { return IsNonResident(piece); });
-    if (!clusters) return result;
+    if (result.status == RecoverStatus::NotWritten || judge.owner || !HasClusters(pieces)) return result;
     std::optional<ClusterUse> use;
     if (judge.bitmap && judge.cluster_size > 0 && judge.volume_offset >= 0 && judge.volume_offset < device.Size() &&
         found.origin >= judge.volume_offset) {
@@ -47,12 +59,16 @@ RecoverResult WithFoundClusterJudgement(RecoverResult result, ByteSource& device
         ClusterBitmap bitmap(volume, judge.cluster_size, *judge.bitmap);
         use = bitmap.CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin - judge.volume_offset);
     }
-    if (!use) {
-        const std::string unchecked = "its clusters could not be checked against an allocation bitmap";
-        if (result.status == RecoverStatus::Incomplete) return {result.status, result.reason + "; " + unchecked};
-        return {RecoverStatus::Unchecked, unchecked};
-    }
-    return WithClusterReuseNote(std::move(result), NoteFor(use));
+    return Judged(std::move(result), use);
+}
+
+RecoverResult WithRequiredClusterJudgement(RecoverResult result, ByteSource& volume,
+                                           const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
+                                           const BitmapExtent* bitmap) {
+    if (result.status == RecoverStatus::NotWritten || !HasClusters(pieces)) return result;
+    std::optional<ClusterUse> use;
+    if (bitmap) use = ClusterBitmap(volume, geometry.ClusterSize, *bitmap).CountForPieces(pieces);
+    return Judged(std::move(result), use);
 }
 
 RecoverResult WithClusterReuseNote(RecoverResult result, std::string note) {

@@ -28,6 +28,12 @@ RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, con
                                    const VolumeGeometry& geometry, const BitmapExtent* bitmap);
 RecoverResult WithClusterReuseNote(RecoverResult result, std::string note);
 
+// The same for a file of the walked volume whose clusters must be judged:
+// Unchecked when `bitmap` is null or cannot answer for them.
+RecoverResult WithRequiredClusterJudgement(RecoverResult result, ByteSource& volume,
+                                           const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
+                                           const BitmapExtent* bitmap);
+
 // The written result of a file the deep scan found on `device`, judged by
 // the bitmap its row carries (found.judge): Incomplete when later files
 // took some of its clusters, Unchecked when no bitmap can say, as it was

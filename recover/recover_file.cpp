@@ -124,7 +124,8 @@ std::optional<std::int64_t> PositionOf(std::string_view position_text, std::stri
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too) {
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too,
+                          bool bitmap_required) {
     std::string refusal;
     auto position = PositionOf(position_text, refusal);
     if (!position) return NotWritten(refusal);
@@ -142,8 +143,10 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     return RecoverRecord(volume, map, record, index, geometry, output_path, stop,
                          [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
                              // A file in use owns the clusters the bitmap marks as taken.
-                             return WithClusterReuseNote(std::move(result), volume, spans, geometry,
-                                                         in_use ? nullptr : bitmap);
+                             if (in_use) return result;
+                             return bitmap_required
+                                        ? WithRequiredClusterJudgement(std::move(result), volume, spans, geometry, bitmap)
+                                        : WithClusterReuseNote(std::move(result), volume, spans, geometry, bitmap);
                          });
 }
 
@@ -179,10 +182,11 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop,
-                          const BitmapExtent* bitmap, bool in_use_too) {
+                          const BitmapExtent* bitmap, bool in_use_too, bool bitmap_required) {
     Outcome<OpenedVolume> volume = OpenVolume(volume_path);
     if (!volume) return NotWritten(volume.reason());
-    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too);
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too,
+                       bitmap_required);
 }
 
 }  // namespace verandol

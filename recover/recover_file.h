@@ -41,12 +41,14 @@ struct RecoverResult {
 // closed. `stop`, when given, is polled between streamed pieces; a stop
 // removes the temporary file and reports NotWritten. With the scan's
 // `bitmap`, a file some of whose clusters other files now use is reported
-// Incomplete (it is still written). With `in_use_too` a file still in use is
-// copied out as well; the bitmap is not asked about its clusters.
+// Incomplete (it is still written); with `bitmap_required`, a deleted file
+// with clusters that no bitmap judged (none given, or it cannot answer) is
+// Unchecked. With `in_use_too` a file still in use is copied out as well;
+// the bitmap is not asked about its clusters.
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
                           const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr,
-                          bool in_use_too = false);
+                          bool in_use_too = false, bool bitmap_required = false);
 
 // The same for a record the deep scan found at the position within `volume`,
 // read with the geometry of the volume it belongs to (`found`), whose run
@@ -62,6 +64,7 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop = nullptr,
-                          const BitmapExtent* bitmap = nullptr, bool in_use_too = false);
+                          const BitmapExtent* bitmap = nullptr, bool in_use_too = false,
+                          bool bitmap_required = false);
 
 }  // namespace verandol

@@ -47,7 +47,7 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
     const RecoverResult result =
         row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_)
                   : RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
-                                source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use);
+                                source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use, true);
     return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason};
 }
 
