@@ -1,6 +1,5 @@
 #include "deep/found_file_row.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "disk/offset_view.h"
@@ -54,13 +53,9 @@ std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& 
     file.row.deleted = !file.in_use;
     file.row.found = found;
     const std::int64_t bitmap_offset = found.judge.volume_offset;
-    const bool in_record = !pieces.empty() && std::none_of(pieces.begin(), pieces.end(), [](ByteSpan piece) {
-        return piece.empty() || IsNonResident(piece);
-    });
-    if (found.judge.owner || in_record) {
+    if (found.judge.owner) {
         // A file in use on the bitmap's own volume owns its clusters, as the
-        // walk judges the files in use it lists; data inside the record has
-        // no clusters to lose.
+        // walk judges the files in use it lists.
         file.row.recoverable = 100;
     } else if (bitmap && !pieces.empty() && found.origin >= bitmap_offset) {
         if (auto use = bitmap->CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin - bitmap_offset))

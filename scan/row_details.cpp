@@ -32,19 +32,11 @@ bool CompletedInUse(DeletedFileRow& row) {
     return true;
 }
 
-// Data inside the record has no clusters to lose: all of it is there,
-// whether or not the bitmap can be read.
-bool CompletedInRecord(DeletedFileRow& row, ByteSpan data) {
-    if (data.empty() || IsNonResident(data)) return false;
-    row.recoverable = 100;
-    return true;
-}
-
 }  // namespace
 
 void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
     parents_.push_back(row.parent_reference);
-    if (CompletedInUse(row) || CompletedInRecord(row, data) || !bitmap_) return;
+    if (CompletedInUse(row) || !bitmap_) return;
     if (auto use = bitmap_->CountForData(data))
         row.recoverable = FreeSharePercent(*use);
 }
