@@ -106,10 +106,10 @@ private:
     // bitmap describes, or null.
     MappedVolume* BitmapHolder(std::int64_t origin);
     // The bitmap that judges a row of `group` whose volume `found` places:
-    // that of its own mapped volume (`mapped`), whose files in use own their
-    // clusters; else that of the innermost mapped volume around it; else the
-    // one the group's own record 6 names. None for a volume nothing placed.
-    // Sets found.judge to say which.
+    // that of its own mapped volume (`mapped`); else that of the innermost
+    // mapped volume around it; else the one the group's own record 6 names.
+    // None for a volume nothing placed. Sets found.judge to say which; a
+    // file `in_use` on the bitmap's own volume owns its clusters.
     ClusterBitmap* Judge(MappedVolume* mapped, bool in_use, std::size_t group, FoundGeometry& found);
     // The cluster bitmap the group's record 6 names, read from its volume at found.origin.
     ClusterBitmap* OwnBitmap(std::size_t group, const FoundGeometry& found);
@@ -239,7 +239,7 @@ ClusterBitmap* DeepPass::Judge(MappedVolume* mapped, bool in_use, std::size_t gr
         ClusterBitmap* own = OwnBitmap(group, found);
         if (!own) return nullptr;
         const GroupBitmap& kept = own_bitmaps_.at(group);
-        found.judge = {kept.extent, kept.origin, kept.cluster_size, false};
+        found.judge = {kept.extent, kept.origin, kept.cluster_size, in_use};
         return own;
     }
     found.judge = {judge->bitmap, judge->offset, judge->layout.geometry.ClusterSize, judge == mapped && in_use};
@@ -295,7 +295,8 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
     const std::optional<FoundGeometry> geometry = groups_.GeometryFor(group, *header, ClusterSizeEvidence(record_));
     if (!geometry) return taken;
     FoundGeometry found = *geometry;
-    ClusterBitmap* clusters = Judge(mapped, mapped && InUseNow(*mapped, *header), group, found);
+    const bool in_use = mapped ? InUseNow(*mapped, *header) : (header->flags & layout::record::kFlagInUse) != 0;
+    ClusterBitmap* clusters = Judge(mapped, in_use, group, found);
     auto file = ReadFoundFile(volume_, found, *header, record_, position, clusters);
     if (!file) return taken;
     if (file->named) Emit(std::move(file->row), group, identity, *header);

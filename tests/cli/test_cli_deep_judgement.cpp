@@ -162,6 +162,29 @@ TEST(DeepScanJudgement, AlikeRecordsOfTwoVolumesAreBothListed) {
     }
 }
 
+// A volume whose boot sectors are both gone is judged by the bitmap its
+// MFT's record 6 names: its files in use own the clusters it marks, and
+// are listed whole and written.
+TEST(DeepScanJudgement, FilesInUseOnAVolumeWithoutBootSectorsAreWhole) {
+    const Fixture fixture = LoadFixture("sec512-clu4k");
+    const testing::Manifest& m = fixture.manifest;
+    TempDir dir;
+    const std::string image = dir.path() + "/no-boot.img";
+    testing::WriteZeroedCopy(fixture.image_path, image, {{0, 512}, {m.total_sectors * m.bytes_per_sector, 512}});
+    const DeepRun run = ScanAndRecoverDeep(image);
+    ASSERT_EQ(run.scan_status, 0) << run.scan_err;
+    int checked = 0;
+    for (const testing::ManifestFile& file : m.files) {
+        if (file.deleted || file.resident) continue;
+        const std::string position = PositionCaption(m.RecordPosition(file.mft_record));
+        ASSERT_TRUE(run.rows.count(position)) << file.path;
+        EXPECT_EQ(run.rows.at(position).at("recoverable"), 100) << file.path;
+        ExpectWrittenWhole(run, position, file);
+        ++checked;
+    }
+    EXPECT_GE(checked, 2);
+}
+
 // A volume whose boot sectors are both gone, and its MFT's record 6 that
 // names the cluster bitmap, and a deleted file whose clusters another file
 // took: no bitmap is known, so no share is claimed and no file with
