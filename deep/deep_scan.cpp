@@ -69,13 +69,23 @@ std::optional<BitmapExtent> ReadMaps(ByteSource& source, const VolumeLayout& lay
     return bitmap;
 }
 
+// The bytes the present volume's boot sector claims, its backup included:
+// what lies past them (another volume's image appended, say) is not its own.
+std::int64_t Extent(const MappedVolume& present, std::int64_t device_size) {
+    std::int64_t extent;
+    if (AddOverflows(present.layout.volume_size, std::int64_t{present.layout.geometry.BytesPerSector}, extent))
+        return device_size;
+    return std::min(extent, device_size);
+}
+
 class DeepPass {
 public:
     DeepPass(ByteSource& volume, ScanEvents& events, std::optional<MappedVolume> present,
              const DeepScanOptions& options)
         : volume_(volume),
           events_(events),
-          groups_(present ? std::optional<KnownVolume>(KnownVolume{0, volume.Size(), present->layout.geometry})
+          groups_(present ? std::optional<KnownVolume>(KnownVolume{0, Extent(*present, volume.Size()),
+                                                                   present->layout.geometry})
                           : std::nullopt,
                   present ? present->layout.mft_offset : 0, options.found_volumes),
           read_bytes_(std::max<std::size_t>(options.read_bytes / kSector * kSector, kMaxFoundBlockBytes)) {

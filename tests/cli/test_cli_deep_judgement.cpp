@@ -125,6 +125,41 @@ TEST(DeepScanJudgement, AVolumeNothingPlacesGivesUpItsClustersButNotItsResidentD
                        WipedDisk::File(three, "photo-GPTTHREE.jpg"));
 }
 
+// A volume appended to another's image, without its boot sectors and its
+// MFT's record 0: it lies past what the present volume claims, so nothing
+// places it, and its clusters are not read as if it began with the image.
+TEST(DeepScanJudgement, AVolumePastThePresentOneIsNotPlacedAtItsStart) {
+    const Fixture lost = LoadFixture("frag-mft");
+    const testing::Manifest& m = lost.manifest;
+    Bytes bytes = testing::ReadWholeFile(testing::FixtureImagePath("sec512-clu4k"));
+    const std::int64_t lead = static_cast<std::int64_t>(bytes.size());
+    Bytes appended = testing::ReadWholeFile(lost.image_path);
+    std::fill_n(appended.begin(), 512, 0);
+    std::fill_n(appended.begin() + m.total_sectors * m.bytes_per_sector, 512, 0);
+    std::fill_n(appended.begin() + m.RecordPosition(0), 4, 0);
+    bytes.insert(bytes.end(), appended.begin(), appended.end());
+    TempDir dir;
+    const std::string image = dir.path() + "/appended.img";
+    testing::WriteWholeFile(image, bytes);
+    const DeepRun run = ScanAndRecoverDeep(image);
+    ASSERT_EQ(run.scan_status, 0) << run.scan_err;
+    int refused = 0, written = 0;
+    for (const testing::ManifestFile& file : m.Deleted()) {
+        const std::string position = PositionCaption(lead + m.RecordPosition(file.mft_record));
+        ASSERT_TRUE(run.results.count(position)) << file.path;
+        if (file.resident) {
+            ExpectWrittenWhole(run, position, file);
+            ++written;
+            continue;
+        }
+        EXPECT_EQ(run.results.at(position).at(0), "failed") << file.path;
+        EXPECT_NE(run.results.at(position).back().find("could not be placed"), std::string::npos) << file.path;
+        ++refused;
+    }
+    EXPECT_GE(refused, 1);
+    EXPECT_GE(written, 10);
+}
+
 // Both partitions number their files alike, and both folder indexes name
 // record 64 live. Partition 3's, deleted since and without its names, must
 // take the name its own volume's index gives, never partition 1's.
