@@ -145,7 +145,7 @@ stops after removing the partly written file.
 
 Exit status:
   0    everything asked for was done
-  1    some files could not be recovered, or only in part
+  1    some files could not be recovered, or only in part or unchecked
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
        volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
