@@ -103,7 +103,8 @@ Output of scan:
     # MFT Location: 0x... # MFT Size: N KB       # All Files: N
   then one line per deleted file (once the whole MFT has been read), and
   last "# Deleted Files: N" and "# Recoverable Files: N", which count every
-  deleted file found, filtered or not ("recoverable" meaning 100%).
+  deleted file found, filtered or not ("recoverable" meaning 100%), and
+  "# Unchecked Files: N" when the share of some is unknown.
   TSV (default): a header line with the column names
     Record Positon, File Name, File Type, File Size, Create Date,
     Last Modify Date, Folder, Recoverable
@@ -115,8 +116,9 @@ Output of scan:
   "2024-05-01T12:00:00Z", or null), "path" (the folder, e.g. "/Users/ann", or
   "<lost folder #N>/..." when a folder's record was reused) and "recoverable".
   Recoverable: the share, 0 to 100, of the file's clusters that
-  no other file uses now (empty in TSV, null in JSON, when the volume's
-  cluster bitmap cannot be read). It is an estimate: a free cluster may have
+  no other file uses now (empty in TSV, null in JSON, when no cluster
+  bitmap can judge them: the volume's cannot be read, or a deep scan found
+  no volume around the file). It is an estimate: a free cluster may have
   been overwritten and freed again.
 
 Output of recover, one tab-separated line per file asked for:
@@ -124,6 +126,9 @@ Output of recover, one tab-separated line per file asked for:
     incomplete   POSITION  OUTPUT-PATH  REASON   (unreadable parts are zeros,
                                                 or other files now use some
                                                 of its clusters)
+    unchecked    POSITION  OUTPUT-PATH  REASON   (written from the clusters its
+                                                record names, which no cluster
+                                                bitmap could check)
     failed       POSITION  REASON                (nothing written)
   with the fields escaped as in the TSV listing.
   Files are named as on the volume, with characters a Linux name cannot hold
@@ -154,7 +159,7 @@ stops after removing the partly written file.
 
 Exit status:
   0    everything asked for was done
-  1    some files could not be recovered, or only in part
+  1    some files could not be recovered, or only in part or unchecked
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
        volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH
