@@ -119,6 +119,7 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     }
     PrintLine("# Deleted Files: " + std::to_string(outcome.rows));
     PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
+    if (outcome.unchecked_rows > 0) PrintLine("# Unchecked Files: " + std::to_string(outcome.unchecked_rows));
     if (all) PrintLine("# Files In Use: " + std::to_string(outcome.in_use_rows));
     for (const ReadLosses& losses : outcome.losses) {
         if (json) PrintLine(JsonReadLosses(losses));

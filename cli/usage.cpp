@@ -10,9 +10,9 @@ const char* UsageText() {
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
-  verandol-cli image SOURCE IMAGE [--map MAPFILE] [--retries N]
-  (scan, recover, search and volumes also take --map MAPFILE and --retries N)
-  (every command also takes --no-udisks)
+  verandol-cli image SOURCE IMAGE [--map MAPFILE]
+  (scan, recover, search and volumes also take --map MAPFILE)
+  (every command also takes --no-udisks and --retries N)
   verandol-cli --help
 
 Finds deleted files on an NTFS volume (a block device such as /dev/sdb1, or
@@ -105,11 +105,12 @@ Options:
                     as on the failing device, so a file over one is
                     "incomplete" and never "written". A map that cannot be
                     read is refused with its line number.
-  --retries N       Try a sector that failed N more times (0 to 100,
-                    default 0); for image, N more passes over the bad
-                    sectors.
   --no-udisks       Never ask UDisks2 to open a device this user may not
                     read (see Devices below); such a device is refused.
+  --retries N       Try a sector the device failed to read N more times
+                    before taking it as bad (0 to 100; default 0). See
+                    Failing devices below. For image: N more passes over
+                    the bad sectors once the rest is read.
   -h, --help        Shows this text.
 
 Filters (scan and recover), all of which a file must pass:
@@ -124,7 +125,8 @@ Output of scan:
     # MFT Location: 0x... # MFT Size: N KB       # All Files: N
   then one line per deleted file (once the whole MFT has been read), and
   last "# Deleted Files: N" and "# Recoverable Files: N", which count every
-  deleted file found, filtered or not ("recoverable" meaning 100%).
+  deleted file found, filtered or not ("recoverable" meaning 100%), and
+  "# Unchecked Files: N" when the share of some is unknown.
   TSV (default): a header line with the column names
     Record Positon, File Name, File Type, File Size, Create Date,
     Last Modify Date, Folder, Recoverable
@@ -136,8 +138,9 @@ Output of scan:
   "2024-05-01T12:00:00Z", or null), "path" (the folder, e.g. "/Users/ann", or
   "<lost folder #N>/..." when a folder's record was reused) and "recoverable".
   Recoverable: the share, 0 to 100, of the file's clusters that
-  no other file uses now (empty in TSV, null in JSON, when the volume's
-  cluster bitmap cannot be read). It is an estimate: a free cluster may have
+  no other file uses now (empty in TSV, null in JSON, when no cluster
+  bitmap can judge them: the volume's cannot be read, or a deep scan found
+  no volume around the file). It is an estimate: a free cluster may have
   been overwritten and freed again.
 
 Output of recover, one tab-separated line per file asked for:
@@ -145,6 +148,9 @@ Output of recover, one tab-separated line per file asked for:
     incomplete   POSITION  OUTPUT-PATH  REASON   (unreadable parts are zeros,
                                                 or other files now use some
                                                 of its clusters)
+    unchecked    POSITION  OUTPUT-PATH  REASON   (written from the clusters its
+                                                record names, which no cluster
+                                                bitmap could check)
     failed       POSITION  REASON                (nothing written)
   with the fields escaped as in the TSV listing.
   Files are named as on the volume, with characters a Linux name cannot hold
@@ -159,12 +165,23 @@ Devices:
   not running, the command says why and ends with status 2. Members of the
   disk group read devices without asking.
 
+Failing devices:
+  A read the device cannot complete is split down to the sector: every
+  sector that reads is used, and only the bad ones are lost. A bad sector is
+  never asked of the device again in the same run. Each command then prints
+  one note on stderr saying how much could not be read and where, and which
+  MFT records were lost with it; a deleted file whose record is among them
+  is not listed, a folder among them shows as "<unreadable folder>" in the
+  paths below it, and a recovered file with unreadable sectors is
+  "incomplete", its reason naming the unread byte ranges (zeros in the file,
+  nothing else). Such a run ends with status 3.
+
 Progress is shown on stderr when it is a terminal. Ctrl+C during recovery
 stops after removing the partly written file.
 
 Exit status:
   0    everything asked for was done
-  1    some files could not be recovered, or only in part
+  1    some files could not be recovered, or only in part or unchecked
   2    bad usage, a missing OUTDIR, an OUTDIR on the device being read, a
        volume that cannot be scanned (or may not be read), a disk with several NTFS partitions
        named without @N (the message lists their addresses), or a PATH

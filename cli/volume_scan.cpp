@@ -36,7 +36,10 @@ public:
         progress_.Update(position, total_, "records");
     }
     void Row(DeletedFileRow row) override {
-        const Kind kind = !row.deleted ? Kind::InUse : row.recoverable == 100 ? Kind::Recoverable : Kind::Deleted;
+        const Kind kind = !row.deleted                                           ? Kind::InUse
+                          : row.recoverable == 100                               ? Kind::Recoverable
+                          : row.recoverable == DeletedFileRow::kRecoverableUnknown ? Kind::Unchecked
+                                                                                 : Kind::Deleted;
         Count(kind, +1);
         // Only a deep scan withdraws rows; a byte a row is all it needs kept.
         if (deep_) kinds_.push_back(kind);
@@ -67,11 +70,12 @@ public:
     }
 
 private:
-    enum class Kind : std::uint8_t { Deleted, Recoverable, InUse, Withdrawn };
+    enum class Kind : std::uint8_t { Deleted, Recoverable, Unchecked, InUse, Withdrawn };
     void Count(Kind kind, int step) {
         if (kind == Kind::InUse) outcome_.in_use_rows += step;
-        if (kind == Kind::Deleted || kind == Kind::Recoverable) outcome_.rows += step;
+        if (kind == Kind::Deleted || kind == Kind::Recoverable || kind == Kind::Unchecked) outcome_.rows += step;
         if (kind == Kind::Recoverable) outcome_.recoverable_rows += step;
+        if (kind == Kind::Unchecked) outcome_.unchecked_rows += step;
     }
 
     const ScanHooks& hooks_;

@@ -15,6 +15,7 @@ struct ScanOutcome {
     std::optional<PublishedGeometry> geometry;
     long long rows = 0;
     long long recoverable_rows = 0;  // rows whose data is 100% unclaimed
+    long long unchecked_rows = 0;    // deleted rows whose clusters no bitmap could judge
     long long in_use_rows = 0;       // files still in use, listed when asked for
     // What the device could not deliver to the pass; told on stderr as it comes.
     std::vector<ReadLosses> losses;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -17,6 +18,7 @@
 #include "disk/aligned_buffer.h"
 #include "disk/volume_label_at.h"
 #include "ntfs/boot_sector.h"
+#include "ntfs/checked_math.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/layout.h"
 #include "rescue/boot_candidate.h"
@@ -46,6 +48,7 @@ struct MappedVolume {
     MftMap map;  // in the volume's own bytes
     std::unique_ptr<ByteSource> view;  // the bytes of a volume found on the way
     std::optional<ClusterBitmap> clusters;
+    std::shared_ptr<const BitmapExtent> bitmap;  // where `clusters` lies, for the rows it judges
     std::optional<ClusterBitmap> records;  // the MFT's record bitmap
     std::size_t group = 0;
 };
@@ -58,9 +61,21 @@ std::optional<BitmapExtent> ReadMaps(ByteSource& source, const VolumeLayout& lay
     MftRecordReader reader(source, layout.geometry, mft.runs);
     into.map = reader.Map();
     std::optional<BitmapExtent> bitmap = ReadVolumeBitmap(reader, layout.geometry);
-    if (bitmap) into.clusters.emplace(source, layout.geometry.ClusterSize, *bitmap);
+    if (bitmap) {
+        into.clusters.emplace(source, layout.geometry.ClusterSize, *bitmap);
+        into.bitmap = std::make_shared<const BitmapExtent>(*bitmap);
+    }
     if (mft.record_bitmap) into.records.emplace(source, layout.geometry.ClusterSize, *mft.record_bitmap);
     return bitmap;
+}
+
+// The bytes the present volume's boot sector claims, its backup included:
+// what lies past them (another volume's image appended, say) is not its own.
+std::int64_t Extent(const MappedVolume& present, std::int64_t device_size) {
+    std::int64_t extent;
+    if (AddOverflows(present.layout.volume_size, std::int64_t{present.layout.geometry.BytesPerSector}, extent))
+        return device_size;
+    return std::min(extent, device_size);
 }
 
 class DeepPass {
@@ -69,7 +84,8 @@ public:
              const DeepScanOptions& options)
         : volume_(volume),
           events_(events),
-          groups_(present ? std::optional<KnownVolume>(KnownVolume{0, volume.Size(), present->layout.geometry})
+          groups_(present ? std::optional<KnownVolume>(KnownVolume{0, Extent(*present, volume.Size()),
+                                                                   present->layout.geometry})
                           : std::nullopt,
                   present ? present->layout.mft_offset : 0, options.found_volumes),
           read_bytes_(std::max<std::size_t>(options.read_bytes / kSector * kSector, kMaxFoundBlockBytes)) {
@@ -105,8 +121,17 @@ private:
     bool InUseNow(MappedVolume& volume, const FoundRecordHeader& header);
     // A volume met by its boot sector becomes a mapped volume once its record 0 checks out.
     void NoteBootSector(std::int64_t position, ByteSpan sector);
-    // The bitmap of the innermost mapped volume holding `origin`, and where that volume begins.
-    std::pair<ClusterBitmap*, std::int64_t> BitmapFor(std::int64_t origin);
+    // The innermost mapped volume holding `origin` among the clusters its
+    // bitmap describes, or null.
+    MappedVolume* BitmapHolder(std::int64_t origin);
+    // The bitmap that judges a row of `group` whose volume `found` places:
+    // that of its own mapped volume (`mapped`); else that of the innermost
+    // mapped volume around it; else the one the group's own record 6 names.
+    // None for a volume nothing placed. Sets found.judge to say which; a
+    // file `in_use` on the bitmap's own volume owns its clusters.
+    ClusterBitmap* Judge(MappedVolume* mapped, bool in_use, std::size_t group, FoundGeometry& found);
+    // The cluster bitmap the group's record 6 names, read from its volume at found.origin.
+    ClusterBitmap* OwnBitmap(std::size_t group, const FoundGeometry& found);
     // Whether the present MFT has the record `identity` names in use, as
     // new as `header` says this copy is or newer: a copy left elsewhere of
     // a file that still exists. Asked of the present MFT itself, for the few
@@ -118,6 +143,7 @@ private:
 
     struct Waiting {
         DeletedFileRow row;
+        std::int64_t volume;  // as RecordGroups::VolumeAt names it
         std::size_t group;
         FoundRecordHeader header;
         std::optional<RecordIdentity> identity;
@@ -143,6 +169,15 @@ private:
     std::vector<UnreadRange> unread_;
     // Records and index blocks passed over because part of them could not be read.
     std::int64_t torn_blocks_ = 0;
+    // The bitmaps groups' own records 6 name, by group, read as first needed.
+    struct GroupBitmap {
+        std::unique_ptr<OffsetView> view;
+        std::shared_ptr<const BitmapExtent> extent;
+        std::int64_t origin = 0;
+        std::int64_t cluster_size = 0;
+        std::optional<ClusterBitmap> clusters;
+    };
+    std::map<std::size_t, GroupBitmap> own_bitmaps_;
 };
 
 ReadLosses DeepPass::Losses() const {
@@ -206,14 +241,50 @@ void DeepPass::NoteBootSector(std::int64_t position, ByteSpan sector) {
     mapped_.push_back(std::move(found));
 }
 
-std::pair<ClusterBitmap*, std::int64_t> DeepPass::BitmapFor(std::int64_t origin) {
+MappedVolume* DeepPass::BitmapHolder(std::int64_t origin) {
     MappedVolume* best = nullptr;
-    for (MappedVolume& volume : mapped_)
-        if (volume.clusters && origin >= volume.offset && origin - volume.offset < volume.size &&
+    for (MappedVolume& volume : mapped_) {
+        std::int64_t described;  // bytes of the volume its bitmap has a bit for
+        if (!volume.clusters || MulOverflows(volume.bitmap->bytes, 8 * std::int64_t{volume.layout.geometry.ClusterSize},
+                                             described))
+            continue;
+        if (origin >= volume.offset && origin - volume.offset < std::min(volume.size, described) &&
             (!best || volume.offset >= best->offset))
             best = &volume;
-    if (!best) return {nullptr, 0};
-    return {&*best->clusters, best->offset};
+    }
+    return best;
+}
+
+ClusterBitmap* DeepPass::OwnBitmap(std::size_t group, const FoundGeometry& found) {
+    const std::optional<BitmapExtent>& extent = groups_.Group(group).own_bitmap;
+    if (!extent || found.origin < 0 || found.origin >= volume_.Size()) return nullptr;
+    auto [kept, added] = own_bitmaps_.try_emplace(group);
+    GroupBitmap& own = kept->second;
+    if (added) {
+        std::shared_ptr<ByteSource> device(&volume_, [](ByteSource*) {});
+        own.view = std::make_unique<OffsetView>(device, found.origin, volume_.Size() - found.origin);
+        own.extent = std::make_shared<const BitmapExtent>(*extent);
+        own.origin = found.origin;
+        own.cluster_size = found.geometry.ClusterSize;
+        own.clusters.emplace(*own.view, own.cluster_size, *extent);
+    }
+    // A group read with another origin or cluster size than its bitmap was is not judged by it.
+    if (own.origin != found.origin || own.cluster_size != found.geometry.ClusterSize) return nullptr;
+    return &*own.clusters;
+}
+
+ClusterBitmap* DeepPass::Judge(MappedVolume* mapped, bool in_use, std::size_t group, FoundGeometry& found) {
+    if (!found.placed) return nullptr;
+    MappedVolume* judge = mapped ? mapped : BitmapHolder(found.origin);
+    if (!judge) {
+        ClusterBitmap* own = OwnBitmap(group, found);
+        if (!own) return nullptr;
+        const GroupBitmap& kept = own_bitmaps_.at(group);
+        found.judge = {kept.extent, kept.origin, kept.cluster_size, in_use};
+        return own;
+    }
+    found.judge = {judge->bitmap, judge->offset, judge->layout.geometry.ClusterSize, judge == mapped && in_use};
+    return judge->clusters ? &*judge->clusters : nullptr;
 }
 
 std::optional<std::size_t> DeepPass::PassOverInUse(std::int64_t position, ByteSpan bytes) {
@@ -260,14 +331,17 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
         return taken;
     }
     if (in_use_now) return taken;
-    const std::optional<RecordIdentity> identity = IdentityOf(*header, record_);
-    const auto geometry = groups_.GeometryFor(group, *header, ClusterSizeEvidence(record_));
+    const std::int64_t volume = groups_.VolumeAt(position);
+    const std::optional<RecordIdentity> identity = IdentityOf(volume, *header, record_);
+    const std::optional<FoundGeometry> geometry = groups_.GeometryFor(group, *header, ClusterSizeEvidence(record_));
     if (!geometry) return taken;
-    const auto [clusters, bitmap_offset] = BitmapFor(geometry->origin);
-    auto file = ReadFoundFile(volume_, *geometry, *header, record_, position, clusters, bitmap_offset);
+    FoundGeometry found = *geometry;
+    const bool in_use = mapped ? InUseNow(*mapped, *header) : (header->flags & layout::record::kFlagInUse) != 0;
+    ClusterBitmap* clusters = Judge(mapped, in_use, group, found);
+    auto file = ReadFoundFile(volume_, found, *header, record_, position, clusters);
     if (!file) return taken;
     if (file->named) Emit(std::move(file->row), group, identity, *header);
-    else nameless_.push_back({std::move(file->row), group, *header, identity});
+    else nameless_.push_back({std::move(file->row), volume, group, *header, identity});
     return taken;
 }
 
@@ -275,7 +349,8 @@ std::size_t DeepPass::Examine(std::int64_t position, ByteSpan bytes) {
     if (bytes[0] == 'F') return TakeRecord(position, bytes);
     const auto size = IndexBlockSize(bytes);
     if (!size || bytes.size() < *size) return kSector;
-    ForEachIndexBlockName(bytes, block_, units_, [this](const IndexedNameView& name) { names_.Add(name); });
+    const std::int64_t volume = groups_.VolumeAt(position);
+    ForEachIndexBlockName(bytes, block_, units_, [&](const IndexedNameView& name) { names_.Add(volume, name); });
     return kSector;
 }
 
@@ -288,7 +363,7 @@ bool DeepPass::PresentHasNewer(const RecordIdentity& identity, const FoundRecord
     std::vector<std::uint8_t> record;
     const auto own = TakeFoundRecord(raw, record);
     if (!own || own->number != header.number || !InUseNow(present, *own)) return false;
-    if (IdentityOf(*own, record) != identity) return false;
+    if (IdentityOf(present.offset, *own, record) != identity) return false;
     return std::tie(own->sequence, own->log_sequence) >= std::tie(header.sequence, header.log_sequence);
 }
 
@@ -367,7 +442,7 @@ ScanEnd DeepPass::Run() {
 
 void DeepPass::Finish() {
     for (Waiting& waiting : nameless_) {
-        if (auto name = names_.Find(waiting.header.number, waiting.header.sequence)) {
+        if (auto name = names_.Find(waiting.volume, waiting.header.number, waiting.header.sequence)) {
             waiting.row.name = Utf16ToUtf8(name->name);
             waiting.row.type = FileExtension(waiting.row.name);
             waiting.row.parent_reference = name->parent_reference;

@@ -14,7 +14,7 @@ namespace verandol {
 
 std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& found, const FoundRecordHeader& header,
                                        std::vector<std::uint8_t>& record, std::int64_t position,
-                                       ClusterBitmap* bitmap, std::int64_t bitmap_offset) {
+                                       ClusterBitmap* bitmap) {
     namespace rec = layout::record;
     if ((header.flags & ~rec::kFlagInUse) != 0 || IsExtensionRecord(record)) return std::nullopt;
     // The row readers take only records whose flags word is 0; what the
@@ -52,7 +52,12 @@ std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& 
     file.row.found_deep = true;
     file.row.deleted = !file.in_use;
     file.row.found = found;
-    if (bitmap && !pieces.empty() && found.origin >= bitmap_offset) {
+    const std::int64_t bitmap_offset = found.judge.volume_offset;
+    if (found.judge.owner) {
+        // A file in use on the bitmap's own volume owns its clusters, as the
+        // walk judges the files in use it lists.
+        file.row.recoverable = 100;
+    } else if (bitmap && !pieces.empty() && found.origin >= bitmap_offset) {
         if (auto use = bitmap->CountForPiecesOf(pieces, found.geometry.ClusterSize, found.origin - bitmap_offset))
             file.row.recoverable = FreeSharePercent(*use);
     }

@@ -23,12 +23,12 @@ struct FoundFile {
 // found at `position` of `volume`, read with `found`'s geometry. Unlike the
 // walk's rows, a record its volume still had in use is listed, and one whose
 // name is gone is listed without a name, as long as its times and its data
-// can be had. `bitmap`, that of the volume beginning at byte `bitmap_offset`
-// of `volume` (the present one, or one found on it), judges which of its
-// clusters are taken now. Nullopt for folders, extension records and records without
-// a usable $STANDARD_INFORMATION or $DATA.
+// can be had. `bitmap`, the one `found.judge` names (the present volume's,
+// or that of a volume found on it), judges which of its clusters are taken
+// now; without it the share stays unknown. Nullopt for folders, extension
+// records and records without a usable $STANDARD_INFORMATION or $DATA.
 std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& found, const FoundRecordHeader& header,
                                        std::vector<std::uint8_t>& record, std::int64_t position,
-                                       ClusterBitmap* bitmap, std::int64_t bitmap_offset = 0);
+                                       ClusterBitmap* bitmap);
 
 }  // namespace verandol

@@ -25,15 +25,16 @@ std::uint64_t NameHash(ByteSpan file_name) {
 
 }  // namespace
 
-std::optional<RecordIdentity> IdentityOf(const FoundRecordHeader& header, ByteSpan record) {
+std::optional<RecordIdentity> IdentityOf(std::int64_t volume, const FoundRecordHeader& header, ByteSpan record) {
     const auto times = ReadStandardTimes(FindAttribute(record, layout::attr::kStandardInformation, false));
     if (!times) return std::nullopt;
-    return RecordIdentity{header.number, times->created,
+    return RecordIdentity{volume, header.number, times->created,
                           NameHash(FindAttribute(record, layout::attr::kFileName, true))};
 }
 
 std::size_t NewestCopies::HashOf(const RecordIdentity& id) {
-    std::uint64_t h = id.name_hash ^ (id.created * 0x9E3779B97F4A7C15ull) ^ (std::uint64_t{id.number} << 17);
+    std::uint64_t h = id.name_hash ^ (id.created * 0x9E3779B97F4A7C15ull) ^ (std::uint64_t{id.number} << 17) ^
+                      static_cast<std::uint64_t>(id.volume);
     h ^= h >> 29;
     h *= 0xBF58476D1CE4E5B9ull;
     return static_cast<std::size_t>(h ^ (h >> 32));

@@ -3,8 +3,8 @@
 // the volume, an old MFT left behind when the MFT moved, a record slot
 // copied into free space.
 //
-// Two records are taken for one file's record when they agree on the
-// record number, the creation time in $STANDARD_INFORMATION (100 ns steps,
+// Two records are taken for one file's record when they lie in one volume
+// and agree on the record number, the creation time in $STANDARD_INFORMATION (100 ns steps,
 // set when the file is made and kept through renames and writes), and the
 // name of the record's own $FILE_NAME (DOS-only names passed over; none
 // for a record that lost its names). A new file in a reused slot has a
@@ -29,6 +29,7 @@
 namespace verandol {
 
 struct RecordIdentity {
+    std::int64_t volume = 0;  // where the volume the record was found in begins: numbers are a volume's own
     std::uint32_t number = 0;
     std::uint64_t created = 0;
     std::uint64_t name_hash = 0;  // 64-bit FNV-1a of the name's UTF-16 units; 0 without a name
@@ -36,8 +37,8 @@ struct RecordIdentity {
 };
 
 // Nullopt when the record (fixups applied) has no readable creation time:
-// such a record is listed as it is, never merged.
-std::optional<RecordIdentity> IdentityOf(const FoundRecordHeader& header, ByteSpan record);
+// such a record is listed as it is, never merged. `volume` as in RecordIdentity.
+std::optional<RecordIdentity> IdentityOf(std::int64_t volume, const FoundRecordHeader& header, ByteSpan record);
 
 class NewestCopies {
 public:

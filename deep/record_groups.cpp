@@ -1,5 +1,7 @@
 #include "deep/record_groups.h"
 
+#include <algorithm>
+
 #include "ntfs/attributes.h"
 #include "ntfs/checked_math.h"
 #include "ntfs/cluster_map.h"
@@ -90,7 +92,12 @@ void RecordGroups::Learn(std::size_t index, const FoundRecordHeader& header, Byt
     RecordGroup& group = groups_[index];
     const auto cluster_size = ClusterSizeEvidence(record);
     if (cluster_size) group.votes.Add(*cluster_size);
-    if (group.origin || group.volume) return;
+    if (group.volume) return;
+    if (header.number == kBitmapRecord && !group.own_bitmap) {
+        Outcome<BitmapExtent> bitmap = ReadBitmapExtent(record);
+        if (bitmap) group.own_bitmap = std::move(*bitmap);
+    }
+    if (group.origin) return;
     if (header.number == 0 && cluster_size && !group.record_zero) {
         // Record 0 is the MFT's own: its first run says at which cluster of
         // its volume the MFT begins, and so where that volume's cluster 0 lies.
@@ -119,6 +126,17 @@ const KnownVolume* RecordGroups::VolumeHolding(std::int64_t position) const {
     return nullptr;
 }
 
+std::int64_t RecordGroups::VolumeAt(std::int64_t position) const {
+    std::int64_t innermost = -1;
+    const auto consider = [&](const KnownVolume& volume) {
+        if (position >= volume.offset && position - volume.offset < volume.size)
+            innermost = std::max(innermost, volume.offset);
+    };
+    if (present_) consider(*present_);
+    for (const KnownVolume& volume : others_) consider(volume);
+    return innermost;
+}
+
 std::optional<FoundGeometry> RecordGroups::GeometryFor(std::size_t index, const FoundRecordHeader& header,
                                                        std::optional<std::uint32_t> own_cluster_size) const {
     const RecordGroup& group = groups_[index];
@@ -134,9 +152,16 @@ std::optional<FoundGeometry> RecordGroups::GeometryFor(std::size_t index, const 
 
     FoundGeometry found;
     found.mft_base = group.base;
-    found.origin = group.origin ? *group.origin : holder ? holder->offset : 0;
+    // A group inside the present volume and no other belongs to a volume
+    // formatted over, which began where the present one begins.
+    const bool in_present = present_ && group.base >= present_->offset && group.base - present_->offset < present_->size;
+    found.origin = group.origin ? *group.origin : holder ? holder->offset : in_present ? present_->offset : 0;
+    found.placed = group.origin || holder || in_present;
     // A mapped MFT's origin is its volume's, whatever the record says.
-    if (mapped) found.origin = mapped->offset;
+    if (mapped) {
+        found.origin = mapped->offset;
+        found.placed = true;
+    }
     const KnownVolume* sectors = mapped ? mapped : holder ? holder : present_ ? &*present_ : nullptr;
     const std::uint32_t sector = sectors && sectors->geometry.BytesPerSector ? sectors->geometry.BytesPerSector : 512;
     found.geometry.RecordSize = header.record_size;

@@ -17,6 +17,7 @@
 #include "deep/cluster_size_evidence.h"
 #include "deep/found_record.h"
 #include "disk/found_geometry.h"
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
 #include "ntfs/run_list.h"
 #include "scan/folder_paths.h"
@@ -50,6 +51,10 @@ struct RecordGroup {
         std::vector<Run> runs;
     };
     std::optional<RecordZero> record_zero;
+    // Where record 6 ($Bitmap) of this MFT says its volume's cluster
+    // bitmap lies: what judges the group's files when no volume around it
+    // has a bitmap that does.
+    std::optional<BitmapExtent> own_bitmap;
     FolderPaths folders;
     // Set once the group turned out to be a later piece of another group's
     // MFT (that MFT's record 0 placed it): the group it was joined into.
@@ -82,9 +87,13 @@ public:
         return by_base_.count({base, record_size}) != 0;
     }
     std::size_t Count() const { return groups_.size(); }
+    // Where the innermost known volume holding `position` begins (the
+    // present one, one found by a search or met on the way), or -1 when
+    // none does: record numbers and names are looked up within it.
+    std::int64_t VolumeAt(std::int64_t position) const;
 
-    // Learns from a record of the group: its cluster size evidence, and the
-    // origin its record 0 gives. Record 0's run list is its MFT's map: the
+    // Learns from a record of the group: its cluster size evidence, where
+    // its record 6 keeps the cluster bitmap, and the origin its record 0 gives. Record 0's run list is its MFT's map: the
     // records found where a later run places them, with the numbers that
     // run holds, join this group, so paths resolve across the pieces.
     void Learn(std::size_t group, const FoundRecordHeader& header, ByteSpan record);
@@ -93,7 +102,8 @@ public:
     // attributes imply; else the present volume's when the record is of the
     // present MFT; else that of a known volume holding the group's MFT; else
     // the one most of the group's records imply; else the present volume's.
-    // Nullopt when nothing tells.
+    // Nullopt when nothing tells. Placed only when a boot sector, the MFT's
+    // record 0 or a volume around the group says where its volume begins.
     std::optional<FoundGeometry> GeometryFor(std::size_t group, const FoundRecordHeader& header,
                                              std::optional<std::uint32_t> own_cluster_size) const;
 

@@ -20,13 +20,14 @@ void FuzzIndexEntries(ByteSpan input) {
         VERANDOL_FUZZ_CHECK(name.name.find(u'\0') == std::u16string::npos);
         VERANDOL_FUZZ_CHECK((name.file_reference & layout::kReferenceRecordMask) >=
                             static_cast<std::uint64_t>(layout::record::kFirstUserRecord));
-        book.Add(name);
+        book.Add(0, name);
     }
     for (const IndexedName& name : names) {
         const auto number = static_cast<std::uint32_t>(name.file_reference & layout::kReferenceRecordMask);
         if (number != (name.file_reference & layout::kReferenceRecordMask)) continue;
-        const auto found = book.Find(number, static_cast<std::uint16_t>(name.file_reference >> 48));
+        const auto found = book.Find(0, number, static_cast<std::uint16_t>(name.file_reference >> 48));
         VERANDOL_FUZZ_CHECK(found && found->file_reference == name.file_reference);
+        VERANDOL_FUZZ_CHECK(!book.Find(1, number, static_cast<std::uint16_t>(name.file_reference >> 48)));
     }
 
     std::vector<std::uint8_t> record;

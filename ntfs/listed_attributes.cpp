@@ -67,6 +67,14 @@ public:
         const std::uint64_t base = *read_le64(buffer_, layout::record::kBaseRecord);
         if ((base & layout::kReferenceRecordMask) != static_cast<std::uint64_t>(base_index_))
             return Refused(index, "now belongs to another file");
+        // The base reference names the file by its sequence number too: the
+        // base's own while it is in use, the one before once it was freed.
+        // Another number is another file that had the base's record.
+        const auto owner = static_cast<std::uint16_t>(base >> 48);
+        const std::uint16_t base_sequence = read_le16(base_, layout::record::kSequenceNumber).value_or(0);
+        const std::uint16_t freed_from = base_sequence == 1 ? 0xFFFF : static_cast<std::uint16_t>(base_sequence - 1);
+        if (owner != 0 && base_sequence != 0 && owner != base_sequence && owner != freed_from)
+            return Refused(index, "belongs to another file that had the same base record");
         // The driver steps a record's sequence number when it frees it, so a
         // piece of a deleted file carries the listed number or the one after.
         const std::uint16_t sequence = *read_le16(buffer_, layout::record::kSequenceNumber);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "disk/found_geometry.h"
 #include "ntfs/byte_reader.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/geometry.h"
@@ -20,16 +21,24 @@ namespace verandol {
 std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
                              const BitmapExtent& bitmap);
 
-// The same for a file of another volume that lay over this one: its runs
-// count clusters of `piece_cluster_size` from byte `origin`, and the bitmap
-// of this volume (clusters of `cluster_size`) judges the bytes they name.
-std::string ClusterReuseNote(ByteSource& volume, const std::vector<ByteSpan>& pieces, std::int64_t cluster_size,
-                             const BitmapExtent& bitmap, std::int64_t piece_cluster_size, std::int64_t origin);
 
 // A written result turned Incomplete when the note is not empty; an
 // Incomplete one gets the note after its own reason.
 RecoverResult WithClusterReuseNote(RecoverResult result, ByteSource& volume, const std::vector<ByteSpan>& pieces,
                                    const VolumeGeometry& geometry, const BitmapExtent* bitmap);
 RecoverResult WithClusterReuseNote(RecoverResult result, std::string note);
+
+// The same for a file of the walked volume whose clusters must be judged:
+// Unchecked when `bitmap` is null or cannot answer for them.
+RecoverResult WithRequiredClusterJudgement(RecoverResult result, ByteSource& volume,
+                                           const std::vector<ByteSpan>& pieces, const VolumeGeometry& geometry,
+                                           const BitmapExtent* bitmap);
+
+// The written result of a file the deep scan found on `device`, judged by
+// the bitmap its row carries (found.judge): Incomplete when later files
+// took some of its clusters, Unchecked when no bitmap can say, as it was
+// when a file in use on the bitmap's own volume, or one without clusters.
+RecoverResult WithFoundClusterJudgement(RecoverResult result, ByteSource& device, const std::vector<ByteSpan>& pieces,
+                                        const FoundGeometry& found);
 
 }  // namespace verandol

@@ -125,7 +125,8 @@ std::optional<std::int64_t> PositionOf(std::string_view position_text, std::stri
 
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
-                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too) {
+                          const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too,
+                          bool bitmap_required) {
     std::string refusal;
     auto position = PositionOf(position_text, refusal);
     if (!position) return NotWritten(refusal);
@@ -143,14 +144,15 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
     return RecoverRecord(volume, map, record, index, geometry, output_path, stop,
                          [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
                              // A file in use owns the clusters the bitmap marks as taken.
-                             return WithClusterReuseNote(std::move(result), volume, spans, geometry,
-                                                         in_use ? nullptr : bitmap);
+                             if (in_use) return result;
+                             return bitmap_required
+                                        ? WithRequiredClusterJudgement(std::move(result), volume, spans, geometry, bitmap)
+                                        : WithClusterReuseNote(std::move(result), volume, spans, geometry, bitmap);
                          });
 }
 
 RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
-                               const std::string& output_path, const std::atomic<bool>* stop,
-                               const BitmapExtent* bitmap, std::uint32_t present_cluster_size) {
+                               const std::string& output_path, const std::atomic<bool>* stop) {
     std::string refusal;
     auto position = PositionOf(position_text, refusal);
     if (!position) return NotWritten(refusal);
@@ -162,6 +164,10 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
     if (!ApplyFixups(record)) return NotWritten("the record is no longer a valid file record");
     const std::uint16_t flags = read_le16(record, layout::record::kFlags).value_or(0xFFFF);
     if ((flags & ~layout::record::kFlagInUse) != 0) return NotWritten("the record is a directory");
+    // Data inside the record is the same wherever its volume began; data in
+    // clusters is not.
+    if (!found.placed && (HasAttributeList(record) || IsNonResident(FindAttribute(record, layout::attr::kData, false))))
+        return NotWritten("the volume this record belongs to could not be placed on the device");
 
     // The record's own volume, seen from its cluster 0.
     std::shared_ptr<ByteSource> shared(&volume, [](ByteSource*) {});
@@ -170,20 +176,18 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
     const std::optional<std::int64_t> index = map.IndexAt(*position - found.origin);
     return RecoverRecord(own, map, record, index, geometry, output_path, stop,
                          [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
-                             if (!bitmap || present_cluster_size == 0) return result;
-                             return WithClusterReuseNote(std::move(result),
-                                                         ClusterReuseNote(volume, spans, present_cluster_size, *bitmap,
-                                                                          geometry.ClusterSize, found.origin));
+                             return WithFoundClusterJudgement(std::move(result), volume, spans, found);
                          });
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop,
-                          const BitmapExtent* bitmap, bool in_use_too) {
+                          const BitmapExtent* bitmap, bool in_use_too, bool bitmap_required) {
     Outcome<OpenedVolume> volume = OpenVolume(volume_path);
     if (!volume) return NotWritten(volume.reason());
-    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too);
+    return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too,
+                       bitmap_required);
 }
 
 }  // namespace verandol

@@ -18,6 +18,9 @@ namespace verandol {
 enum class RecoverStatus {
     Written,     // every byte came from the volume (or is a hole the file really has)
     Incomplete,  // written, but some clusters could not be read and are zeros
+    // Written from the clusters its record names, but nothing could check
+    // them against an allocation bitmap: they may hold a later file's bytes.
+    Unchecked,
     NotWritten,  // nothing was written; an existing file of that name is untouched
 };
 
@@ -41,27 +44,30 @@ struct RecoverResult {
 // closed. `stop`, when given, is polled between streamed pieces; a stop
 // removes the temporary file and reports NotWritten. With the scan's
 // `bitmap`, a file some of whose clusters other files now use is reported
-// Incomplete (it is still written). With `in_use_too` a file still in use is
-// copied out as well; the bitmap is not asked about its clusters.
+// Incomplete (it is still written); with `bitmap_required`, a deleted file
+// with clusters that no bitmap judged (none given, or it cannot answer) is
+// Unchecked. With `in_use_too` a file still in use is copied out as well;
+// the bitmap is not asked about its clusters.
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
                           const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr,
-                          bool in_use_too = false);
+                          bool in_use_too = false, bool bitmap_required = false);
 
 // The same for a record the deep scan found at the position within `volume`,
 // read with the geometry of the volume it belongs to (`found`), whose run
 // lists count clusters from found.origin on. A record that volume still had
-// in use is recovered too. The present volume's cluster bitmap (`bitmap`,
-// clusters of `present_cluster_size`) judges the clusters the file names:
-// any that later files took make it Incomplete.
+// in use is recovered too. The bitmap that judged the row (found.judge)
+// judges the clusters the file names: any that later files took make it
+// Incomplete, and a file no bitmap could judge is Unchecked. A file whose
+// data lies in clusters is not written when nothing placed its volume.
 RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
-                               const std::string& output_path, const std::atomic<bool>* stop,
-                               const BitmapExtent* bitmap, std::uint32_t present_cluster_size);
+                               const std::string& output_path, const std::atomic<bool>* stop);
 
 // Opens the volume read-only for the one call.
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop = nullptr,
-                          const BitmapExtent* bitmap = nullptr, bool in_use_too = false);
+                          const BitmapExtent* bitmap = nullptr, bool in_use_too = false,
+                          bool bitmap_required = false);
 
 }  // namespace verandol

@@ -11,11 +11,12 @@ struct RecoveryFailure {
     std::string position;  // the row's caption
     bool incomplete = false;  // written, but with parts missing
     std::string reason;
+    bool unchecked = false;  // written, but its clusters could not be checked
 };
 
 // Empty when nothing failed, since a clean recovery ends silently. Otherwise
-// the count of ticked files recovered in full, then the first ten failures
-// and "and N more".
+// the count of ticked files recovered in full, and of those written
+// unchecked, then the first ten failures and "and N more".
 std::string RecoveryReport(int ticked, int recovered, const std::vector<RecoveryFailure>& failures);
 
 }  // namespace verandol

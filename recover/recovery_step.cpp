@@ -12,6 +12,7 @@ std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepRe
     switch (result.status) {
         case RecoverStatus::Written: return {"written", std::string(asked), result.path};
         case RecoverStatus::Incomplete: return {"incomplete", std::string(asked), result.path, result.reason};
+        case RecoverStatus::Unchecked: return {"unchecked", std::string(asked), result.path, result.reason};
         case RecoverStatus::NotWritten: break;
     }
     return {"failed", std::string(asked), result.reason};
@@ -38,17 +39,15 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
     if (check_output_device_ && !folder_refusal_.empty()) return {RecoverStatus::NotWritten, {}, folder_refusal_};
     const Outcome<std::string> path = OutputFor(row, out_dir, naming);
     if (!path) return {RecoverStatus::NotWritten, {}, path.reason()};
-    const BitmapExtent* bitmap = source_.bitmap ? &*source_.bitmap : nullptr;
     if (row.found && !deep_volume_) {
         Outcome<OpenedVolume> opened = OpenVolume(source_.path);
         if (!opened) return {RecoverStatus::NotWritten, {}, "cannot open " + source_.path + ": " + opened.reason()};
         deep_volume_ = std::move(opened->source);
     }
     const RecoverResult result =
-        row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_, bitmap,
-                                     source_.geometry.ClusterSize)
+        row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_)
                   : RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
-                                bitmap, source_.files_in_use);
+                                source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use, true);
     return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason, false,
             result.unread};
 }
@@ -76,6 +75,10 @@ RecoveryStepResult RecoveryRun::Recover(const RecoveryRequest& row, const std::s
         case RecoverStatus::Incomplete:
             ++incomplete_;
             failures_.push_back({row.name, row.position_text, true, result.reason});
+            break;
+        case RecoverStatus::Unchecked:
+            ++unchecked_;
+            failures_.push_back({row.name, row.position_text, false, result.reason, true});
             break;
         case RecoverStatus::NotWritten:
             failures_.push_back({row.name, row.position_text, false, result.reason});

@@ -47,8 +47,8 @@ struct RecoveryStepResult {
     std::vector<UnreadRange> unread{};
 };
 
-// One report line: "written" and the path, "incomplete" with the path and
-// why, or "failed" and why; `asked` names the row.
+// One report line: "written" and the path, "incomplete" or "unchecked" with
+// the path and why, or "failed" and why; `asked` names the row.
 std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepResult& result);
 
 class RecoveryRun {
@@ -68,6 +68,7 @@ public:
     // Files written with bytes the device could not deliver, and those bytes.
     int UnreadFiles() const { return unread_files_; }
     std::int64_t UnreadBytes() const { return unread_bytes_; }
+    int Unchecked() const { return unchecked_; }
     const std::vector<RecoveryFailure>& Failures() const { return failures_; }
 
 private:
@@ -88,6 +89,7 @@ private:
     std::string folder_refusal_;
     int recovered_ = 0;
     int incomplete_ = 0;
+    int unchecked_ = 0;
     std::vector<RecoveryFailure> failures_;
 };
 

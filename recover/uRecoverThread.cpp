@@ -53,8 +53,8 @@ void TRecoverThread::Execute() {
     }
 
     const int failed = static_cast<int>(run.Failures().size());
-    emit summary(run.Recovered(), run.Incomplete(), failed - run.Incomplete(), QString::fromStdString(last_folder),
-                 run.UnreadFiles(), static_cast<qint64>(run.UnreadBytes()));
+    emit summary(run.Recovered(), run.Incomplete(), run.Unchecked(), failed - run.Incomplete() - run.Unchecked(),
+                 QString::fromStdString(last_folder), run.UnreadFiles(), static_cast<qint64>(run.UnreadBytes()));
     const QString report = QString::fromStdString(verandol::RecoveryReport(ticked_, run.Recovered(), run.Failures()));
     verandol::EndJob(link_, *job_, [&] { emit ended(report); });
 }

@@ -36,8 +36,8 @@ signals:
     // Before `ended`: how the rows handled went, and where the last one went.
     // `unread_files` of the files were written with sectors the device
     // could not deliver (`unread_bytes` in all, zeros in the files).
-    void summary(int written, int incomplete, int not_written, const QString& folder, int unread_files,
-                 qint64 unread_bytes);
+    void summary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
+                 int unread_files, qint64 unread_bytes);
     // `report` is empty when every handled row was recovered in full.
     void ended(const QString& report);
 

@@ -10,6 +10,9 @@ packages=(
   desktop-file-utils appstream dpkg-dev groff-base
   # the system services a test starts to read a device as an ordinary user
   dbus udev polkitd udisks2
+  # mounts of a test volume through ntfs-3g, and the failing test device,
+  # a FUSE file system of the tests' own
+  ntfs-3g fuse3 libfuse3-dev
   # the other device copier whose maps the image command must read and write
   gddrescue
 )

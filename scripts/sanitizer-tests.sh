@@ -11,4 +11,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERANDOL_SANITIZE=ON 
 cmake --build "$build" -j"$jobs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$build" --output-on-failure -j"$jobs"
+# Skips are held to tests/expected-skips.txt here too (see test.sh).
+results="$(cd "$build" && pwd)/test-results.xml"
+ctest --test-dir "$build" --output-on-failure -j"$jobs" \
+  --output-junit "$results" --test-output-size-passed 4194304
+scripts/check-skips.py "$results" tests/expected-skips.txt

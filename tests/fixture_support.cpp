@@ -164,6 +164,21 @@ void WriteZeroedCopy(const std::string& source, const std::string& target,
     WriteWholeFile(target, bytes);
 }
 
+void WipeFileNames(std::vector<std::uint8_t>& image, std::size_t offset) {
+    std::size_t at = offset + (image.at(offset + 20) | image.at(offset + 21) << 8);
+    while (at + 8 < offset + 1024) {
+        const auto le32 = [&](std::size_t from) {
+            std::uint32_t value = 0;
+            for (std::size_t i = 4; i-- > 0;) value = value << 8 | image.at(from + i);
+            return value;
+        };
+        const std::uint32_t type = le32(at), length = le32(at + 4);
+        if (type == 0xFFFFFFFF || length == 0) break;
+        if (type == 0x30) image[at] = 0x40;  // $FILE_NAME
+        at += length;
+    }
+}
+
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes) {
     std::array<std::uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};

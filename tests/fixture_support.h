@@ -93,6 +93,11 @@ std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);
 void WriteZeroedCopy(const std::string& source, const std::string& target,
                      const std::vector<std::pair<std::int64_t, std::int64_t>>& zeroed);
 
+// Turns every $FILE_NAME of the 1 KiB record at `offset` into an attribute
+// type nobody reads, the way a damaged record loses its names. The type
+// field never lies at a stride end, so the record still passes its fixups.
+void WipeFileNames(std::vector<std::uint8_t>& image, std::size_t offset);
+
 // A fresh empty folder, removed with everything in it when destroyed.
 class TempDir {
 public:

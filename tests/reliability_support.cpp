@@ -57,6 +57,7 @@ void ExpectHonestOutcome(const ScanCollector& scan, const std::vector<Recovery>&
             EXPECT_TRUE(fs::is_regular_file(r.path)) << r.row.name;
             break;
         case RecoverStatus::Incomplete:
+        case RecoverStatus::Unchecked:
             EXPECT_TRUE(fs::is_regular_file(r.path)) << r.row.name;
             EXPECT_FALSE(r.result.reason.empty()) << r.row.name;
             break;

@@ -27,21 +27,6 @@ nlohmann::json FormattedManifest(const std::string& name) {
     return nlohmann::json::parse(in);
 }
 
-// Turns every $FILE_NAME of the record at `offset` into an attribute type
-// nobody reads, the way a damaged record loses its names. The type field
-// never lies at a stride end, so the record still passes its fixups.
-void WipeNames(Bytes& image, std::size_t offset) {
-    std::size_t at = offset + (image[offset + 20] | image[offset + 21] << 8);
-    while (at + 8 < offset + 1024) {
-        std::uint32_t type, length;
-        std::memcpy(&type, &image[at], 4);
-        std::memcpy(&length, &image[at + 4], 4);
-        if (type == layout::attr::kEnd || length == 0) break;
-        if (type == layout::attr::kFileName) image[at] = 0x40;
-        at += length;
-    }
-}
-
 TEST(DeepScanNames, ARecordThatLostItsNameTakesNameAndFolderFromAFolderIndex) {
     const nlohmann::json manifest = FormattedManifest("formatted-same");
     Bytes image = testing::ReadWholeFile(testing::FixtureImagePath("formatted-same"));
@@ -49,7 +34,7 @@ TEST(DeepScanNames, ARecordThatLostItsNameTakesNameAndFolderFromAFolderIndex) {
     for (const auto& file : manifest.at("files")) {
         const std::string path = file.at("path");
         if (!file.at("record_survives").get<bool>() || !path.starts_with("/docs/report")) continue;
-        WipeNames(image, file.at("record_offset").get<std::size_t>());
+        testing::WipeFileNames(image, file.at("record_offset").get<std::size_t>());
         wiped[file.at("record_offset").get<std::int64_t>()] = file;
     }
     ASSERT_GT(wiped.size(), 10u);

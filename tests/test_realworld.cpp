@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "deep/deep_scan.h"
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
@@ -165,6 +166,47 @@ TEST(RealWorldVolumes, ListedFilesLoseOnlyWhatTheirMissingRecordsHeld) {
     EXPECT_TRUE(std::all_of(got.begin() + from, got.begin() + to, [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::equal(got.begin() + to, got.end(), truth.begin() + to));
     EXPECT_EQ(run->scan.rows.size(), v.manifest.Deleted().size()) << "extension records are never rows";
+}
+
+// An extension record that names the base's number but another sequence
+// number belonged to another file in the base's place: its piece is not
+// this file's, on the walk and on the deep scan alike.
+TEST(RealWorldVolumes, APieceOfAnotherFileThatHadTheBaseRecordIsNotLent) {
+    Volume v("straddle-clu512");
+    const ManifestFile& disk = v.File("disk-a.img");
+    const std::uint16_t base_sequence = *read_le16(v.Record(disk.mft_record), layout::record::kSequenceNumber);
+    std::int64_t piece_record = -1, piece_first = 0;
+    for (std::int64_t i = disk.mft_record + 1; i < disk.mft_record + 12 && piece_record < 0; ++i) {
+        const Bytes r = v.Record(i);
+        const ByteSpan data = FindAttribute(r, layout::attr::kData, false);
+        if ((*read_le64(r, layout::record::kBaseRecord) & layout::kReferenceRecordMask) ==
+                static_cast<std::uint64_t>(disk.mft_record) &&
+            !data.empty() && *read_sle64(data, layout::attr::kFirstVcn) > 0) {
+            piece_record = i;
+            piece_first = *read_sle64(data, layout::attr::kFirstVcn);
+        }
+    }
+    ASSERT_GE(piece_record, 0);
+    Bytes patched = v.image;
+    const std::uint64_t earlier = std::uint64_t{static_cast<std::uint16_t>(base_sequence - 3)} << 48;
+    PatchRecord(patched, v.manifest.RecordPosition(piece_record), layout::record::kBaseRecord,
+                Le(earlier | static_cast<std::uint64_t>(disk.mft_record), 8));
+    TempDir out;
+    auto run = ScanAndRecover(patched, out);
+    ASSERT_TRUE(run->by_name.count(disk.name));
+    const Recovery& r = *run->by_name[disk.name];
+    EXPECT_EQ(r.result.status, RecoverStatus::Incomplete);
+    EXPECT_NE(r.result.reason.find("from cluster " + std::to_string(piece_first)), std::string::npos)
+        << r.result.reason;
+
+    MemoryVolume volume{Bytes(patched)};
+    ScanCollector deep;
+    DeepScanVolume(volume, "realworld", "", deep);
+    const auto row = std::find_if(deep.rows.begin(), deep.rows.end(),
+                                  [&](const DeletedFileRow& listed) { return listed.name == disk.name; });
+    ASSERT_NE(row, deep.rows.end());
+    const RecoverResult found = RecoverFoundFile(volume, row->position_text, row->found, out.path() + "/deep", nullptr);
+    EXPECT_EQ(found.status, RecoverStatus::Incomplete) << found.reason;
 }
 
 TEST(RealWorldVolumes, EncryptedFilesAreNotWrittenAndSayWhy) {

@@ -93,6 +93,7 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
         const bool shown = !filtered_ || filter_.Accepts(row);
         const std::string share = row.recoverable < 0 ? std::string() : std::to_string(row.recoverable) + "%";
         recoverable_count_ += row.deleted && row.recoverable == 100;
+        unknown_count_ += row.deleted && row.recoverable == DeletedFileRow::kRecoverableUnknown;
         deleted_count_ += row.deleted;
         rows_.push_back({{std::move(row.position_text), std::move(row.name), std::move(row.type),
                           std::move(row.size_text), std::move(row.created_text), std::move(row.modified_text),
@@ -136,6 +137,7 @@ void DeletedFilesModel::WithdrawRows(const std::vector<std::uint32_t>& ordinals)
         if (gone[row.ordinal]) {
             const bool deleted = row.cells[deleted_cell] == "yes";
             recoverable_count_ -= deleted && row.recoverable == 100;
+            unknown_count_ -= deleted && row.recoverable == DeletedFileRow::kRecoverableUnknown;
             deleted_count_ -= deleted;
             places_[row.ordinal] = kNoPlace;
             continue;
@@ -155,6 +157,7 @@ void DeletedFilesModel::Clear() {
     places_.clear();
     shown_.clear();
     recoverable_count_ = 0;
+    unknown_count_ = 0;
     deleted_count_ = 0;
     endResetModel();
 }

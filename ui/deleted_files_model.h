@@ -69,6 +69,8 @@ public:
     // Every row of the scan, shown or not, and those whose data is all there.
     int TotalCount() const { return static_cast<int>(rows_.size()); }
     int RecoverableCount() const { return recoverable_count_; }
+    // The rows of deleted files whose clusters nothing could judge.
+    int UnknownShareCount() const { return unknown_count_; }
     // The rows of deleted files, as opposed to files still in use.
     int DeletedCount() const { return deleted_count_; }
     // Ascending by the recoverable share, unknown first.
@@ -103,6 +105,7 @@ private:
     bool filtered_ = false;
     RowFilter filter_;
     int recoverable_count_ = 0;
+    int unknown_count_ = 0;
 };
 
 template <class Compare>

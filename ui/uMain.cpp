@@ -297,7 +297,10 @@ void TMainForm::HideFilterBar() {
 }
 
 void TMainForm::ShowRecoverableCount() {
-    ShowText(RecoverableFileCount, QStringLiteral("Recoverable Files: %1").arg(Model->RecoverableCount()));
+    // Rows nothing could judge are neither recoverable nor lost: said apart.
+    QString text = QStringLiteral("Recoverable Files: %1").arg(Model->RecoverableCount());
+    if (Model->UnknownShareCount() > 0) text += QStringLiteral(", %1 unchecked").arg(Model->UnknownShareCount());
+    ShowText(RecoverableFileCount, text);
 }
 
 void TMainForm::SetTabOrder() {
@@ -671,13 +674,14 @@ void TMainForm::RecoveryStarting(int ticked) {
     btnScan->setEnabled(false);
 }
 
-void TMainForm::RecoverySummary(int written, int incomplete, int not_written, const QString& folder,
+void TMainForm::RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
                                 int unread_files, qint64 unread_bytes) {
     QString note = QStringLiteral("Recovery: %1 written, %2 incomplete").arg(written).arg(incomplete);
     if (unread_files > 0)
         note += QStringLiteral(" (%1 with %2 bytes the device could not read, zeros in the files)")
                     .arg(unread_files)
                     .arg(unread_bytes);
+    if (unchecked > 0) note += QStringLiteral(", %1 unchecked").arg(unchecked);
     if (not_written > 0) note += QStringLiteral(", %1 not written").arg(not_written);
     ShowListNote(note + QStringLiteral(", in %1").arg(folder));
 }

@@ -179,8 +179,8 @@ private:
     void ScanEnded(bool restore_buttons, const QString& failure, const QString& path, bool deep);
     void RecoveryStarting(int ticked);
     void RecoveryEnded(const QString& report);
-    void RecoverySummary(int written, int incomplete, int not_written, const QString& folder, int unread_files,
-                         qint64 unread_bytes);
+    void RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
+                         int unread_files, qint64 unread_bytes);
     void BuildAdditions();
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "tests/cli/cli_runner.h"
+#include "tests/cli/deep_run.h"
 #include "text/record_texts.h"
 
 namespace verandol::cli_test {
@@ -34,32 +35,6 @@ std::string FolderOf(const std::string& path) {
 }
 
 class DeepScanOfFormattedVolume : public ::testing::TestWithParam<std::string> {};
-
-// What `scan --deep --json` listed and `recover --deep` did with it, each
-// by record position; the recovered files stay in `out` for hashing.
-struct DeepRun {
-    int scan_status = -1;
-    std::string scan_err;
-    std::map<std::string, nlohmann::json> rows;
-    std::map<std::string, std::vector<std::string>> results;
-    std::shared_ptr<TempDir> out = std::make_shared<TempDir>();
-};
-
-DeepRun ScanAndRecoverDeep(const std::string& image) {
-    DeepRun run;
-    const CliRun scan = RunCli({"scan", "--deep", "--json", image});
-    run.scan_status = scan.status;
-    run.scan_err = scan.err;
-    for (const std::string& line : SplitLines(scan.out))
-        if (!line.empty() && line[0] != '#') {
-            nlohmann::json row = nlohmann::json::parse(line);
-            run.rows.emplace(row.at("position"), row);
-        }
-    const CliRun recovered = RunCli({"recover", "--deep", image, run.out->path()});
-    for (const std::string& line : SplitLines(recovered.out))
-        if (!line.empty()) run.results[SplitTabs(line).at(1)] = SplitTabs(line);
-    return run;
-}
 
 TEST_P(DeepScanOfFormattedVolume, ListsEverySurvivingRecordOnceWithItsPathAndNothingWrittenAfter) {
     const Formatted f = LoadFormatted(GetParam());

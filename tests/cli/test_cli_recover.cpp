@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,40 @@ TEST(CliRecoverEncrypted, AnEncryptedFileFailsSayingSoAndNothingIsWritten) {
     EXPECT_EQ(fields[0], "failed");
     EXPECT_NE(fields[2].find("encrypted"), std::string::npos) << fields[2];
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() + "/out"));
+}
+
+// Record 6 is gone, so the volume's cluster bitmap is unknown: the listing
+// claims no share, and the recovery of a file kept in clusters, whose bytes
+// nothing could check, is not reported written; a file inside its record is.
+TEST(CliRecoverWithoutBitmap, FilesInClustersAreUncheckedAndFilesInRecordsWritten) {
+    const Fixture fixture = LoadFixture("sec512-clu4k");
+    TempDir dir;
+    const std::string image = dir.path() + "/no-bitmap.img";
+    testing::WriteZeroedCopy(fixture.image_path, image, {{fixture.manifest.RecordPosition(6), 4}});
+    std::filesystem::create_directory(dir.path() + "/out");
+    const CliRun scan = RunCli({"scan", "--json", image});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    const CliRun run = RunCli({"recover", image, dir.path() + "/out"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    std::map<std::string, std::vector<std::string>> results;
+    for (const std::string& line : SplitLines(run.out))
+        if (!line.empty()) results[SplitTabs(line).at(1)] = SplitTabs(line);
+    int unchecked = 0;
+    for (const testing::ManifestFile& file : fixture.manifest.Deleted()) {
+        const std::string position = PositionCaption(fixture.manifest.RecordPosition(file.mft_record));
+        ASSERT_TRUE(results.count(position)) << file.path;
+        const std::vector<std::string>& result = results.at(position);
+        EXPECT_EQ(result.at(0), file.resident ? "written" : "unchecked") << file.path;
+        unchecked += !file.resident;
+        if (!file.sha256.empty()) {
+            EXPECT_EQ(Sha256OfFile(result.at(2)), file.sha256) << file.path;
+        }
+    }
+    EXPECT_GT(unchecked, 0);
+    // Without a bitmap no share is known, also of the files inside their records.
+    const std::string counted = std::to_string(fixture.manifest.Deleted().size());
+    EXPECT_NE(scan.out.find("# Recoverable Files: 0\n# Unchecked Files: " + counted + "\n"), std::string::npos)
+        << scan.out;
 }
 
 }  // namespace

@@ -70,6 +70,7 @@ private slots:
     void aDeepScanOfAFormattedVolumeRecoversWhatSurvivedAndNoLess();
     void aSearchOfAWipedDiskListsItsVolumesWhichScanAndRecover();
     void aVolumeWhoseMftIsGoneLeadsToTheOffer();
+    void filesNoBitmapCouldJudgeAreCountedApart();
 };
 
 void LostVolumesTest::aDeepScanOfAFormattedVolumeRecoversWhatSurvivedAndNoLess() {
@@ -236,6 +237,53 @@ void LostVolumesTest::aVolumeWhoseMftIsGoneLeadsToTheOffer() {
              qPrintable(answer.offers[0].why));
     QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
     QCOMPARE(form.Rows()->Count(), 0);
+}
+
+// Both boot sectors and record 6 gone: no bitmap says which clusters later
+// files took. No file is counted recoverable, and those kept in clusters are
+// not reported recovered: both are counted apart. Those inside records are
+// written whole.
+void LostVolumesTest::filesNoBitmapCouldJudgeAreCountedApart() {
+    const verandol::testing::Manifest m = verandol::testing::LoadManifest("sec512-clu4k");
+    QTemporaryDir folder;
+    const QString image = folder.filePath(QStringLiteral("no-bitmap.img"));
+    verandol::testing::WriteZeroedCopy(verandol::testing::FixtureImagePath("sec512-clu4k"), image.toStdString(),
+                                       {{0, 512}, {m.total_sectors * m.bytes_per_sector, 512},
+                                        {m.RecordPosition(6), 4}});
+    QVERIFY(QDir::setCurrent(folder.path()));
+    int in_records = 0, in_clusters = 0;
+    for (const auto& file : m.Deleted()) (file.resident ? in_records : in_clusters) += 1;
+    QVERIFY(in_records > 0 && in_clusters > 0);
+
+    TMainForm form;
+    QListWidgetItem* entry = nullptr;
+    for (int i = 0; i < form.DriveList->count(); ++i)
+        if (form.DriveList->item(i)->text().startsWith(QStringLiteral("no-bitmap.img"))) entry = form.DriveList->item(i);
+    QVERIFY(entry);
+    OfferAnswer answer(verandol::OfferChoice::DeepScan);
+    MessageCapture messages;
+    form.DriveList->setCurrentItem(entry);
+    form.actOtherScans->trigger();
+    QVERIFY(WaitForScan(form, 60000));
+    // No share is known, not even of the files inside their records.
+    QCOMPARE(form.RecoverableFileCount->text(),
+             QStringLiteral("Recoverable Files: 0, %1 unchecked").arg(in_records + in_clusters));
+
+    QTemporaryDir out;
+    form.DLB->SetDirectory(out.path());
+    form.CheckBox1->click();
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form, 60000));
+    // The files in use are listed and recovered too: nothing judges theirs either.
+    int every_in_clusters = 0;
+    for (const auto& file : m.files) every_in_clusters += !file.resident;
+    QVERIFY2(form.RecoveryNote->text().contains(
+                 QStringLiteral(" written, 0 incomplete, %1 unchecked, in ").arg(every_in_clusters)),
+             qPrintable(form.RecoveryNote->text()));
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QVERIFY2(messages.shown[0].text.contains(
+                 QStringLiteral("%1 files were written without checking that their clusters still held them.").arg(every_in_clusters)),
+             qPrintable(messages.shown[0].text));
 }
 
 VERANDOL_GUI_TEST_MAIN(LostVolumesTest)

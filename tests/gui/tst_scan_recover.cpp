@@ -17,6 +17,7 @@
 
 #include "gui_test_support.h"
 #include "jobs/job_control.h"
+#include "tests/failing_device.h"
 #include "tests/loop_volume.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
@@ -84,6 +85,7 @@ private slots:
     void recoveryOntoTheScannedDeviceIsRefused_data();
     void recoveryOntoTheScannedDeviceIsRefused();
     void closingDuringWorkStopsTheWorkers();
+    void aFailingDeviceCostsOnlyItsBadSectorsAndSaysSo();
 
 private:
     QTemporaryDir volumes_;
@@ -477,4 +479,58 @@ void ScanRecoverTest::closingDuringWorkStopsTheWorkers() {
 }
 
 VERANDOL_GUI_TEST_MAIN(ScanRecoverTest)
+// A device with a bad spot in its MFT and a bad block in a photo: the
+// window lists every other file, says once what could not be read, and
+// recovers the photo as incomplete with zeros only in that block.
+void ScanRecoverTest::aFailingDeviceCostsOnlyItsBadSectorsAndSaysSo() {
+    const verandol::testing::Manifest manifest = verandol::testing::LoadManifest("faults");
+    const std::int64_t cluster = manifest.cluster_size;
+    verandol::testing::ManifestFile photo;
+    for (const verandol::testing::ManifestFile& f : manifest.Deleted())
+        if (f.name == "IMG_2099.JPG") photo = f;
+    QVERIFY(photo.runs.size() == 1);
+    const std::int64_t first = verandol::testing::FirstDeletedRecordRun(manifest, 10);
+    QVERIFY(first >= 16);
+    const auto spot = static_cast<std::uint64_t>(manifest.RecordPosition(first));
+    const auto block = static_cast<std::uint64_t>(photo.runs.front().first * cluster + 8 * cluster);
+    std::string skip;
+    auto device = verandol::testing::FailingDevice::Serve(verandol::testing::FixtureImagePath("faults"),
+                                                          {{{spot, 10 * 1024}, {block, 4096}}, 0, 0}, &skip);
+    if (!device) QSKIP(skip.c_str());
+
+    MessageCapture messages;
+    QTemporaryDir out;
+    TMainForm form;
+    QVERIFY(ScanPath(form, QString::fromStdString(device->path())));
+    QCOMPARE(form.Rows()->Count(), static_cast<int>(manifest.Deleted().size()) - 10);
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("Some of the device could not be read.")),
+             qPrintable(messages.shown[0].text));
+    QVERIFY2(messages.shown[0].text.contains(
+                 QStringLiteral("10 MFT records are unreadable (%1-%2)").arg(first).arg(first + 9)),
+             qPrintable(messages.shown[0].text));
+    QVERIFY(!form.RecoveryNote->isHidden());
+    QVERIFY(form.RecoveryNote->text().contains(QStringLiteral("10 MFT records are unreadable")));
+
+    form.DLB->SetDirectory(out.path());
+    Tick(form, RowNamed(form, photo.name));
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+    QVERIFY2(form.RecoveryNote->text().contains(QStringLiteral("1 with 4096 bytes the device could not read")),
+             qPrintable(form.RecoveryNote->text()));
+    QCOMPARE(messages.shown.size(), std::size_t{2});
+    QVERIFY2(messages.shown[1].text.contains(QStringLiteral("4096 bytes could not be read from the device")),
+             qPrintable(messages.shown[1].text));
+    QByteArray expected;
+    {
+        QFile image(QString::fromStdString(verandol::testing::FixtureImagePath("faults")));
+        QVERIFY(image.open(QIODevice::ReadOnly) && image.seek(photo.runs.front().first * cluster));
+        expected = image.read(photo.size);
+    }
+    expected.replace(static_cast<qsizetype>(8 * cluster), 4096, QByteArray(4096, '\0'));
+    QFile written(out.filePath(QString::fromStdString(photo.name)));
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), expected);
+}
+
 #include "tst_scan_recover.moc"
