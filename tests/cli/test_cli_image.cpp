@@ -11,6 +11,7 @@
 #include "cli_runner.h"
 #include "reading/rescue_map.h"
 #include "reading/rescue_map_file.h"
+#include "tests/failing_device.h"
 #include "text/record_texts.h"
 
 namespace verandol::cli_test {
@@ -218,14 +219,48 @@ TEST_F(ImageCommand, MapsPassBetweenThisToolAndGnuDdrescue) {
     EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ddrescuelog -D '" + their_map + "'"}).status, 0);
 }
 
-// The failing device under tests/ (a FUSE file that answers EIO in chosen
-// ranges) is wired in here: image it with bad ranges, check the map names
-// exactly those ranges and each bad sector was read at most retries + 2
-// times, then recover the image with its map and find the files over the
-// ranges incomplete. Until then the copier is tested against FaultySource
-// (tests/test_device_copy.cpp).
+// A failing device served through FUSE (tests/failing_device.h): the copy
+// maps exactly its bad ranges, reads each bad sector at most twice (once in
+// the large read that met it, once alone), holds every other byte, and the
+// copy read with its map gives the file over a bad range incomplete. Run
+// again with a retry, each bad sector is tried once more, no more.
 TEST_F(ImageCommand, ImagesAFailingDeviceServedThroughTheFilesystem) {
-    GTEST_SKIP() << "needs the failing test device (tests/failing_device*), not on this branch yet";
+    const std::vector<UnreadRange> bad{hole_, {hole_.End() + 0x3000, 1024}};
+    std::string skip;
+    auto device = testing::FailingDevice::Serve(
+        source_, testing::FailingDeviceOptions{{{static_cast<std::uint64_t>(bad[0].position), static_cast<std::uint64_t>(bad[0].length)},
+                                                {static_cast<std::uint64_t>(bad[1].position), static_cast<std::uint64_t>(bad[1].length)}},
+                                               0, 0},
+        &skip);
+    if (!device) GTEST_SKIP() << skip;
+
+    const std::string image = dir_.path() + "/rescued.img";
+    const CliRun run = RunCli({"image", device->path(), image});
+    EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_NE(run.err.find("the map " + image + ".map names them"), std::string::npos) << run.err;
+    const Outcome<RescueMap> map = LoadRescueMap(image + ".map");
+    ASSERT_TRUE(map) << map.reason();
+    EXPECT_EQ(map->Unfinished(), bad);
+    const auto reads_of_bad = [&] {
+        std::uint64_t most = 0;
+        for (const UnreadRange& r : bad)
+            for (std::int64_t at = r.position; at < r.End(); at += 512)
+                most = std::max(most, device->ReadsOfSector(static_cast<std::uint64_t>(at / 512)));
+        return most;
+    };
+    EXPECT_LE(reads_of_bad(), 2u);
+    std::vector<std::uint8_t> expected = testing::ReadWholeFile(source_);
+    for (const UnreadRange& r : bad) std::fill_n(expected.begin() + r.position, r.length, 0);
+    EXPECT_TRUE(testing::ReadWholeFile(image) == expected);
+
+    TempDir out;
+    const Results results = Recover({image, "--map", image + ".map"}, out, 3);
+    EXPECT_EQ(results.at(Position(victim_)).first, "incomplete");
+
+    const std::uint64_t before = reads_of_bad();
+    EXPECT_EQ(RunCli({"image", device->path(), image, "--retries", "1"}).status, 3);
+    EXPECT_LE(reads_of_bad(), before + 1);
+    EXPECT_EQ(LoadRescueMap(image + ".map")->Unfinished(), bad);
 }
 
 }  // namespace
