@@ -4,6 +4,7 @@
 // come out of a recovery as the file's bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -219,19 +220,26 @@ TEST_F(ImageCommand, MapsPassBetweenThisToolAndGnuDdrescue) {
     EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ddrescuelog -D '" + their_map + "'"}).status, 0);
 }
 
-// A failing device served through FUSE (tests/failing_device.h): the copy
-// maps exactly its bad ranges, reads each bad sector at most twice (once in
-// the large read that met it, once alone), holds every other byte, and the
-// copy read with its map gives the file over a bad range incomplete. Run
-// again with a retry, each bad sector is tried once more, no more.
+// A failing device served through FUSE (tests/failing_device.h), with a
+// bad area over two MFT records of deleted files and one over a file's
+// data: the copy maps exactly the bad areas, reads each bad sector at most
+// twice (once in the large read that met it, once alone), holds every other
+// byte; read with its map, the copy lists every file but the two, writes
+// every file outside the bad areas byte-exact and the one under them
+// incomplete with its unread range named; GNU ddrescue's own tool accepts
+// the map. Run again with a retry, each bad sector is tried once more.
 TEST_F(ImageCommand, ImagesAFailingDeviceServedThroughTheFilesystem) {
-    const std::vector<UnreadRange> bad{hole_, {hole_.End() + 0x3000, 1024}};
+    const std::int64_t lost = testing::FirstDeletedRecordRun(manifest_, 2);
+    ASSERT_GE(lost, 16);
+    ASSERT_TRUE(victim_.mft_record < lost || victim_.mft_record > lost + 1);
+    const UnreadRange records{manifest_.RecordPosition(lost), 2 * manifest_.record_size};
+    std::vector<UnreadRange> bad{records, hole_};
+    std::sort(bad.begin(), bad.end(), [](const UnreadRange& a, const UnreadRange& b) { return a.position < b.position; });
+    testing::FailingDeviceOptions options;
+    for (const UnreadRange& r : bad)
+        options.bad.emplace_back(static_cast<std::uint64_t>(r.position), static_cast<std::uint64_t>(r.length));
     std::string skip;
-    auto device = testing::FailingDevice::Serve(
-        source_, testing::FailingDeviceOptions{{{static_cast<std::uint64_t>(bad[0].position), static_cast<std::uint64_t>(bad[0].length)},
-                                                {static_cast<std::uint64_t>(bad[1].position), static_cast<std::uint64_t>(bad[1].length)}},
-                                               0, 0},
-        &skip);
+    auto device = testing::FailingDevice::Serve(source_, options, &skip);
     if (!device) GTEST_SKIP() << skip;
 
     const std::string image = dir_.path() + "/rescued.img";
@@ -254,8 +262,36 @@ TEST_F(ImageCommand, ImagesAFailingDeviceServedThroughTheFilesystem) {
     EXPECT_TRUE(testing::ReadWholeFile(image) == expected);
 
     TempDir out;
-    const Results results = Recover({image, "--map", image + ".map"}, out, 3);
-    EXPECT_EQ(results.at(Position(victim_)).first, "incomplete");
+    const CliRun recovered = RunCli({"recover", image, "--map", image + ".map", out.path()});
+    EXPECT_EQ(recovered.status, 3) << recovered.err;
+    std::map<std::string, std::vector<std::string>> lines;
+    for (const std::string& line : SplitLines(recovered.out)) {
+        std::vector<std::string> fields = SplitTabs(line);
+        if (fields.size() >= 3) lines[fields[1]] = std::move(fields);
+    }
+    for (const testing::ManifestFile& file : manifest_.Deleted()) {
+        const auto line = lines.find(Position(file));
+        if (file.mft_record == lost || file.mft_record == lost + 1) {
+            EXPECT_EQ(line, lines.end()) << file.name << " was listed from an unread record";
+            continue;
+        }
+        ASSERT_NE(line, lines.end()) << file.name;
+        if (file.mft_record == victim_.mft_record) {
+            ASSERT_EQ(line->second.size(), 4u);
+            EXPECT_EQ(line->second[0], "incomplete");
+            EXPECT_NE(line->second[3].find("bytes 0-" + std::to_string(manifest_.cluster_size - 1) + ")"),
+                      std::string::npos)
+                << line->second[3];
+        } else if (!file.sha256.empty()) {
+            EXPECT_EQ(line->second[0], "written") << file.name;
+            EXPECT_EQ(Sha256OfFile(line->second[2]), file.sha256) << file.name;
+        }
+    }
+    if (std::system("command -v ddrescuelog >/dev/null 2>&1") == 0) {
+        const CliRun shown = RunProgram({"/bin/sh", "-c", "ddrescuelog -t '" + image + ".map'"});
+        EXPECT_EQ(shown.status, 0) << shown.err;
+        EXPECT_NE(shown.out.find("in      2 area(s)"), std::string::npos) << shown.out;
+    }
 
     const std::uint64_t before = reads_of_bad();
     EXPECT_EQ(RunCli({"image", device->path(), image, "--retries", "1"}).status, 3);
