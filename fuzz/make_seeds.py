@@ -168,3 +168,20 @@ copied[16] = (copied[16] + 1) & 0xFF
 write("record_groups", "found-volume-and-copy", bytes(4096) + bytes(head) + bytes(66 * 1024) + bytes(copied))
 head[:512] = bytes(512)
 write("boot_candidate", "backup-only", bytes(4096) + bytes(head))
+
+# Carved files: each deleted file of the carving volume, cut from where its
+# clusters lie, as the walker of its format meets it (the large ones cut
+# short at 64 KiB, which the walkers take as incomplete), and the pass over
+# the stretch that holds the small ones.
+carve_image = (images / "carve.img").read_bytes()
+carve = json.loads((fixtures / "carve.carve.json").read_text())
+walker_of = {"jpg": "carve_jpeg", "png": "carve_png", "gz": "carve_gzip", "docx": "carve_zip",
+             "zip": "carve_zip", "pdf": "carve_pdf"}
+for f in carve["files"]:
+    start = f["first_cluster"] * carve["cluster_size"]
+    cut = min(f["size"], 64 * 1024)
+    write(walker_of[f["name"].rsplit(".", 1)[1]], f"carve-{f['name']}", carve_image[start:start + cut])
+small = [f for f in carve["files"] if f["name"] in ("notes.txt.gz", "report.docx", "bundle.zip", "paper.pdf")]
+first = min(f["first_cluster"] for f in small) * carve["cluster_size"]
+last = max((f["first_cluster"] + f["clusters"]) * carve["cluster_size"] for f in small)
+write("carve_pass", "carve-small-files", carve_image[first:last])

@@ -1,5 +1,6 @@
 #include "carve/formats/zip.h"
 
+#include <algorithm>
 #include <string>
 
 #include "carve/formats/chunk_crc.h"
@@ -131,7 +132,8 @@ WalkResult WalkZip(CarveReader& in) {
     std::int64_t at = 0, members = 0, central = 0;
     const auto cut = [&](std::int64_t where) -> WalkResult {
         if (members == 0) return std::nullopt;
-        return WalkedFile{where, CarveCheck::Incomplete, kind.Extension()};
+        // A record's lengths may point past what there is to read.
+        return WalkedFile{std::min(where, in.Size()), CarveCheck::Incomplete, kind.Extension()};
     };
     while (true) {
         const auto sig = in.Le32(at);
