@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "carve/formats/jpeg_scan.h"
+
 namespace verandol {
 
 namespace {
@@ -61,6 +63,58 @@ bool BodyHolds(CarveReader& in, const Segment& s, bool frame_seen) {
     return true;
 }
 
+// What the segments so far said about the picture, for decoding its scans.
+struct Picture {
+    JpegFrame frame;
+    bool sequential = false;  // Huffman-coded, baseline or extended: its scans can be decoded
+    JpegTables tables;
+    JpegScan scan;
+};
+
+// Takes what a checked segment says into `picture`; false when its tables
+// cannot be built or its scan names components the frame lacks.
+bool Learn(const Segment& s, ByteSpan b, Picture& picture) {
+    if (IsFrame(s.marker)) {
+        JpegFrame& f = picture.frame;
+        f.precision = b[0];
+        f.height = std::uint32_t{b[1]} << 8 | b[2];
+        f.width = std::uint32_t{b[3]} << 8 | b[4];
+        f.count = b[5];
+        for (std::size_t i = 0; i < f.count; ++i) {
+            f.components[i] = {b[6 + 3 * i], static_cast<std::uint8_t>(b[7 + 3 * i] >> 4),
+                               static_cast<std::uint8_t>(b[7 + 3 * i] & 15)};
+            const auto& c = f.components[i];
+            if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4) return false;
+        }
+        picture.sequential = s.marker == 0xC0 || s.marker == 0xC1;
+    } else if (s.marker == kDht) {
+        for (std::size_t at = 0; at < b.size();) {
+            std::size_t codes = 0;
+            for (std::size_t i = 1; i <= 16; ++i) codes += b[at + i];
+            auto& table = (b[at] >> 4) == 0 ? picture.tables.dc[b[at] & 15] : picture.tables.ac[b[at] & 15];
+            if (!BuildHuffmanTable(b.data() + at + 1, b.data() + at + 17, codes, table)) return false;
+            at += 17 + codes;
+        }
+    } else if (s.marker == kDri) {
+        picture.tables.restart_interval = std::uint32_t{b[0]} << 8 | b[1];
+    } else if (s.marker == kSos) {
+        JpegScan& scan = picture.scan;
+        scan.count = b[0];
+        for (std::size_t i = 0; i < scan.count; ++i) {
+            const std::uint8_t id = b[1 + 2 * i];
+            std::size_t index = 0;
+            while (index < picture.frame.count && picture.frame.components[index].id != id) ++index;
+            if (index == picture.frame.count) return false;
+            scan.components[i] = {index, static_cast<std::uint8_t>(b[2 + 2 * i] >> 4),
+                                  static_cast<std::uint8_t>(b[2 + 2 * i] & 15)};
+        }
+        const std::size_t tail = 1 + 2 * scan.count;
+        // A sequential frame's scans carry every coefficient at full precision.
+        if (picture.sequential && (b[tail] != 0 || b[tail + 1] != 63 || b[tail + 2] != 0)) return false;
+    }
+    return true;
+}
+
 // The offset of the marker that ends the entropy-coded data from `at`:
 // stuffed zeros, restart markers and fill bytes belong to the data.
 std::optional<std::int64_t> EntropyEnd(CarveReader& in, std::int64_t at) {
@@ -93,6 +147,10 @@ WalkResult WalkJpeg(CarveReader& in) {
     if (!JpegStarts(in.Window(0, 4))) return std::nullopt;
     std::int64_t at = 2;
     bool frame = false, scan = false, first = true;
+    // A scan that did not decode: followed on by its markers, so the photo
+    // comes out whole as far as it goes, but never complete.
+    bool damaged = false;
+    Picture picture;
     const auto broken = [&]() -> WalkResult {
         if (first) return std::nullopt;
         return WalkedFile{at, CarveCheck::Incomplete, {}};
@@ -104,18 +162,26 @@ WalkResult WalkJpeg(CarveReader& in) {
         if (!marker) return broken();
         if (*marker == kEoi) {
             if (!frame || !scan) return broken();
-            return WalkedFile{at + 2, CarveCheck::Complete, {}};
+            return WalkedFile{at + 2, damaged ? CarveCheck::Incomplete : CarveCheck::Complete, {}};
         }
         if (!IsSegment(*marker)) return broken();
         const auto length = in.Be16(at + 2);
         if (!length || *length < 2 || at + 2 + *length > in.Size()) return broken();
         const Segment segment{*marker, at + 4, std::int64_t{*length} - 2};
         if (!BodyHolds(in, segment, frame)) return broken();
+        if (!Learn(segment, in.Window(segment.body, static_cast<std::size_t>(segment.length)), picture))
+            return broken();
         frame = frame || IsFrame(*marker);
         first = false;
         at += 2 + *length;
         if (*marker == kSos) {
-            const auto end = EntropyEnd(in, at);
+            // Decoded where it can be: bytes of another file in the scan do not decode as it.
+            std::optional<std::int64_t> end;
+            if (picture.sequential && picture.frame.height > 0) {
+                end = CheckSequentialScan(in, at, picture.frame, picture.scan, picture.tables);
+                damaged = damaged || !end;
+            }
+            if (!end) end = EntropyEnd(in, at);
             if (!end) return WalkedFile{in.Size(), CarveCheck::Incomplete, {}};
             scan = true;
             at = *end;

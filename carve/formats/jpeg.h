@@ -1,6 +1,9 @@
 // JPEG: SOI, marker segments, entropy-coded data after each SOS, up to EOI.
 // Complete when a frame and a scan were followed to EOI; there is no
-// checksum. Thumbnails inside APP segments are passed over with them.
+// checksum, but the scans of a sequential Huffman frame (nearly every
+// photo) are decoded, so another file's bytes inside them break the walk.
+// Progressive and arithmetic-coded scans are followed by their markers
+// alone. Thumbnails inside APP segments are passed over with them.
 #pragma once
 
 #include "carve/carve_reader.h"
