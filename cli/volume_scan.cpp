@@ -62,7 +62,9 @@ public:
         if (carve_) folders_ = std::move(folders);
         else if (hooks_.folders) hooks_.folders(std::move(folders));
     }
-    // The carve pass over `volume`, its rows after the scan's, then every folder.
+    void ClaimedClusters(StretchSet claimed) override { claimed_ = std::move(claimed); }
+    // The carve pass over `volume` (but the clusters listed rows name), its
+    // rows after the scan's, then every folder.
     void Carve(ByteSource& volume) {
         total_ = volume.Size() >> 20;
         CarveRowHooks carved;
@@ -70,7 +72,7 @@ public:
         carved.progress = [this](std::int64_t done, std::int64_t total) {
             progress_.Update(done >> 20, total >> 20, "MiB carved", time_left_.Text(done >> 20, total >> 20));
         };
-        CarveRows(volume, outcome_.geometry, carved);
+        CarveRows(volume, outcome_.geometry, carved, &claimed_);
         progress_.Clear();
         folders_.resize(row_calls_);
         if (hooks_.folders) hooks_.folders(std::move(folders_));
@@ -110,6 +112,7 @@ private:
     bool walked_ = false;
     std::size_t row_calls_ = 0;  // withdrawn rows keep their places
     std::vector<std::string> folders_;
+    StretchSet claimed_;
     ProgressLine progress_{"Scanning"};
     TimeLeft time_left_;
     long long total_ = 0;

@@ -36,8 +36,10 @@ DeletedFileRow CarvedRow(const CarvedFile& file) {
     return row;
 }
 
-CarveEnd CarveRows(ByteSource& volume, const std::optional<PublishedGeometry>& published, const CarveRowHooks& hooks) {
+CarveEnd CarveRows(ByteSource& volume, const std::optional<PublishedGeometry>& published, const CarveRowHooks& hooks,
+                   const StretchSet* claimed) {
     CarveSetup setup;
+    setup.claimed = claimed;
     std::optional<ClusterBitmap> bitmap;
     if (published && published->geometry.ClusterSize > 0) {
         setup.unit = published->geometry.ClusterSize;

@@ -27,6 +27,8 @@ struct CarveRowHooks {
 // Carves `volume` as the scan published it: the clusters its bitmap marks
 // free when the bitmap can be read, every cluster when it cannot, and every
 // sector when no geometry is known (not NTFS, or nothing was published).
-CarveEnd CarveRows(ByteSource& volume, const std::optional<PublishedGeometry>& published, const CarveRowHooks& hooks);
+// The `claimed` bytes (the clusters listed rows name) are not searched.
+CarveEnd CarveRows(ByteSource& volume, const std::optional<PublishedGeometry>& published, const CarveRowHooks& hooks,
+                   const StretchSet* claimed = nullptr);
 
 }  // namespace verandol

@@ -134,3 +134,39 @@ TEST_F(CliCarve, RecoversOnePositionAndCarvesAVolumeThatIsNoLongerNtfs) {
 
 }  // namespace
 }  // namespace verandol::cli_test
+
+namespace verandol::cli_test {
+namespace {
+
+// The photos of the failing-device volume are deleted but listed: their
+// clusters are claimed by their rows, so carving adds nothing. With both
+// boot sectors gone nothing is listed, and content finds the same photos.
+TEST(CliCarveClaims, ClustersAListedRowNamesAreNotCarvedAgain) {
+    const Fixture fixture = LoadFixture("faults");
+    const CliRun listed = RunCli({"scan", "--carve", "--json", fixture.image_path});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out.find("\"found\":\"carved\""), std::string::npos);
+    EXPECT_NE(listed.out.find("# Carved Files: 0"), std::string::npos);
+
+    TempDir dir;
+    const std::string wiped = dir.path() + "/wiped.img";
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(fixture.image_path));
+    testing::WriteZeroedCopy(fixture.image_path, wiped, {{0, 512}, {size - 512, 512}});
+    const CliRun carved = RunCli({"scan", "--carve", "--json", wiped});
+    ASSERT_EQ(carved.status, 0) << carved.err;
+    int photos = 0;
+    for (const auto& file : fixture.manifest.files) {
+        if (!file.deleted || file.name.rfind("IMG_", 0) != 0) continue;
+        ++photos;
+        char position[40];
+        std::snprintf(position, sizeof position, "\"position\":\"0x%llX\"",
+                      static_cast<unsigned long long>(file.runs.at(0).first * 4096));
+        const auto at = carved.out.find(position);
+        ASSERT_NE(at, std::string::npos) << file.name;
+        EXPECT_NE(carved.out.find("\"check\":\"complete\"", at), std::string::npos) << file.name;
+    }
+    EXPECT_EQ(photos, 4);
+}
+
+}  // namespace
+}  // namespace verandol::cli_test
