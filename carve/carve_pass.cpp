@@ -25,10 +25,12 @@ bool Claimed(const StretchSet* claimed, std::int64_t position) {
 
 // Walks the format at `position`; the file, or nullopt when nothing there is one.
 std::optional<CarvedFile> CarveAt(ByteSource& volume, std::int64_t position, std::int64_t unit,
-                                  const CarveFormat& format) {
+                                  const CarveFormat& format, CarveEvents& events) {
     CarveReader reader(volume, position, format.max_bytes);
+    reader.StopWhen([&] { return events.StopRequested(); });
     const WalkResult walked = format.walk(reader);
-    if (!walked || walked->length <= 0 || walked->length > reader.Size()) return std::nullopt;
+    // A walk the stop cut short says nothing of the file.
+    if (reader.Stopped() || !walked || walked->length <= 0 || walked->length > reader.Size()) return std::nullopt;
     CarvedFile file;
     file.extent = {position, walked->length, walked->check};
     // Bytes the device could not deliver are zeros: nothing vouches for them.
@@ -67,8 +69,11 @@ CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& eve
             if (Overlaps(unread, position, static_cast<std::int64_t>(head.size()))) continue;
             const CarveFormat* format = FormatStartingAt(head);
             if (!format) continue;
-            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format);
-            if (!file) continue;
+            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events);
+            if (!file) {
+                if (events.StopRequested()) return CarveEnd::Stopped;
+                continue;
+            }
             const CarvedExtent extent = file->extent;
             events.Found(std::move(*file));
             if (extent.check == CarveCheck::Incomplete) continue;

@@ -42,7 +42,7 @@ class CarveEvents {
 public:
     virtual ~CarveEvents() = default;
     virtual void Found(CarvedFile file) = 0;
-    // Polled before each read.
+    // Polled before each read, also those of a walk through a large file.
     virtual bool StopRequested() { return false; }
     // Bytes of the volume passed so far, of `total`.
     virtual void Progress(std::int64_t done, std::int64_t total) {

@@ -22,10 +22,14 @@ CarveReader::CarveReader(ByteSource& volume, std::int64_t start, std::int64_t li
 }
 
 ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
-    if (offset < 0 || offset >= size_) return {};
+    if (offset < 0 || offset >= size_ || stopped_) return {};
     want = std::min<std::size_t>({want, kWindowBytes, static_cast<std::size_t>(size_ - offset)});
     if (block_at_ < 0 || offset < block_at_ ||
         offset - block_at_ + static_cast<std::int64_t>(want) > static_cast<std::int64_t>(block_len_)) {
+        if (stop_ && stop_()) {
+            stopped_ = true;
+            return {};
+        }
         const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - offset));
         if (block_.size() < kBlockBytes) block_.resize(std::min<std::int64_t>(kBlockBytes, size_));
         std::vector<UnreadRange> unread;

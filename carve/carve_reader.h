@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,12 @@ public:
     // Volume stretches the device could not deliver among those read so far.
     const std::vector<UnreadRange>& Unread() const { return unread_; }
 
+    // Polled before each fetch from the volume: once it says stop, nothing
+    // more is read (the walker sees the end) and Stopped() is true, so a
+    // walk through a file of gigabytes ends when the pass is told to stop.
+    void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
+    bool Stopped() const { return stopped_; }
+
     static constexpr std::size_t kWindowBytes = 256 << 10;
 
 private:
@@ -53,6 +60,8 @@ private:
     std::int64_t block_at_ = -1;  // the offset block_ holds, -1 before the first read
     std::size_t block_len_ = 0;
     std::vector<UnreadRange> unread_;
+    std::function<bool()> stop_;
+    bool stopped_ = false;
 };
 
 }  // namespace verandol

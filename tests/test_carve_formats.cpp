@@ -464,5 +464,24 @@ TEST(CarvePass, AFileThatClosedIsNotSearchedAgainAndUnreadBytesAreNeverVouchedFo
     EXPECT_EQ(through_faults.files[1].extent.check, CarveCheck::Incomplete);
 }
 
+TEST(CarvePass, AStopEndsAWalkThroughALargeFileAndReportsNothingOfIt) {
+    // 6 MiB that do not compress: the walk takes several fetches.
+    Bytes content(6 << 20);
+    std::uint32_t seed = 99;
+    for (std::uint8_t& b : content) b = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 24);
+    Bytes volume = Gzip(content);
+    volume.resize(volume.size() + 4096, 0);
+    MemoryVolume memory(volume);
+    struct StopLater final : CarveEvents {
+        int polls = 0;
+        int found = 0;
+        void Found(CarvedFile) override { ++found; }
+        bool StopRequested() override { return ++polls >= 3; }
+    } events;
+    EXPECT_EQ(CarvePass(memory, CarveSetup{}, events), CarveEnd::Stopped);
+    EXPECT_EQ(events.found, 0);
+    EXPECT_LT(events.polls, 6);
+}
+
 }  // namespace
 }  // namespace verandol
