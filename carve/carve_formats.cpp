@@ -1,5 +1,6 @@
 #include "carve/carve_formats.h"
 
+#include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
 #include "carve/formats/jpeg.h"
 #include "carve/formats/pdf.h"
@@ -20,6 +21,7 @@ constexpr CarveFormat kFormats[] = {
     {"gzip", "gz", 4096 * kMiB, GzipStarts, WalkGzip},
     {"zip", "zip", 4096 * kMiB, ZipStarts, WalkZip},
     {"pdf", "pdf", 1024 * kMiB, PdfStarts, WalkPdf},
+    {"gif", "gif", 256 * kMiB, GifStarts, WalkGif},
 };
 
 }  // namespace
@@ -30,7 +32,7 @@ const CarveFormat* FormatStartingAt(ByteSpan head) {
     // Most cluster starts are none: the first byte rules them out at once.
     if (head.empty()) return nullptr;
     const std::uint8_t b = head[0];
-    if (b != 0x89 && b != 0xFF && b != 0x1F && b != 'P' && b != '%') return nullptr;
+    if (b != 0x89 && b != 0xFF && b != 0x1F && b != 'P' && b != '%' && b != 'G') return nullptr;
     for (const CarveFormat& format : kFormats)
         if (format.starts(head)) return &format;
     return nullptr;

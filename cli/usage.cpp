@@ -77,7 +77,7 @@ Options:
                     volume's cluster bitmap marks free (every cluster when the
                     bitmap cannot be read; every sector when VOLUME does not
                     hold NTFS) and list the files found there by their
-                    content: PNG, JPEG, GZIP, ZIP (also DOCX, XLSX, PPTX,
+                    content: PNG, JPEG, GIF, GZIP, ZIP (also DOCX, XLSX, PPTX,
                     ODT, ODS, ODP, EPUB, JAR, APK) and PDF, each followed
                     through its structure to its exact end. They come after
                     the scan's rows, named f<N>.<extension> after the cluster
@@ -88,7 +88,8 @@ Options:
                     checksum covers every byte and matched: PNG chunk CRCs,
                     ZIP member CRCs, GZIP CRC and size), "complete" (the
                     structure closes but has no checksum: JPEG to its EOI,
-                    PDF to the last %%EOF its startxref reaches) or
+                    GIF to its trailer, PDF to the last %%EOF its startxref
+                    reaches) or
                     "incomplete" (the structure begins but breaks, is cut,
                     or touches bytes the device could not read). The scan
                     ends with "# Carved Files: N".

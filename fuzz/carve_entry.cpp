@@ -1,6 +1,7 @@
 #include "fuzz/carve_entry.h"
 
 #include "carve/carve_pass.h"
+#include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
 #include "carve/formats/jpeg.h"
 #include "carve/formats/pdf.h"
@@ -45,6 +46,7 @@ void FuzzCarveJpeg(ByteSpan input) { Walk(input, JpegStarts, WalkJpeg); }
 void FuzzCarveGzip(ByteSpan input) { Walk(input, GzipStarts, WalkGzip); }
 void FuzzCarveZip(ByteSpan input) { Walk(input, ZipStarts, WalkZip); }
 void FuzzCarvePdf(ByteSpan input) { Walk(input, PdfStarts, WalkPdf); }
+void FuzzCarveGif(ByteSpan input) { Walk(input, GifStarts, WalkGif); }
 
 void FuzzCarvePass(ByteSpan input) {
     BorrowedVolume volume(input);

@@ -11,6 +11,7 @@ void FuzzCarveJpeg(ByteSpan input);
 void FuzzCarveGzip(ByteSpan input);
 void FuzzCarveZip(ByteSpan input);
 void FuzzCarvePdf(ByteSpan input);
+void FuzzCarveGif(ByteSpan input);
 // The input is a volume without a geometry: the pass over every sector of it.
 void FuzzCarvePass(ByteSpan input);
 

@@ -185,3 +185,12 @@ small = [f for f in carve["files"] if f["name"] in ("notes.txt.gz", "report.docx
 first = min(f["first_cluster"] for f in small) * carve["cluster_size"]
 last = max((f["first_cluster"] + f["clusters"]) * carve["cluster_size"] for f in small)
 write("carve_pass", "carve-small-files", carve_image[first:last])
+
+# GIF: no encoder in the fixtures, so a small one written out by hand: a
+# two-colour 2 x 2 image after a graphic control extension, then a second
+# image with a local colour table.
+gif = (b"GIF89a" + bytes([2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255]) +
+       bytes([0x21, 0xF9, 4, 0, 0, 0, 0, 0]) +
+       bytes([0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 3, 0x84, 0x1D, 0x05, 1, 0x0A, 0]) +
+       bytes([0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x80, 9, 9, 9, 7, 7, 7, 2, 2, 0x44, 0x01, 0]) + b"\x3b")
+write("carve_gif", "two-images", gif)

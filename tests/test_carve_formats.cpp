@@ -10,6 +10,7 @@
 
 #include "carve/carve_formats.h"
 #include "carve/carve_pass.h"
+#include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
 #include "carve/formats/jpeg.h"
 #include "carve/formats/pdf.h"
@@ -420,6 +421,46 @@ TEST(CarvePdf, EndsAtTheLastEofItsStartxrefReaches) {
     Bytes nothing;
     Append(nothing, "%PDF-1.7\n and then no object at all");
     EXPECT_FALSE(Walk(WalkPdf, nothing));
+}
+
+// A 2 x 2 GIF89a: a global table of two colours, a graphic control
+// extension, one image of two data sub-blocks, the trailer.
+Bytes Gif() {
+    Bytes gif;
+    Append(gif, "GIF89a");
+    gif.insert(gif.end(), {2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255});
+    gif.insert(gif.end(), {0x21, 0xF9, 4, 0, 0, 0, 0, 0});
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 3, 0x84, 0x1D, 0x05, 1, 0x0A, 0, 0x3B});
+    return gif;
+}
+
+TEST(CarveGif, CompleteAtItsTrailerAndNothingWithoutAnImage) {
+    Bytes gif = Gif();
+    const std::size_t length = gif.size();
+    gif.insert(gif.end(), {0x3B, 0x3B});
+    WalkResult walked = Walk(WalkGif, gif);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->length, static_cast<std::int64_t>(length));
+    EXPECT_EQ(walked->check, CarveCheck::Complete);
+
+    walked = Walk(WalkGif, gif, static_cast<std::int64_t>(length) - 1);  // the trailer cut off
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->check, CarveCheck::Incomplete);
+
+    Bytes unknown_block = Gif();
+    unknown_block[length - 1] = 0x99;  // neither image, extension nor trailer
+    walked = Walk(WalkGif, unknown_block);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->check, CarveCheck::Incomplete);
+
+    Bytes bad_code_size = Gif();
+    bad_code_size[13 + 6 + 8 + 10] = 12;  // LZW codes start at 2 to 8 bits
+    EXPECT_FALSE(Walk(WalkGif, bad_code_size));
+
+    const Bytes whole = Gif();
+    Bytes no_image(whole.begin(), whole.begin() + 13 + 6 + 8);
+    no_image.push_back(0x3B);
+    EXPECT_FALSE(Walk(WalkGif, no_image));
 }
 
 // A collecting sink for the pass.

@@ -39,6 +39,7 @@ const std::map<std::string, Entry>& Entries() {
         {"carve_gzip", fuzz::FuzzCarveGzip},
         {"carve_zip", fuzz::FuzzCarveZip},
         {"carve_pdf", fuzz::FuzzCarvePdf},
+        {"carve_gif", fuzz::FuzzCarveGif},
         {"carve_pass", fuzz::FuzzCarvePass},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
