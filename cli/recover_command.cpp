@@ -28,6 +28,7 @@ struct RecoverArgs {
     bool keep_folders = false;
     bool allow_same_device = false;
     bool deep = false;
+    bool carve = false;
     bool all = false;  // files in use too
     std::vector<std::string> positions;
     RowFilter filter;
@@ -42,6 +43,8 @@ struct ListedFile {
     int index = 0;
     bool found_deep = false;
     FoundGeometry found;
+    bool carved = false;
+    CarvedExtent carved_extent;
 };
 
 // One file asked for; `file` is null when the scan did not list the position.
@@ -103,6 +106,8 @@ Outcome<RecoverArgs> ParseRecoverArgs(const std::vector<std::string>& all_args) 
             parsed.deep = true;
         } else if (arg == "--all") {
             parsed.all = true;
+        } else if (arg == "--carve") {
+            parsed.carve = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Refusal("unknown option " + arg);
         } else {
@@ -136,8 +141,8 @@ Collected CollectFiles(const RecoverArgs& parsed) {
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
         if (Asked(parsed.positions, row.position_text) && parsed.filter.AcceptsBeforeFolder(row))
-            files.push_back(
-                {std::move(row.position_text), std::move(row.name), {}, listed, row.found_deep, row.found});
+            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed, row.found_deep, row.found,
+                             row.carved, row.carved_extent});
         ++listed;
     };
     hooks.withdrawn = [&](std::size_t row) {
@@ -152,7 +157,7 @@ Collected CollectFiles(const RecoverArgs& parsed) {
             if (static_cast<std::size_t>(file.index) < folders.size()) file.folder = std::move(folders[file.index]);
         std::erase_if(files, [&](const ListedFile& file) { return !parsed.filter.AcceptsFolder(file.folder); });
     };
-    collected.scan = RunScan(parsed.volume, hooks, ScanOptions{parsed.all}, parsed.deep);
+    collected.scan = RunScan(parsed.volume, hooks, ScanOptions{parsed.all}, parsed.deep, parsed.carve);
     return collected;
 }
 
@@ -174,7 +179,8 @@ int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, cons
                                   parsed.all ? "not a file listed by the scan" : "not a deleted file listed by the scan"};
         if (job.file != nullptr) {
             result = run.Recover({job.file->position_text, job.file->name, job.file->folder, job.file->index,
-                                  job.file->found_deep ? &job.file->found : nullptr},
+                                  job.file->found_deep ? &job.file->found : nullptr,
+                                  job.file->carved ? &job.file->carved_extent : nullptr},
                                  parsed.out_dir, naming);
             if (result.stopped) break;
         }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "carve/carve_check.h"
 #include "cli/text_escape.h"
 #include "ntfs/timestamps.h"
 
@@ -17,6 +18,13 @@ std::string JsonUtc(std::uint64_t ntfs_time) {
 
 std::string RecoverableText(int recoverable) {
     return recoverable == DeletedFileRow::kRecoverableUnknown ? std::string() : std::to_string(recoverable);
+}
+
+// A carved row says so, where its name came from, and how whole its content is.
+std::string CarvedKeys(const DeletedFileRow& row) {
+    if (!row.carved) return {};
+    return std::string(",\"found\":\"carved\",\"named_from\":\"content\",\"check\":\"") +
+           CarveCheckText(row.carved_extent.check) + "\"";
 }
 
 }  // namespace
@@ -46,8 +54,10 @@ std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
     return "{\"position\":" + JsonString(row.position_text) + ",\"name\":" + JsonString(row.name) +
            ",\"type\":" + JsonString(row.type) + ",\"size\":" + std::to_string(row.size) +
            ",\"created\":" + JsonString(row.created_text) + ",\"modified\":" + JsonString(row.modified_text) +
-           ",\"created_utc\":" + JsonUtc(row.created_time) + ",\"modified_utc\":" + JsonUtc(row.modified_time) +
-           (row.found_deep ? ",\"found\":\"deep\"" : "") + ",\"path\":";
+           // A carved file's times are not known, not 1601.
+           ",\"created_utc\":" + (row.carved ? "null" : JsonUtc(row.created_time)) +
+           ",\"modified_utc\":" + (row.carved ? "null" : JsonUtc(row.modified_time)) +
+           (row.found_deep ? ",\"found\":\"deep\"" : "") + CarvedKeys(row) + ",\"path\":";
 }
 
 std::string JsonRowFromFolder(const std::string& folder, int recoverable, std::optional<bool> deleted) {

@@ -59,6 +59,7 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     const std::vector<std::string>& args = filters.rest;
     bool json = false;
     bool deep = false;
+    bool carve = false;
     ScanOptions options;
     std::vector<std::string> operands;
     for (const std::string& arg : args) {
@@ -68,6 +69,8 @@ int ScanCommand(const std::vector<std::string>& all_args) {
             deep = true;
         } else if (arg == "--all") {
             options.in_use_too = true;
+        } else if (arg == "--carve") {
+            carve = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail(kExitUsage, "scan: unknown option " + arg);
         } else {
@@ -112,7 +115,7 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         }
     };
 
-    const ScanOutcome outcome = RunScan(operands[0], hooks, options, deep);
+    const ScanOutcome outcome = RunScan(operands[0], hooks, options, deep, carve);
     if (outcome.end != ScanEnd::Completed) {
         std::fflush(stdout);
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);
@@ -121,6 +124,7 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
     if (outcome.unchecked_rows > 0) PrintLine("# Unchecked Files: " + std::to_string(outcome.unchecked_rows));
     if (all) PrintLine("# Files In Use: " + std::to_string(outcome.in_use_rows));
+    if (carve) PrintLine("# Carved Files: " + std::to_string(outcome.carved_rows));
     for (const ReadLosses& losses : outcome.losses) {
         if (json) PrintLine(JsonReadLosses(losses));
         else

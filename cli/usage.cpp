@@ -4,9 +4,9 @@ namespace verandol::cli {
 
 const char* UsageText() {
     return R"usage(Usage:
-  verandol-cli scan VOLUME [--json] [--all] [--deep]
+  verandol-cli scan VOLUME [--json] [--all] [--deep] [--carve]
   verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]
-  (scan and recover also take --deep)
+  (scan and recover also take --deep and --carve)
   (both also take the filters below, and recover takes --keep-folders)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
@@ -88,6 +88,26 @@ Options:
                     still lists it. Progress shows the time left. In JSON
                     such rows carry "found": "deep"; positions are byte
                     offsets of the record within VOLUME.
+  --carve           (scan, recover) After the scan, read the clusters the
+                    volume's cluster bitmap marks free (every cluster when the
+                    bitmap cannot be read; every sector when VOLUME does not
+                    hold NTFS) and list the files found there by their
+                    content: PNG, JPEG, GIF, GZIP, ZIP (also DOCX, XLSX, PPTX,
+                    ODT, ODS, ODP, EPUB, JAR, APK) and PDF, each followed
+                    through its structure to its exact end. They come after
+                    the scan's rows, named f<N>.<extension> after the cluster
+                    N they begin in (the sector, without NTFS), with no
+                    dates and no folder; their position is their first
+                    byte's. In JSON they carry "found": "carved",
+                    "named_from": "content" and "check": "verified" (a
+                    checksum covers every byte and matched: PNG chunk CRCs,
+                    ZIP member CRCs, GZIP CRC and size), "complete" (the
+                    structure closes but has no checksum: JPEG to its EOI,
+                    GIF to its trailer, PDF to the last %%EOF its startxref
+                    reaches) or
+                    "incomplete" (the structure begins but breaks, is cut,
+                    or touches bytes the device could not read). The scan
+                    ends with "# Carved Files: N".
   --name-by-index   (recover) Name each file File_N, N being its row index
                     in the scan's list (counting from 0), instead of its own
                     name from the volume.
@@ -153,6 +173,14 @@ Output of recover, one tab-separated line per file asked for:
                                                 bitmap could check)
     failed       POSITION  REASON                (nothing written)
   with the fields escaped as in the TSV listing.
+  A carved file (--carve) is never reported "written": it is
+    verified     POSITION  OUTPUT-PATH           (its check was "verified")
+    complete     POSITION  OUTPUT-PATH           (its check was "complete")
+    incomplete   POSITION  OUTPUT-PATH  REASON   (its check was "incomplete",
+                                                or the device failed to
+                                                deliver some of its bytes:
+                                                written all the same)
+  and counts as done for the exit status only when verified or complete.
   Files are named as on the volume, with characters a Linux name cannot hold
   replaced. A file never replaces one written earlier in the same run: a later
   file of the same name gets " (1)", " (2)", ... before its extension. Files

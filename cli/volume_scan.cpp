@@ -6,6 +6,8 @@
 
 #include "cli/progress_line.h"
 #include "deep/deep_scan.h"
+#include "disk/open_volume.h"
+#include "scan/carved_rows.h"
 #include "text/time_left.h"
 
 namespace verandol::cli {
@@ -14,7 +16,8 @@ namespace {
 
 class Events final : public ScanEvents {
 public:
-    Events(const ScanHooks& hooks, ScanOutcome& outcome, bool deep) : hooks_(hooks), outcome_(outcome), deep_(deep) {}
+    Events(const ScanHooks& hooks, ScanOutcome& outcome, bool deep, bool carve)
+        : hooks_(hooks), outcome_(outcome), deep_(deep), carve_(carve) {}
 
     void DiskLabels(const std::string& name_text, const std::string& serial_text) override {
         outcome_.figures.push_back(name_text);
@@ -29,6 +32,7 @@ public:
     }
     void WalkStarting(int progress_max) override {
         total_ = progress_max;
+        walked_ = true;
         if (hooks_.walk_starting) hooks_.walk_starting(outcome_.figures);
     }
     void Progress(int position) override {
@@ -36,11 +40,13 @@ public:
         progress_.Update(position, total_, "records");
     }
     void Row(DeletedFileRow row) override {
-        const Kind kind = !row.deleted                                           ? Kind::InUse
+        const Kind kind = row.carved                                             ? Kind::Carved
+                          : !row.deleted                                         ? Kind::InUse
                           : row.recoverable == 100                               ? Kind::Recoverable
                           : row.recoverable == DeletedFileRow::kRecoverableUnknown ? Kind::Unchecked
                                                                                  : Kind::Deleted;
         Count(kind, +1);
+        ++row_calls_;
         // Only a deep scan withdraws rows; a byte a row is all it needs kept.
         if (deep_) kinds_.push_back(kind);
         if (hooks_.row) hooks_.row(std::move(row));
@@ -52,8 +58,27 @@ public:
         if (hooks_.withdrawn) hooks_.withdrawn(row);
     }
     void Folders(std::vector<std::string> folders) override {
-        if (hooks_.folders) hooks_.folders(std::move(folders));
+        // Carved rows come after the walk's: the folders wait for them.
+        if (carve_) folders_ = std::move(folders);
+        else if (hooks_.folders) hooks_.folders(std::move(folders));
     }
+    void ClaimedClusters(StretchSet claimed) override { claimed_ = std::move(claimed); }
+    // The carve pass over `volume` (but the clusters listed rows name), its
+    // rows after the scan's, then every folder.
+    void Carve(ByteSource& volume) {
+        total_ = volume.Size() >> 20;
+        CarveRowHooks carved;
+        carved.row = [this](DeletedFileRow row) { Row(std::move(row)); };
+        carved.progress = [this](std::int64_t done, std::int64_t total) {
+            progress_.Update(done >> 20, total >> 20, "MiB carved", time_left_.Text(done >> 20, total >> 20));
+        };
+        CarveRows(volume, outcome_.geometry, carved, &claimed_);
+        progress_.Clear();
+        folders_.resize(row_calls_);
+        if (hooks_.folders) hooks_.folders(std::move(folders_));
+    }
+    // The walk began; else the figures are told before the carved rows.
+    bool Walked() const { return walked_; }
     void Note(const std::string& text) override {
         progress_.Clear();
         std::fprintf(stderr, "verandol-cli: note: %s\n", text.c_str());
@@ -70,8 +95,9 @@ public:
     }
 
 private:
-    enum class Kind : std::uint8_t { Deleted, Recoverable, Unchecked, InUse, Withdrawn };
+    enum class Kind : std::uint8_t { Deleted, Recoverable, Unchecked, InUse, Withdrawn, Carved };
     void Count(Kind kind, int step) {
+        if (kind == Kind::Carved) outcome_.carved_rows += step;
         if (kind == Kind::InUse) outcome_.in_use_rows += step;
         if (kind == Kind::Deleted || kind == Kind::Recoverable || kind == Kind::Unchecked) outcome_.rows += step;
         if (kind == Kind::Recoverable) outcome_.recoverable_rows += step;
@@ -82,6 +108,11 @@ private:
     std::vector<Kind> kinds_;
     ScanOutcome& outcome_;
     bool deep_;
+    bool carve_;
+    bool walked_ = false;
+    std::size_t row_calls_ = 0;  // withdrawn rows keep their places
+    std::vector<std::string> folders_;
+    StretchSet claimed_;
     ProgressLine progress_{"Scanning"};
     TimeLeft time_left_;
     long long total_ = 0;
@@ -89,11 +120,27 @@ private:
 
 }  // namespace
 
-ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options, bool deep) {
+ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options, bool deep,
+                    bool carve) {
     ScanOutcome outcome;
-    Events events(hooks, outcome, deep);
+    Events events(hooks, outcome, deep, carve);
     if (deep) DeepScanVolumePath(volume_path, volume_path, events);
     else ScanVolumePath(volume_path, volume_path, events, options);
+    if (!carve) return outcome;
+    // A volume that is not NTFS (formatted over, a whole disk) is carved all
+    // the same, sector by sector; one that cannot be opened is not.
+    const std::string path = outcome.geometry ? outcome.geometry->path : volume_path;
+    Outcome<OpenedVolume> opened = OpenVolume(path);
+    if (!opened) return outcome;
+    if (outcome.end == ScanEnd::Failed && !events.Walked()) {
+        events.Note("the volume could not be scanned (" + outcome.reason + "); every sector of it is carved");
+        if (!outcome.geometry) outcome.geometry = PublishedGeometry{volume_path, opened->address, {}, {}, std::nullopt};
+        outcome.geometry->bitmap.reset();
+        if (hooks.walk_starting) hooks.walk_starting(outcome.figures);
+        outcome.end = ScanEnd::Completed;
+        outcome.reason.clear();
+    }
+    if (outcome.end == ScanEnd::Completed) events.Carve(*opened->source);
     return outcome;
 }
 

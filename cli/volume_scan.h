@@ -17,6 +17,7 @@ struct ScanOutcome {
     long long recoverable_rows = 0;  // rows whose data is 100% unclaimed
     long long unchecked_rows = 0;    // deleted rows whose clusters no bitmap could judge
     long long in_use_rows = 0;       // files still in use, listed when asked for
+    long long carved_rows = 0;       // files found by their content (--carve)
     // What the device could not deliver to the pass; told on stderr as it comes.
     std::vector<ReadLosses> losses;
     ScanEnd end = ScanEnd::Failed;
@@ -41,8 +42,11 @@ struct ScanHooks {
 // written nothing yet.
 // Notes on how the volume was read go to stderr. With `deep`, every sector of
 // the volume is read for the records on it (the deep scan), and progress
-// counts MiB with the time left.
+// counts MiB with the time left. With `carve`, the volume's free clusters are
+// then carved (every sector of a volume that is not NTFS) and the carved
+// files come as rows after the scan's own, before the folders, each with an
+// empty folder.
 ScanOutcome RunScan(const std::string& volume_path, const ScanHooks& hooks, const ScanOptions& options = {},
-                    bool deep = false);
+                    bool deep = false, bool carve = false);
 
 }  // namespace verandol::cli

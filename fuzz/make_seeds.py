@@ -179,3 +179,29 @@ write("rescue_map", "every-status",
       b"0x00000000  0x00100000  +\n0x00100000  0x00000200  -\n0x00100200  0x00001E00  *\n"
       b"0x00102000  0x00002000  /\n0x00110000  0x00010000  ?\n0x00120000  0x00100000  +\n")
 write("rescue_map", "decimal", b"0 ?\n0 4096 +\n8192 512 -\n")
+
+# Carved files: each deleted file of the carving volume, cut from where its
+# clusters lie, as the walker of its format meets it (the large ones cut
+# short at 64 KiB, which the walkers take as incomplete), and the pass over
+# the stretch that holds the small ones.
+carve_image = (images / "carve.img").read_bytes()
+carve = json.loads((fixtures / "carve.carve.json").read_text())
+walker_of = {"jpg": "carve_jpeg", "png": "carve_png", "gz": "carve_gzip", "docx": "carve_zip",
+             "zip": "carve_zip", "pdf": "carve_pdf"}
+for f in carve["files"]:
+    start = f["first_cluster"] * carve["cluster_size"]
+    cut = min(f["size"], 64 * 1024)
+    write(walker_of[f["name"].rsplit(".", 1)[1]], f"carve-{f['name']}", carve_image[start:start + cut])
+small = [f for f in carve["files"] if f["name"] in ("notes.txt.gz", "report.docx", "bundle.zip", "paper.pdf")]
+first = min(f["first_cluster"] for f in small) * carve["cluster_size"]
+last = max((f["first_cluster"] + f["clusters"]) * carve["cluster_size"] for f in small)
+write("carve_pass", "carve-small-files", carve_image[first:last])
+
+# GIF: no encoder in the fixtures, so a small one written out by hand: a
+# two-colour 2 x 2 image after a graphic control extension, then a second
+# image with a local colour table.
+gif = (b"GIF89a" + bytes([2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255]) +
+       bytes([0x21, 0xF9, 4, 0, 0, 0, 0, 0]) +
+       bytes([0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 3, 0x84, 0x1D, 0x05, 1, 0x0A, 0]) +
+       bytes([0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x80, 9, 9, 9, 7, 7, 7, 2, 2, 0x44, 0x01, 0]) + b"\x3b")
+write("carve_gif", "two-images", gif)

@@ -72,14 +72,15 @@ public:
     // True when bit `index` is set; nullopt past the bitmap or unreadable.
     std::optional<bool> IsSet(std::int64_t index);
 
-private:
-    // The runs of the pieces in file order and the real size, or nullopt
-    // when they do not follow one another from cluster 0.
+    // The runs of a non-resident $DATA's pieces in file order and the real
+    // size, or nullopt when they do not follow one another from cluster 0.
     struct PieceRuns {
         std::vector<Run> runs;
         std::int64_t real_size = 0;
     };
     static std::optional<PieceRuns> RunsOfPieces(const std::vector<ByteSpan>& pieces);
+
+private:
     // Set bits among `count` clusters from `first`; nullopt when unreadable.
     std::optional<std::int64_t> CountRange(std::int64_t first, std::int64_t count);
     // Block `block` of the bitmap's bytes, null when it cannot be read.

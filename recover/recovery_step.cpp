@@ -5,12 +5,14 @@
 #include "disk/open_volume.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
+#include "recover/recover_carved.h"
 
 namespace verandol {
 
 std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepResult& result) {
     switch (result.status) {
-        case RecoverStatus::Written: return {"written", std::string(asked), result.path};
+        case RecoverStatus::Written:
+            return {result.carved ? CarveCheckText(*result.carved) : "written", std::string(asked), result.path};
         case RecoverStatus::Incomplete: return {"incomplete", std::string(asked), result.path, result.reason};
         case RecoverStatus::Unchecked: return {"unchecked", std::string(asked), result.path, result.reason};
         case RecoverStatus::NotWritten: break;
@@ -39,10 +41,15 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
     if (check_output_device_ && !folder_refusal_.empty()) return {RecoverStatus::NotWritten, {}, folder_refusal_};
     const Outcome<std::string> path = OutputFor(row, out_dir, naming);
     if (!path) return {RecoverStatus::NotWritten, {}, path.reason()};
-    if (row.found && !deep_volume_) {
+    if ((row.found || row.carved) && !deep_volume_) {
         Outcome<OpenedVolume> opened = OpenVolume(source_.path);
         if (!opened) return {RecoverStatus::NotWritten, {}, "cannot open " + source_.path + ": " + opened.reason()};
         deep_volume_ = std::move(opened->source);
+    }
+    if (row.carved) {
+        const RecoverResult result = RecoverCarvedFile(*deep_volume_, *row.carved, *path, stop_);
+        return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason,
+                false, result.unread, row.carved->check};
     }
     const RecoverResult result =
         row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_)

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "carve/carve_check.h"
 #include "disk/found_geometry.h"
 #include "disk/published_geometry.h"
 #include "recover/kept_folders.h"
@@ -35,6 +36,9 @@ struct RecoveryRequest {
     // Set for a record the deep scan found: the geometry of the volume it
     // belongs to, and its position is a byte offset within the volume.
     const FoundGeometry* found = nullptr;
+    // Set for a file the carve pass found: its bytes and its content's
+    // verdict; its position is its first byte's.
+    const CarvedExtent* carved = nullptr;
 };
 
 struct RecoveryStepResult {
@@ -45,9 +49,12 @@ struct RecoveryStepResult {
     bool stopped = false;
     // Bytes of the file the device could not deliver (zeros in it).
     std::vector<UnreadRange> unread{};
+    // A carved file's verdict: a written one is reported "verified" or
+    // "complete" rather than "written".
+    std::optional<CarveCheck> carved{};
 };
 
-// One report line: "written" and the path, "incomplete" or "unchecked" with
+// One report line: "written" (a carved file: "verified" or "complete") and the path, "incomplete" or "unchecked" with
 // the path and why, or "failed" and why; `asked` names the row.
 std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepResult& result);
 
@@ -76,7 +83,7 @@ private:
     Outcome<std::string> OutputFor(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
 
     PublishedGeometry source_;
-    // Opened at the first deep-found row; those are all read from one handle.
+    // Opened at the first deep-found or carved row; those are all read from one handle.
     std::unique_ptr<ByteSource> deep_volume_;
     const std::atomic<bool>* stop_;
     bool check_output_device_;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "carve/carve_check.h"
 #include "disk/found_geometry.h"
 
 namespace verandol {
@@ -45,6 +46,11 @@ struct DeletedFileRow {
     // its MFT; `found` then says which volume's geometry reads its data.
     bool found_deep = false;
     FoundGeometry found;
+    // Found by its content in free space, with no record behind it: its
+    // bytes are `carved_extent` (the position is its first byte's), its
+    // name is made from where it lies, and its content says how whole it is.
+    bool carved = false;
+    CarvedExtent carved_extent;
 };
 
 }  // namespace verandol

@@ -1,6 +1,7 @@
 #include "scan/row_details.h"
 
 #include "ntfs/attributes.h"
+#include "ntfs/checked_math.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 
@@ -15,7 +16,8 @@ std::optional<BitmapExtent> ReadVolumeBitmap(MftRecordReader& reader, const Volu
 }
 
 RowDetails::RowDetails(ByteSource& volume, const VolumeGeometry& geometry,
-                       const std::optional<BitmapExtent>& bitmap) {
+                       const std::optional<BitmapExtent>& bitmap)
+    : cluster_size_(geometry.ClusterSize) {
     if (bitmap) bitmap_.emplace(volume, geometry.ClusterSize, *bitmap);
 }
 
@@ -34,8 +36,23 @@ bool CompletedInUse(DeletedFileRow& row) {
 
 }  // namespace
 
+void RowDetails::Claim(const DeletedFileRow& row, const std::vector<ByteSpan>& data) {
+    if (!row.deleted || data.empty() || !IsNonResident(data.front())) return;
+    const auto runs = ClusterBitmap::RunsOfPieces(data);
+    if (!runs) return;
+    for (const Run& run : runs->runs) {
+        std::int64_t position, length;
+        if (run.sparse || !run.valid || run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
+            MulOverflows(run.lcn, cluster_size_, position) ||
+            MulOverflows(static_cast<std::int64_t>(run.clusters), cluster_size_, length))
+            continue;
+        claimed_.Add({position, length});
+    }
+}
+
 void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
     parents_.push_back(row.parent_reference);
+    Claim(row, {data});
     if (CompletedInUse(row) || !bitmap_) return;
     if (auto use = bitmap_->CountForData(data))
         row.recoverable = FreeSharePercent(*use);
@@ -43,10 +60,11 @@ void RowDetails::Complete(DeletedFileRow& row, ByteSpan data) {
 
 void RowDetails::Complete(DeletedFileRow& row, const std::vector<DataPiece>& pieces) {
     parents_.push_back(row.parent_reference);
-    if (CompletedInUse(row) || !bitmap_) return;
     std::vector<ByteSpan> spans;
     spans.reserve(pieces.size());
     for (const DataPiece& piece : pieces) spans.emplace_back(piece.attribute);
+    Claim(row, spans);
+    if (CompletedInUse(row) || !bitmap_) return;
     if (auto use = bitmap_->CountForPieces(spans)) row.recoverable = FreeSharePercent(*use);
 }
 

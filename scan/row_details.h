@@ -10,6 +10,7 @@
 
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/listed_attributes.h"
+#include "reading/stretch_set.h"
 #include "scan/deleted_file_row.h"
 #include "scan/folder_paths.h"
 #include "scan/mft_record_reader.h"
@@ -39,10 +40,18 @@ public:
     // One folder path per completed row, in the order they were completed.
     std::vector<std::string> TakeFolders();
 
+    // The volume bytes of the clusters the completed deleted rows name:
+    // what the carve pass need not search, since a listed row recovers them.
+    StretchSet TakeClaimed() { return std::move(claimed_); }
+
 private:
+    void Claim(const DeletedFileRow& row, const std::vector<ByteSpan>& data);
+
     FolderPaths folders_;
     std::optional<ClusterBitmap> bitmap_;
     std::vector<std::uint64_t> parents_;
+    std::int64_t cluster_size_;
+    StretchSet claimed_;
 };
 
 }  // namespace verandol

@@ -96,6 +96,7 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     const std::int64_t readable_end = std::min(count, reader.ReadableLimit());
     for (std::int64_t i = layout::record::kFirstUserRecord; i < readable_end; ++i) {
         if (events.StopRequested()) {
+            events.ClaimedClusters(details.TakeClaimed());
             events.Folders(details.TakeFolders());
             return end(ScanEnd::Stopped, {});
         }
@@ -133,6 +134,7 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
     }
     // The records past what the volume can deliver count as walked.
     if (readable_end < count) events.Progress(static_cast<int>(count - layout::record::kFirstUserRecord));
+    events.ClaimedClusters(details.TakeClaimed());
     events.Folders(details.TakeFolders());
     end(ScanEnd::Completed, {});
 }

@@ -13,6 +13,7 @@
 #include "disk/published_geometry.h"
 #include "ntfs/byte_source.h"
 #include "scan/deleted_file_row.h"
+#include "reading/stretch_set.h"
 #include "scan/read_losses.h"
 
 namespace verandol {
@@ -48,6 +49,9 @@ public:
     // delivered, one per row in the order of the Row calls. A folder's
     // record may come after its files' records, so this cannot come sooner.
     virtual void Folders(std::vector<std::string> folders) { (void)folders; }
+    // Just before Folders: the volume bytes of the clusters the listed
+    // deleted files name, which a carve pass after the walk need not search.
+    virtual void ClaimedClusters(StretchSet claimed) { (void)claimed; }
     // A row delivered earlier, by its place in the order of the Row calls,
     // is not to be listed after all: the deep scan met a newer copy of the
     // same file's record later on the volume. The place still gets its

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config xz-utils
-  libblkid-dev libewf-dev libvhdi-dev libvmdk-dev libgtest-dev nlohmann-json3-dev
+  libblkid-dev libewf-dev libvhdi-dev libvmdk-dev libgtest-dev nlohmann-json3-dev zlib1g-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev fonts-noto-cjk fonts-dejavu-core
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev groff-base

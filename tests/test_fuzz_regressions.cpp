@@ -10,6 +10,7 @@
 #include "fuzz/attribute_list_entry.h"
 #include "fuzz/boot_sector_entry.h"
 #include "fuzz/boot_candidate_entry.h"
+#include "fuzz/carve_entry.h"
 #include "fuzz/lznt1_entry.h"
 #include "fuzz/disk_entry.h"
 #include "fuzz/folders_entry.h"
@@ -34,6 +35,13 @@ const std::map<std::string, Entry>& Entries() {
         {"boot_sector", fuzz::FuzzBootSector},
         {"boot_candidate", fuzz::FuzzBootCandidate},
         {"lznt1", fuzz::FuzzLznt1},
+        {"carve_png", fuzz::FuzzCarvePng},
+        {"carve_jpeg", fuzz::FuzzCarveJpeg},
+        {"carve_gzip", fuzz::FuzzCarveGzip},
+        {"carve_zip", fuzz::FuzzCarveZip},
+        {"carve_pdf", fuzz::FuzzCarvePdf},
+        {"carve_gif", fuzz::FuzzCarveGif},
+        {"carve_pass", fuzz::FuzzCarvePass},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
         {"index_entries", fuzz::FuzzIndexEntries},

@@ -1,0 +1,107 @@
+#include "carve/carve_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ntfs/checked_math.h"
+
+namespace verandol {
+
+namespace {
+
+// Each fetch from the volume: four windows, so a walker stepping forward
+// through a file costs one read per megabyte.
+constexpr std::size_t kBlockBytes = 4 * CarveReader::kWindowBytes;
+
+}  // namespace
+
+CarveReader::CarveReader(ByteSource& volume, std::int64_t start, std::int64_t limit)
+    : volume_(volume), start_(start) {
+    const std::int64_t left = start >= 0 && start < volume.Size() ? volume.Size() - start : 0;
+    size_ = std::clamp<std::int64_t>(limit, 0, left);
+}
+
+ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
+    if (offset < 0 || offset >= size_ || stopped_) return {};
+    want = std::min<std::size_t>({want, kWindowBytes, static_cast<std::size_t>(size_ - offset)});
+    if (block_at_ < 0 || offset < block_at_ ||
+        offset - block_at_ + static_cast<std::int64_t>(want) > static_cast<std::int64_t>(block_len_)) {
+        if (stop_ && stop_()) {
+            stopped_ = true;
+            return {};
+        }
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - offset));
+        if (block_.size() < kBlockBytes) block_.resize(std::min<std::int64_t>(kBlockBytes, size_));
+        std::vector<UnreadRange> unread;
+        const std::size_t got = volume_.ReadAround(start_ + offset, MutableByteSpan(block_.data(), length), unread);
+        // Past what the volume delivered nothing is promised: zeros, noted as unread.
+        if (got < length) {
+            std::memset(block_.data() + got, 0, length - got);
+            unread.push_back({start_ + offset + static_cast<std::int64_t>(got), static_cast<std::int64_t>(length - got)});
+        }
+        for (const UnreadRange& r : unread)
+            if (std::none_of(unread_.begin(), unread_.end(), [&](const UnreadRange& known) { return known == r; }))
+                unread_.push_back(r);
+        block_at_ = offset;
+        block_len_ = length;
+    }
+    return ByteSpan(block_.data() + (offset - block_at_), want);
+}
+
+bool CarveReader::Read(std::int64_t offset, MutableByteSpan out) {
+    std::int64_t end;
+    if (offset < 0 || AddOverflows(offset, static_cast<std::int64_t>(out.size()), end) || end > size_) return false;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ByteSpan piece = Window(offset + static_cast<std::int64_t>(done), out.size() - done);
+        if (piece.empty()) return false;
+        std::memcpy(out.data() + done, piece.data(), piece.size());
+        done += piece.size();
+    }
+    return true;
+}
+
+std::optional<std::uint8_t> CarveReader::Byte(std::int64_t offset) {
+    const ByteSpan b = Window(offset, 1);
+    if (b.empty()) return std::nullopt;
+    return b[0];
+}
+
+std::optional<std::uint16_t> CarveReader::Le16(std::int64_t offset) { return read_le16(Window(offset, 2), 0); }
+std::optional<std::uint32_t> CarveReader::Le32(std::int64_t offset) { return read_le32(Window(offset, 4), 0); }
+std::optional<std::uint64_t> CarveReader::Le64(std::int64_t offset) { return read_le64(Window(offset, 8), 0); }
+
+std::optional<std::uint16_t> CarveReader::Be16(std::int64_t offset) {
+    const ByteSpan b = Window(offset, 2);
+    if (b.size() < 2) return std::nullopt;
+    return static_cast<std::uint16_t>(b[0] << 8 | b[1]);
+}
+
+std::optional<std::uint32_t> CarveReader::Be32(std::int64_t offset) {
+    const ByteSpan b = Window(offset, 4);
+    if (b.size() < 4) return std::nullopt;
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+}
+
+bool CarveReader::Matches(std::int64_t offset, std::string_view text) {
+    const ByteSpan b = Window(offset, text.size());
+    return b.size() == text.size() && std::memcmp(b.data(), text.data(), text.size()) == 0;
+}
+
+std::optional<std::int64_t> CarveReader::Find(std::int64_t from, std::int64_t to, std::string_view text) {
+    to = std::min(to, size_);
+    if (text.empty() || text.size() > kWindowBytes / 2) return std::nullopt;
+    const auto n = static_cast<std::int64_t>(text.size());
+    // Windows overlap by the text's length less one, so no match is cut.
+    for (std::int64_t at = std::max<std::int64_t>(from, 0); at + n <= to;) {
+        const ByteSpan w = Window(at, static_cast<std::size_t>(std::min<std::int64_t>(kWindowBytes, to - at)));
+        if (static_cast<std::int64_t>(w.size()) < n) return std::nullopt;
+        const auto hit = std::search(w.begin(), w.end(), text.begin(), text.end(),
+                                      [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
+        if (hit != w.end()) return at + (hit - w.begin());
+        at += static_cast<std::int64_t>(w.size()) - (n - 1);
+    }
+    return std::nullopt;
+}
+
+}  // namespace verandol

@@ -1,0 +1,67 @@
+// The bytes a format walker reads: from one start position of a volume on,
+// at most a bounded number of them, fetched through the volume in blocks
+// so that a walker asks for a byte or a field at a time without a read each.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "ntfs/byte_reader.h"
+#include "ntfs/byte_source.h"
+
+namespace verandol {
+
+class CarveReader {
+public:
+    // Reads from `start` of `volume` on, never past `limit` bytes from it
+    // nor past the volume's end.
+    CarveReader(ByteSource& volume, std::int64_t start, std::int64_t limit);
+
+    // How many bytes the walker may read: offsets [0, Size()).
+    std::int64_t Size() const { return size_; }
+
+    // Up to `want` bytes from `offset` (at most kWindowBytes), fewer only at
+    // Size(); empty when offset is outside. Valid until the next call.
+    ByteSpan Window(std::int64_t offset, std::size_t want);
+    // The bytes [offset, offset + out.size()) into `out`; false when they
+    // are not all within Size().
+    bool Read(std::int64_t offset, MutableByteSpan out);
+    std::optional<std::uint8_t> Byte(std::int64_t offset);
+    std::optional<std::uint16_t> Le16(std::int64_t offset);
+    std::optional<std::uint32_t> Le32(std::int64_t offset);
+    std::optional<std::uint64_t> Le64(std::int64_t offset);
+    std::optional<std::uint16_t> Be16(std::int64_t offset);
+    std::optional<std::uint32_t> Be32(std::int64_t offset);
+    // True when the bytes at `offset` are `text`.
+    bool Matches(std::int64_t offset, std::string_view text);
+    // The first offset in [from, to) where `text` begins, wholly below
+    // `to`; nullopt when there is none.
+    std::optional<std::int64_t> Find(std::int64_t from, std::int64_t to, std::string_view text);
+
+    // Volume stretches the device could not deliver among those read so far.
+    const std::vector<UnreadRange>& Unread() const { return unread_; }
+
+    // Polled before each fetch from the volume: once it says stop, nothing
+    // more is read (the walker sees the end) and Stopped() is true, so a
+    // walk through a file of gigabytes ends when the pass is told to stop.
+    void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
+    bool Stopped() const { return stopped_; }
+
+    static constexpr std::size_t kWindowBytes = 256 << 10;
+
+private:
+    ByteSource& volume_;
+    std::int64_t start_;
+    std::int64_t size_;
+    std::vector<std::uint8_t> block_;
+    std::int64_t block_at_ = -1;  // the offset block_ holds, -1 before the first read
+    std::size_t block_len_ = 0;
+    std::vector<UnreadRange> unread_;
+    std::function<bool()> stop_;
+    bool stopped_ = false;
+};
+
+}  // namespace verandol

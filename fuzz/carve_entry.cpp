@@ -1,0 +1,59 @@
+#include "fuzz/carve_entry.h"
+
+#include "carve/carve_pass.h"
+#include "carve/formats/gif.h"
+#include "carve/formats/gzip.h"
+#include "carve/formats/jpeg.h"
+#include "carve/formats/pdf.h"
+#include "carve/formats/png.h"
+#include "carve/formats/zip.h"
+#include "fuzz/fuzz_check.h"
+
+namespace verandol::fuzz {
+
+namespace {
+
+void Walk(ByteSpan input, bool (*starts)(ByteSpan), WalkResult (*walk)(CarveReader&)) {
+    BorrowedVolume volume(input);
+    CarveReader reader(volume, 0, volume.Size());
+    const WalkResult walked = walk(reader);
+    if (!starts(input)) VERANDOL_FUZZ_CHECK(!walked);
+    if (!walked) return;
+    VERANDOL_FUZZ_CHECK(walked->length > 0);
+    VERANDOL_FUZZ_CHECK(walked->length <= volume.Size());
+}
+
+class Checked final : public CarveEvents {
+public:
+    explicit Checked(std::int64_t size) : size_(size) {}
+    void Found(CarvedFile file) override {
+        VERANDOL_FUZZ_CHECK(file.extent.position >= 0 && file.extent.length > 0);
+        VERANDOL_FUZZ_CHECK(file.extent.length <= size_ - file.extent.position);
+        // Starts ascend: nothing is carved twice, nothing before a closed file's end.
+        VERANDOL_FUZZ_CHECK(file.extent.position >= next_);
+        next_ = file.extent.position + (file.extent.check == CarveCheck::Incomplete ? 1 : file.extent.length);
+    }
+
+private:
+    std::int64_t size_;
+    std::int64_t next_ = 0;
+};
+
+}  // namespace
+
+void FuzzCarvePng(ByteSpan input) { Walk(input, PngStarts, WalkPng); }
+void FuzzCarveJpeg(ByteSpan input) { Walk(input, JpegStarts, WalkJpeg); }
+void FuzzCarveGzip(ByteSpan input) { Walk(input, GzipStarts, WalkGzip); }
+void FuzzCarveZip(ByteSpan input) { Walk(input, ZipStarts, WalkZip); }
+void FuzzCarvePdf(ByteSpan input) { Walk(input, PdfStarts, WalkPdf); }
+void FuzzCarveGif(ByteSpan input) { Walk(input, GifStarts, WalkGif); }
+
+void FuzzCarvePass(ByteSpan input) {
+    BorrowedVolume volume(input);
+    Checked events(volume.Size());
+    CarveSetup setup;
+    setup.read_bytes = 64 << 10;  // several reads even on a small input
+    CarvePass(volume, setup, events);
+}
+
+}  // namespace verandol::fuzz

@@ -1,0 +1,34 @@
+// Carving after a scan: the files found by content in the scanned volume's
+// free clusters, as rows of the same list.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "carve/carve_pass.h"
+#include "disk/published_geometry.h"
+#include "ntfs/byte_source.h"
+#include "scan/deleted_file_row.h"
+
+namespace verandol {
+
+// A carved file as a row: at its first byte's position, named
+// "f<unit>.<extension>" after the cluster (the sector, without a geometry)
+// it begins in, with no dates, folder or recoverable share.
+DeletedFileRow CarvedRow(const CarvedFile& file);
+
+struct CarveRowHooks {
+    std::function<void(DeletedFileRow row)> row;
+    std::function<bool()> stop;                                            // optional
+    std::function<void(std::int64_t done, std::int64_t total)> progress;  // optional
+};
+
+// Carves `volume` as the scan published it: the clusters its bitmap marks
+// free when the bitmap can be read, every cluster when it cannot, and every
+// sector when no geometry is known (not NTFS, or nothing was published).
+// The `claimed` bytes (the clusters listed rows name) are not searched.
+CarveEnd CarveRows(ByteSource& volume, const std::optional<PublishedGeometry>& published, const CarveRowHooks& hooks,
+                   const StretchSet* claimed = nullptr);
+
+}  // namespace verandol
