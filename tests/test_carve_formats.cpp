@@ -28,8 +28,9 @@ void Append(Bytes& out, std::string_view text) { out.insert(out.end(), text.begi
 void Be32(Bytes& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
+// Little-endian, `width` bytes; past the eighth they are zeros.
 void Le(Bytes& out, std::uint64_t v, int width) {
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < width; ++i) out.push_back(i < 8 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0);
 }
 std::uint32_t Crc(const Bytes& b, std::size_t from = 0, std::size_t to = SIZE_MAX) {
     to = std::min(to, b.size());
