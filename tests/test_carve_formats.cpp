@@ -30,7 +30,7 @@ void Be32(Bytes& out, std::uint32_t v) {
 }
 // Little-endian, `width` bytes; past the eighth they are zeros.
 void Le(Bytes& out, std::uint64_t v, int width) {
-    for (int i = 0; i < width; ++i) out.push_back(i < 8 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0);
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(i < 8 ? v >> (8 * i) : 0));
 }
 std::uint32_t Crc(const Bytes& b, std::size_t from = 0, std::size_t to = SIZE_MAX) {
     to = std::min(to, b.size());
