@@ -17,7 +17,7 @@ constexpr std::size_t kMaxDirectories = 512;
 constexpr std::uint32_t kMaxEntries = 4096;
 constexpr std::uint32_t kMaxPieces = 1 << 20;  // strips or tiles of one image
 
-constexpr std::uint16_t kMake = 271, kStripOffsets = 273, kStripByteCounts = 279, kTileOffsets = 324,
+constexpr std::uint16_t kImageWidth = 256, kMake = 271, kStripOffsets = 273, kStripByteCounts = 279, kTileOffsets = 324,
                         kTileByteCounts = 325, kSubIfds = 330, kJpegOffset = 513, kJpegLength = 514,
                         kExifIfd = 34665, kGpsIfd = 34853, kInteropIfd = 40965, kDngVersion = 50706;
 
@@ -123,6 +123,7 @@ private:
         const std::int64_t entries = std::int64_t{at} + 2;
         std::optional<Entry> strips, strip_bytes, tiles, tile_bytes, jpeg, jpeg_bytes;
         std::uint16_t last_tag = 0;
+        bool width = false;
         for (std::uint32_t i = 0; i < *count; ++i) {
             const std::int64_t field = entries + 12 * std::int64_t{i};
             const auto tag = U16(field);
@@ -136,6 +137,7 @@ private:
             // bytes that only begin like a TIFF do not.
             if (first && i > 0 && *tag <= last_tag) return false;
             last_tag = *tag;
+            width = width || *tag == kImageWidth;
             const std::int64_t unit = TypeBytes(*type);
             if (unit == 0) continue;  // unknown types are skipped, as readers must
             Entry e{*tag, *type, *value_count, field + 8};
@@ -171,6 +173,8 @@ private:
                 default: break;
             }
         }
+        // Every picture's first directory gives its width.
+        if (first && !width) return false;
         Pieces(strips, strip_bytes);
         Pieces(tiles, tile_bytes);
         Pieces(jpeg, jpeg_bytes);
