@@ -16,6 +16,9 @@ namespace {
 constexpr std::size_t kMaxDirectories = 512;
 constexpr std::uint32_t kMaxEntries = 4096;
 constexpr std::uint32_t kMaxPieces = 1 << 20;  // strips or tiles of one image
+// Values read from arrays over the whole file: directories that point to one
+// large array again and again do not make the walk take minutes.
+constexpr std::int64_t kMaxValues = 1 << 22;
 
 constexpr std::uint16_t kImageWidth = 256, kMake = 271, kStripOffsets = 273, kStripByteCounts = 279, kTileOffsets = 324,
                         kTileByteCounts = 325, kSubIfds = 330, kJpegOffset = 513, kJpegLength = 514,
@@ -103,6 +106,11 @@ private:
             whole_ = false;
             return;
         }
+        values_left_ -= offsets->count;
+        if (values_left_ < 0) {
+            whole_ = false;
+            return;
+        }
         for (std::uint32_t i = 0; i < offsets->count; ++i) {
             const auto at = Value(*offsets, i);
             const auto length = Value(*lengths, i);
@@ -167,8 +175,10 @@ private:
                     }
                     break;
                 case kSubIfds: case kExifIfd: case kGpsIfd: case kInteropIfd:
-                    for (std::uint32_t n = 0; n < std::min(e.count, kMaxEntries); ++n)
-                        if (const auto sub = Value(e, n); sub && *sub != 0) Follow(*sub);
+                    for (std::uint32_t n = 0; n < std::min<std::uint32_t>(e.count, kMaxDirectories); ++n) {
+                        const auto sub = Value(e, n);
+                        if (sub && *sub != 0 && !Follow(*sub)) break;
+                    }
                     break;
                 default: break;
             }
@@ -190,12 +200,13 @@ private:
     }
 
     // Queues a directory to walk; a file that names more than any holds is not followed whole.
-    void Follow(std::uint32_t at) {
+    bool Follow(std::uint32_t at) {
         if (pending_.size() >= kMaxDirectories) {
             whole_ = false;
-            return;
+            return false;
         }
         pending_.push_back(at);
+        return true;
     }
 
     CarveReader& in_;
@@ -204,6 +215,7 @@ private:
     std::unordered_set<std::uint32_t> seen_;
     std::int64_t end_ = 8;
     bool whole_ = true;
+    std::int64_t values_left_ = kMaxValues;
     bool dng_ = false;
     std::string make_;
 };
