@@ -4,6 +4,7 @@
 // ends were overwritten never as whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -63,6 +64,10 @@ TEST_F(CliCarveMedia, ListsEachFormatAtItsStartWithItsSizeCheckAndExtension) {
             const nlohmann::json row = nlohmann::json::parse(line);
             rows[row.at("position")] = row;
         }
+    // Nothing else in the free space passes for a file.
+    for (const auto& [position, row] : rows)
+        EXPECT_TRUE(std::any_of(truth_.begin(), truth_.end(), [&](const MediaTruth& f) { return PositionOf(f) == position; }))
+            << row.dump();
     for (const MediaTruth& file : truth_) {
         const auto row = rows.find(PositionOf(file));
         if (file.check == "damaged") {
