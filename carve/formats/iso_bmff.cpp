@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "carve/formats/big_endian.h"
 #include "ntfs/checked_math.h"
 
 namespace verandol {
@@ -15,11 +16,6 @@ namespace {
 constexpr std::uint32_t kMaxFtyp = 512;
 // The most boxes followed at the top level; fragmented files have thousands.
 constexpr int kMaxBoxes = 1 << 20;
-
-std::uint32_t Be32At(ByteSpan b, std::size_t at) {
-    if (!fits(b.size(), at, 4)) return 0;
-    return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
 
 bool IsBrand(ByteSpan b, std::size_t at) {
     if (!fits(b.size(), at, 4)) return false;
@@ -67,7 +63,7 @@ const char* Extension(ByteSpan ftyp, std::uint32_t size) {
 }  // namespace
 
 bool IsoBmffStarts(ByteSpan head) {
-    const std::uint32_t size = Be32At(head, 0);
+    const std::uint32_t size = read_be32(head, 0).value_or(0);
     return head.size() >= 16 && std::memcmp(head.data() + 4, "ftyp", 4) == 0 && size >= 16 && size <= kMaxFtyp &&
            size % 4 == 0 && IsBrand(head, 8);
 }
@@ -75,7 +71,7 @@ bool IsoBmffStarts(ByteSpan head) {
 WalkResult WalkIsoBmff(CarveReader& in) {
     const ByteSpan ftyp = in.Window(0, kMaxFtyp);
     if (!IsoBmffStarts(ftyp)) return std::nullopt;
-    const std::uint32_t ftyp_size = Be32At(ftyp, 0);
+    const std::uint32_t ftyp_size = read_be32(ftyp, 0).value_or(0);
     if (ftyp.size() < ftyp_size) return std::nullopt;
     for (std::size_t at = 16; at < ftyp_size; at += 4)
         if (!IsBrand(ftyp, at)) return std::nullopt;

@@ -183,13 +183,13 @@ WalkResult WalkOle2(CarveReader& in) {
     if (!Ole2Starts(head) || head.size() < 512) return std::nullopt;
     const bool v3 = read_le16(head, 0x1A) == 3;
     const std::int64_t sector = v3 ? 512 : 4096;
-    const std::uint32_t dir_sectors = *read_le32(head, 0x28);
-    const std::uint32_t fat_sectors = *read_le32(head, 0x2C);
-    const std::uint32_t first_dir = *read_le32(head, 0x30);
-    const std::uint32_t first_minifat = *read_le32(head, 0x3C);
-    const std::uint32_t minifat_sectors = *read_le32(head, 0x40);
-    const std::uint32_t first_difat = *read_le32(head, 0x44);
-    const std::uint32_t difat_sectors = *read_le32(head, 0x48);
+    const std::uint32_t dir_sectors = read_le32(head, 0x28).value_or(0);
+    const std::uint32_t fat_sectors = read_le32(head, 0x2C).value_or(0);
+    const std::uint32_t first_dir = read_le32(head, 0x30).value_or(0);
+    const std::uint32_t first_minifat = read_le32(head, 0x3C).value_or(0);
+    const std::uint32_t minifat_sectors = read_le32(head, 0x40).value_or(0);
+    const std::uint32_t first_difat = read_le32(head, 0x44).value_or(0);
+    const std::uint32_t difat_sectors = read_le32(head, 0x48).value_or(0);
     bool reserved_zero = true;
     for (std::size_t i = 0x22; i < 0x28; ++i) reserved_zero = reserved_zero && head[i] == 0;
     // Fixed fields: 64-byte mini sectors, the 4096-byte cutoff, no directory sector count in version 3.

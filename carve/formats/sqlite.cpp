@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "carve/formats/big_endian.h"
 #include "ntfs/checked_math.h"
 
 namespace verandol {
@@ -12,13 +13,11 @@ namespace {
 constexpr char kMagic[] = "SQLite format 3";  // and its terminating zero: 16 bytes
 constexpr std::size_t kHeaderBytes = 100;
 
-std::uint32_t Be32At(ByteSpan b, std::size_t at) {
-    return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
+std::uint32_t Be32At(ByteSpan b, std::size_t at) { return read_be32(b, at).value_or(0); }
 
 // The page size the header states: a power of two from 512 to 65536 (stored as 1).
 std::int64_t PageSize(ByteSpan head) {
-    const std::uint32_t stored = std::uint32_t{head[16]} << 8 | head[17];
+    const std::uint32_t stored = read_be16(head, 16).value_or(0);
     if (stored == 1) return 65536;
     if (stored < 512 || stored > 32768 || (stored & (stored - 1)) != 0) return 0;
     return stored;

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "carve/formats/big_endian.h"
 #include "ntfs/checked_math.h"
 
 namespace verandol {
@@ -227,10 +228,8 @@ bool TiffStarts(ByteSpan head) {
     const bool little = head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0;
     const bool big = head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42;
     if (!little && !big) return false;
-    const std::uint32_t first = little ? *read_le32(head, 4)
-                                       : std::uint32_t{head[4]} << 24 | std::uint32_t{head[5]} << 16 |
-                                             std::uint32_t{head[6]} << 8 | head[7];
-    return first >= 8;
+    const auto first = little ? read_le32(head, 4) : read_be32(head, 4);
+    return first.value_or(0) >= 8;
 }
 
 WalkResult WalkTiff(CarveReader& in) {
