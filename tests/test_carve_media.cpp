@@ -319,6 +319,9 @@ TEST(CarveSqlite, ThePageCountMakesTheSizeOnlyWhenItIsCurrent) {
     Bytes odd_page = Sqlite(7, 7);
     odd_page[16] = 0x03, odd_page[17] = 0xE8;  // 1000 is no power of two
     EXPECT_FALSE(Walk(WalkSqlite, odd_page));
+    Bytes reserved = Sqlite(7, 7);
+    reserved[80] = 1;  // the reserved expansion bytes are zero in every writer's files
+    EXPECT_FALSE(Walk(WalkSqlite, reserved));
     Bytes no_btree = Sqlite(7, 7);
     no_btree[100] = 0x42;
     EXPECT_FALSE(Walk(WalkSqlite, no_btree));

@@ -52,10 +52,13 @@ WalkResult WalkSqlite(CarveReader& in) {
     bool reserved_zero = true;
     for (std::size_t i = 72; i < 92; ++i) reserved_zero = reserved_zero && head[i] == 0;
     // An empty database has no schema yet: format and encoding are still zero.
-    const bool fields_hold = reserved_zero && schema_format <= 4 && encoding <= 3 && freelist_trunk <= pages &&
-                             freelist_pages < pages;
+    // Writers before 3.7.0 may leave the page count zero; a count there bounds the free list.
+    const bool fields_hold = reserved_zero && schema_format <= 4 && encoding <= 3 &&
+                             (pages == 0 || (freelist_trunk <= pages && freelist_pages < pages));
+    // Fields no writer leaves so: bytes that only begin like a database.
+    if (!fields_hold) return std::nullopt;
     const bool count_current = change_counter == valid_for && pages > 0;
-    if (!fields_hold || !count_current) {
+    if (!count_current) {
         // Where the database ends is not known: only its first page is sure.
         return WalkedFile{std::min(page_size, in.Size()), CarveCheck::Incomplete, {}};
     }
