@@ -26,7 +26,8 @@ start=$(date +%s.%N)
 "$CLI" recover --carve "$work/media.img" "$work/verandol" >"$work/verandol.txt" || true
 verandol_s=$(echo "$(date +%s.%N) - $start" | bc)
 start=$(date +%s.%N)
-photorec /log /d "$work/photorec" /cmd "$work/media.img" partition_none,fileopt,everything,enable,search >/dev/null 2>&1
+# PhotoRec writes its log to the folder it runs in.
+(cd "$work" && photorec /log /d "$work/photorec" /cmd "$work/media.img" partition_none,fileopt,everything,enable,search >/dev/null 2>&1)
 photorec_s=$(echo "$(date +%s.%N) - $start" | bc)
 
 python3 - "$ROOT/tests/fixtures/carve-media.carve.json" "$work" <<'PY'
