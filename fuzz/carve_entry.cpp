@@ -1,11 +1,17 @@
 #include "fuzz/carve_entry.h"
 
 #include "carve/carve_pass.h"
+#include "carve/formats/bmp.h"
 #include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
+#include "carve/formats/iso_bmff.h"
 #include "carve/formats/jpeg.h"
+#include "carve/formats/ole2.h"
 #include "carve/formats/pdf.h"
 #include "carve/formats/png.h"
+#include "carve/formats/riff.h"
+#include "carve/formats/sqlite.h"
+#include "carve/formats/tiff.h"
 #include "carve/formats/zip.h"
 #include "fuzz/fuzz_check.h"
 
@@ -47,6 +53,12 @@ void FuzzCarveGzip(ByteSpan input) { Walk(input, GzipStarts, WalkGzip); }
 void FuzzCarveZip(ByteSpan input) { Walk(input, ZipStarts, WalkZip); }
 void FuzzCarvePdf(ByteSpan input) { Walk(input, PdfStarts, WalkPdf); }
 void FuzzCarveGif(ByteSpan input) { Walk(input, GifStarts, WalkGif); }
+void FuzzCarveBmp(ByteSpan input) { Walk(input, BmpStarts, WalkBmp); }
+void FuzzCarveTiff(ByteSpan input) { Walk(input, TiffStarts, WalkTiff); }
+void FuzzCarveRiff(ByteSpan input) { Walk(input, RiffStarts, WalkRiff); }
+void FuzzCarveIsoBmff(ByteSpan input) { Walk(input, IsoBmffStarts, WalkIsoBmff); }
+void FuzzCarveSqlite(ByteSpan input) { Walk(input, SqliteStarts, WalkSqlite); }
+void FuzzCarveOle2(ByteSpan input) { Walk(input, Ole2Starts, WalkOle2); }
 
 void FuzzCarvePass(ByteSpan input) {
     BorrowedVolume volume(input);

@@ -12,6 +12,12 @@ void FuzzCarveGzip(ByteSpan input);
 void FuzzCarveZip(ByteSpan input);
 void FuzzCarvePdf(ByteSpan input);
 void FuzzCarveGif(ByteSpan input);
+void FuzzCarveBmp(ByteSpan input);
+void FuzzCarveTiff(ByteSpan input);
+void FuzzCarveRiff(ByteSpan input);
+void FuzzCarveIsoBmff(ByteSpan input);
+void FuzzCarveSqlite(ByteSpan input);
+void FuzzCarveOle2(ByteSpan input);
 // The input is a volume without a geometry: the pass over every sector of it.
 void FuzzCarvePass(ByteSpan input);
 

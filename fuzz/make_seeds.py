@@ -197,6 +197,18 @@ first = min(f["first_cluster"] for f in small) * carve["cluster_size"]
 last = max((f["first_cluster"] + f["clusters"]) * carve["cluster_size"] for f in small)
 write("carve_pass", "carve-small-files", carve_image[first:last])
 
+# The media volume's files, each as its walker meets it (cut short at 64 KiB
+# likewise), the two cut ones among them.
+media_image = (images / "carve-media.img").read_bytes()
+media = json.loads((fixtures / "carve-media.carve.json").read_text())
+media_walker = {"bmp": "carve_bmp", "tif": "carve_tiff", "nef": "carve_tiff", "wav": "carve_riff",
+                "avi": "carve_riff", "webp": "carve_riff", "mp4": "carve_iso_bmff", "m4a": "carve_iso_bmff",
+                "mov": "carve_iso_bmff", "heic": "carve_iso_bmff", "sqlite": "carve_sqlite", "xls": "carve_ole2"}
+for f in media["files"]:
+    start = f["first_cluster"] * media["cluster_size"]
+    cut = min(f["size"], 64 * 1024)
+    write(media_walker[f["name"].rsplit(".", 1)[1]], f"carve-{f['name']}", media_image[start:start + cut])
+
 # GIF: no encoder in the fixtures, so a small one written out by hand: a
 # two-colour 2 x 2 image after a graphic control extension, then a second
 # image with a local colour table.
