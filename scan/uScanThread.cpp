@@ -1,7 +1,12 @@
 #include "scan/uScanThread.h"
 
+#include <algorithm>
+
+#include "disk/open_volume.h"
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
+#include "scan/carved_rows.h"
+#include "text/time_left.h"
 
 namespace {
 
@@ -18,13 +23,14 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 TScanThread::TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
                          std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job,
-                         verandol::ScanOptions options)
+                         verandol::ScanOptions options, bool carve)
     : drive_name_(std::move(drive_name)),
       path_(std::move(path)),
       list_(list),
       link_(std::move(link)),
       job_(std::move(job)),
-      options_(options) {
+      options_(options),
+      carve_(carve) {
     qRegisterMetaType<verandol::PublishedGeometry>();
 }
 
@@ -38,6 +44,7 @@ void TScanThread::Execute() {
     try {
         if (pass_) pass_(*this);
         else verandol::ScanVolumePath(drive_name_, path_, *this, options_);
+        if (carve_ && walk_completed_) CarveFreeSpace();
     } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
         try {
@@ -64,6 +71,7 @@ void TScanThread::Note(const std::string& text) { emit note(Text(text)); }
 void TScanThread::Unreadable(const verandol::ReadLosses& losses) { emit unreadable(Text(verandol::ReadLossNote(losses))); }
 
 void TScanThread::GeometryPublished(const verandol::PublishedGeometry& published) {
+    published_ = published;
     emit geometryPublished(published);
 }
 
@@ -89,6 +97,8 @@ void TScanThread::Row(verandol::DeletedFileRow row) {
     pending_.push_back(std::move(row));
     if (pending_.size() >= kMaxBatch || PublishDue()) Publish();
 }
+
+void TScanThread::ClaimedClusters(verandol::StretchSet claimed) { claimed_ = std::move(claimed); }
 
 void TScanThread::Folders(std::vector<std::string> folders) {
     // Every row is in the list before its folder arrives.
@@ -120,6 +130,37 @@ void TScanThread::Ended(verandol::ScanEnd end, const std::string& reason) {
     const std::string why = reason.empty() ? std::string("the volume could not be read") : reason;
     restore_buttons_ = !failed || walk_started_;
     failure_ = failed ? Text(why) : QString();
+    walk_completed_ = end == verandol::ScanEnd::Completed && walk_started_;
+}
+
+void TScanThread::CarveFreeSpace() {
+    if (!published_ || window_gone_) return;
+    // Opened afresh, read-only like the walk's handle: the walk has let go of its own.
+    verandol::Outcome<verandol::OpenedVolume> opened = verandol::OpenVolume(published_->path);
+    if (!opened) {
+        emit note(Text("the free space could not be carved: " + opened.reason()));
+        return;
+    }
+    const std::int64_t total = opened->source->Size();
+    emit carveStarting(static_cast<int>(std::max<std::int64_t>(1, total >> 20)));
+    // The carved rows follow the walk's; the first is shown at once.
+    last_publish_ = {};
+    const verandol::TimeLeft time_left;
+    int shown = -1;
+    std::string shown_left;
+    verandol::CarveRowHooks hooks;
+    hooks.row = [this](verandol::DeletedFileRow row) { Row(std::move(row)); };
+    hooks.stop = [this] { return StopRequested(); };
+    hooks.progress = [&](std::int64_t done, std::int64_t of) {
+        const int position = static_cast<int>(done >> 20);
+        std::string left = time_left.Text(done >> 20, of >> 20);
+        if (position == shown && left == shown_left) return;
+        shown = position;
+        shown_left = left;
+        emit carveProgress(position, Text(left));
+    };
+    verandol::CarveRows(*opened->source, published_, hooks, &claimed_);
+    Publish();
 }
 
 void TScanThread::Publish() {
