@@ -1,5 +1,7 @@
 #include "ui/carve_controls.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -14,6 +16,9 @@
 namespace verandol {
 
 namespace {
+
+// The offer's widest: a line a person reads at a glance.
+constexpr int kOfferWidth = 640;
 
 const char* const kWhenItHelps = "Finds files whose record is already reused, by their content; names are guessed";
 
@@ -41,7 +46,8 @@ CarveControls::CarveControls(QWidget* panel, QListWidget* drive_list, QWidget* l
     auto* layout = new QHBoxLayout(Offer);
     layout->setContentsMargins(6, 3, 3, 3);
     OfferText = new QLabel(Offer);
-    layout->addWidget(OfferText);
+    OfferText->setWordWrap(true);
+    layout->addWidget(OfferText, 1);
     OfferButton = new QPushButton(QStringLiteral("Carve Free Space"), Offer);
     OfferButton->setToolTip(QString::fromLatin1(kWhenItHelps));
     layout->addWidget(OfferButton);
@@ -84,6 +90,8 @@ void CarveControls::OfferAfterScan(int rows) {
                                       : QStringLiteral("The scan listed only %1 deleted files.").arg(rows);
     OfferText->setText(found + QStringLiteral(" Carving the free space finds files whose record is already reused, "
                                               "by their content; names are guessed."));
+    // Within the list's width, below its header, the words wrapping as needed.
+    Offer->setFixedWidth(std::clamp(list_->width() - 8, 200, kOfferWidth));
     Offer->adjustSize();
     Offer->move(4, 24);
     Offer->show();
