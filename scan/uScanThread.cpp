@@ -44,7 +44,7 @@ void TScanThread::Execute() {
     try {
         if (pass_) pass_(*this);
         else verandol::ScanVolumePath(drive_name_, path_, *this, options_);
-        if (carve_ && walk_completed_) CarveFreeSpace();
+        if (carve_ && (walk_completed_ || (scan_failure_ && !walk_started_))) CarveFreeSpace();
     } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
         try {
@@ -131,15 +131,29 @@ void TScanThread::Ended(verandol::ScanEnd end, const std::string& reason) {
     restore_buttons_ = !failed || walk_started_;
     failure_ = failed ? Text(why) : QString();
     walk_completed_ = end == verandol::ScanEnd::Completed && walk_started_;
+    if (failed) scan_failure_ = why;
 }
 
 void TScanThread::CarveFreeSpace() {
-    if (!published_ || window_gone_) return;
+    if (window_gone_ || job_->StopRequested()) return;
     // Opened afresh, read-only like the walk's handle: the walk has let go of its own.
-    verandol::Outcome<verandol::OpenedVolume> opened = verandol::OpenVolume(published_->path);
+    verandol::Outcome<verandol::OpenedVolume> opened = verandol::OpenVolume(published_ ? published_->path : path_);
     if (!opened) {
-        emit note(Text("the free space could not be carved: " + opened.reason()));
+        // A scan that failed keeps its own reason.
+        if (!scan_failure_) emit note(Text("the free space could not be carved: " + opened.reason()));
         return;
+    }
+    if (!walk_started_) {
+        // Not NTFS, or no MFT to walk (formatted over, damaged): every sector
+        // is carved, none marked in use, and the rows are recovered from
+        // this volume.
+        Note("the volume could not be scanned (" + *scan_failure_ + "); every sector of it is carved");
+        if (!published_) published_ = verandol::PublishedGeometry{drive_name_, opened->address, {}, {}, std::nullopt};
+        published_->bitmap.reset();
+        emit geometryPublished(*published_);
+        WalkStarting(0);
+        restore_buttons_ = true;
+        failure_.clear();
     }
     const std::int64_t total = opened->source->Size();
     emit carveStarting(static_cast<int>(std::max<std::int64_t>(1, total >> 20)));

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,8 @@ private:
     std::optional<verandol::PublishedGeometry> published_;
     verandol::StretchSet claimed_;
     bool walk_completed_ = false;
+    // Why the scan failed, when it did; the carve pass then reads every sector.
+    std::optional<std::string> scan_failure_;
 
     std::vector<verandol::DeletedFileRow> pending_;
     // Rows to take out of the list once their folders are in.

@@ -390,8 +390,13 @@ void TMainForm::btnScanClick() {
 void TMainForm::btnCarveClick() {
     QListWidgetItem* item = SelectedForNewJob();
     if (!item) return;
-    if (item->data(verandol::kOtherRole).toBool()) return Offer(item, QString::fromUtf8(kNoVolumeHere));
-    StartScan(item->text(), item->data(kPathRole).toString(), false, true);
+    // What holds no NTFS volume is carved whole, from its first byte.
+    const QString path = item->data(kPathRole).toString();
+    StartScan(item->text(),
+              item->data(verandol::kOtherRole).toBool()
+                  ? QString::fromStdString(verandol::FormatOffsetAddress(path.toStdString(), 0))
+                  : path,
+              false, true);
 }
 
 QListWidgetItem* TMainForm::SelectedForNewJob() {

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include "ui/carve_controls.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
+#include "ui/drive_entries.h"
 #include "ui/filter_bar.h"
 #include "ui/uMain.h"
 
@@ -102,6 +104,7 @@ private slots:
     void kindFilterNarrowsEveryRowByItsType();
     void tickedCarvedRowsAreRecoveredByteExactIntoKindFolders();
     void stopMidCarveKeepsTheRowsFoundSoFar();
+    void aVolumeThatIsNoLongerNtfsIsCarvedWhole();
 
 private:
     QTemporaryDir volumes_;
@@ -262,6 +265,59 @@ void CarveWindowTest::stopMidCarveKeepsTheRowsFoundSoFar() {
     QVERIFY(form.btnRecover->isEnabled());
     // A stopped scan is not offered a carve.
     QVERIFY(form.Carving->Offer->isHidden());
+}
+
+void CarveWindowTest::aVolumeThatIsNoLongerNtfsIsCarvedWhole() {
+    // Both boot sectors gone: discovery finds no file system, and the scan
+    // cannot begin, so every sector is carved and names count sectors.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString wiped = folder.filePath(QStringLiteral("wiped.img"));
+    const std::string image = verandol::testing::FixtureImagePath("carve");
+    const auto size = static_cast<std::int64_t>(QFileInfo(QString::fromStdString(image)).size());
+    verandol::testing::WriteZeroedCopy(image, wiped.toStdString(), {{0, 512}, {size - 512, 512}});
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder.path()));
+    TMainForm form;
+    QVERIFY(QDir::setCurrent(before));
+    const auto items = form.DriveList->findItems(QStringLiteral("wiped.img"), Qt::MatchStartsWith);
+    QCOMPARE(items.size(), 1);
+    QVERIFY(items.first()->data(verandol::kOtherRole).toBool());
+    items.first()->setSelected(true);
+    form.Carving->Button->click();
+    QVERIFY(WaitForScan(form));
+    QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
+    QVERIFY(form.btnRecover->isEnabled());
+    QVERIFY2(form.RecoveryNote->text().contains(QStringLiteral("every sector of it is carved")),
+             qPrintable(form.RecoveryNote->text()));
+
+    constexpr std::int64_t kSectorsPerCluster = 4096 / 512;
+    std::vector<std::string> whole;
+    for (const CarveTruth& file : truth_) {
+        if (file.check != "verified" && file.check != "complete") continue;
+        CarveTruth by_sector = file;
+        by_sector.first_cluster = file.first_cluster * kSectorsPerCluster;
+        const verandol::ListRow* row = RowNamed(form, by_sector.CarvedName());
+        QVERIFY2(row, by_sector.CarvedName().c_str());
+        QCOMPARE(Cell(*row, ListColumn::Check), file.check);
+        form.Rows()->setData(form.Rows()->index(static_cast<int>(row - &form.Rows()->Row(0)), 0), Qt::Checked,
+                             Qt::CheckStateRole);
+        whole.push_back(by_sector.CarvedName());
+    }
+    QTemporaryDir out;
+    QVERIFY(out.isValid());
+    form.DLB->SetDirectory(out.path());
+    form.btnRecover->click();
+    QVERIFY(WaitForRecovery(form));
+    for (const CarveTruth& file : truth_) {
+        if (file.check != "verified" && file.check != "complete") continue;
+        CarveTruth by_sector = file;
+        by_sector.first_cluster = file.first_cluster * kSectorsPerCluster;
+        const QString kind = QString::fromLatin1(verandol::TypeGroupName(
+            verandol::TypeGroupOf(file.name.substr(file.name.rfind('.')))));
+        QCOMPARE(Sha256OfFile(out.filePath(kind + "/" + QString::fromStdString(by_sector.CarvedName()))).toStdString(),
+                 file.sha256);
+    }
 }
 
 VERANDOL_GUI_TEST_MAIN(CarveWindowTest)
