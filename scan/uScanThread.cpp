@@ -155,8 +155,8 @@ void TScanThread::CarveFreeSpace() {
         restore_buttons_ = true;
         failure_.clear();
     }
-    const std::int64_t total = opened->source->Size();
-    emit carveStarting(static_cast<int>(std::max<std::int64_t>(1, total >> 20)));
+    const int total_mib = static_cast<int>(std::max<std::int64_t>(1, opened->source->Size() >> 20));
+    emit carveStarting(total_mib);
     // The carved rows follow the walk's; the first is shown at once.
     last_publish_ = {};
     const verandol::TimeLeft time_left;
@@ -166,7 +166,10 @@ void TScanThread::CarveFreeSpace() {
     hooks.row = [this](verandol::DeletedFileRow row) { Row(std::move(row)); };
     hooks.stop = [this] { return StopRequested(); };
     hooks.progress = [&](std::int64_t done, std::int64_t of) {
-        const int position = static_cast<int>(done >> 20);
+        // The pass counts what it searches; the bar, the whole volume.
+        const int position = of > 0 ? static_cast<int>(static_cast<double>(done) / static_cast<double>(of) *
+                                                       total_mib)
+                                    : 0;
         std::string left = time_left.Text(done >> 20, of >> 20);
         if (position == shown && left == shown_left) return;
         shown = position;

@@ -164,7 +164,6 @@ void DeletedFilesModel::Clear() {
     recoverable_count_ = 0;
     unknown_count_ = 0;
     deleted_count_ = 0;
-    carved_count_ = 0;
     endResetModel();
 }
 
@@ -186,7 +185,6 @@ void DeletedFilesModel::CountRow(bool deleted, int recoverable, bool carved, int
     // check speaks for it instead, so it is not counted unchecked.
     unknown_count_ += step * (deleted && !carved && recoverable == DeletedFileRow::kRecoverableUnknown);
     deleted_count_ += step * deleted;
-    carved_count_ += step * carved;
 }
 
 void DeletedFilesModel::RebuildShown() {

@@ -75,8 +75,6 @@ public:
     // Every row of the scan, shown or not, and those whose data is all there.
     int TotalCount() const { return static_cast<int>(rows_.size()); }
     int RecoverableCount() const { return recoverable_count_; }
-    // The rows the carve pass found.
-    int CarvedCount() const { return carved_count_; }
     // The rows of deleted files whose clusters nothing could judge.
     int UnknownShareCount() const { return unknown_count_; }
     // The rows of deleted files, as opposed to files still in use.
@@ -116,7 +114,6 @@ private:
     RowFilter filter_;
     int recoverable_count_ = 0;
     int unknown_count_ = 0;
-    int carved_count_ = 0;
 };
 
 template <class Compare>
