@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "text/type_groups.h"
+
 namespace verandol::cli {
 
 namespace {
@@ -27,7 +29,7 @@ FilterArgs TakeFilterOptions(const std::vector<std::string>& args) {
             out.filter.recoverable_only = true;
             continue;
         }
-        if (arg != "--name" && arg != "--folder" && arg != "--min-size") {
+        if (arg != "--name" && arg != "--folder" && arg != "--min-size" && arg != "--kind") {
             out.rest.push_back(arg);
             continue;
         }
@@ -38,6 +40,13 @@ FilterArgs TakeFilterOptions(const std::vector<std::string>& args) {
         const std::string& value = args[++i];
         if (arg == "--name") out.filter.name_glob = value;
         if (arg == "--folder") out.filter.folder_glob = value;
+        if (arg == "--kind") {
+            out.filter.group = TypeGroupNamed(value);
+            if (!out.filter.group) {
+                out.error = "--kind wants Photos, Documents, Archives, Audio, Video or Other, not " + value;
+                return out;
+            }
+        }
         if (arg == "--min-size" && !ParseSize(value, out.filter.min_size)) {
             out.error = "--min-size wants a number of bytes, not " + value;
             return out;

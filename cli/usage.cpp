@@ -138,6 +138,8 @@ Filters (scan and recover), all of which a file must pass:
   --folder GLOB     the folder path matches GLOB, e.g. '/Users/*'
   --min-size N      the file holds at least N bytes
   --recoverable     none of the file's clusters is in use by another file
+  --kind KIND       the file's type is of this kind: Photos, Documents,
+                    Archives, Audio, Video or Other (by its extension)
 
 Output of scan:
   First the volume's figures, each on a line starting with "# ":

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "carve/carve_check.h"
 #include "disk/found_geometry.h"
 
 namespace verandol {
@@ -25,6 +26,12 @@ struct RecoveryRowView {
     // volume, and `found` is the geometry its own volume had.
     bool found_deep = false;
     FoundGeometry found;
+    // A row the carve pass found: its bytes and its content's verdict, and
+    // its type ("." and the extension), which names the folder it goes to
+    // when it has none of its own.
+    bool carved = false;
+    CarvedExtent carved_extent{};
+    std::string type{};
 };
 
 // Called on the window's thread while the worker waits: ticks, the folder

@@ -25,6 +25,11 @@ RecoveryRun::RecoveryRun(PublishedGeometry source, const std::atomic<bool>* stop
 
 Outcome<std::string> RecoveryRun::OutputFor(const RecoveryRequest& row, const std::string& out_dir,
                                             OutputNaming naming) {
+    if (!row.type_folder.empty()) {
+        auto kept = kept_.try_emplace(out_dir, out_dir).first;
+        return kept->second.PathFor("/" + row.type_folder, row.name, row.index, naming != OutputNaming::RowIndex,
+                                    paths_);
+    }
     if (naming == OutputNaming::KeptFolders) {
         auto kept = kept_.try_emplace(out_dir, out_dir).first;
         return kept->second.PathFor(row.folder, row.name, row.index, true, paths_);

@@ -39,6 +39,10 @@ struct RecoveryRequest {
     // Set for a file the carve pass found: its bytes and its content's
     // verdict; its position is its first byte's.
     const CarvedExtent* carved = nullptr;
+    // A folder below the output folder to put the file in whatever the
+    // naming ("Photos" for a carved photo with no folder of its own);
+    // empty for none.
+    std::string type_folder{};
 };
 
 struct RecoveryStepResult {

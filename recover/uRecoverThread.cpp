@@ -6,6 +6,7 @@
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
 #include "recover/recovery_step.h"
+#include "text/type_groups.h"
 
 TRecoverThread::TRecoverThread(verandol::PublishedGeometry geometry, int ticked, std::vector<verandol::RowId> order,
                                const verandol::RecoveryRowSource* rows, std::shared_ptr<verandol::WindowLink> link,
@@ -43,9 +44,14 @@ void TRecoverThread::Execute() {
         const verandol::OutputNaming naming = row.keep_folders ? verandol::OutputNaming::KeptFolders
                                               : row.own_name   ? verandol::OutputNaming::OwnName
                                                                : verandol::OutputNaming::RowIndex;
+        // A carved file with no folder of its own goes with its kind ("Photos").
+        const std::string type_folder = row.carved && row.row_folder.empty()
+                                            ? verandol::TypeGroupName(verandol::TypeGroupOf(row.type))
+                                            : std::string();
         const verandol::RecoveryStepResult result =
             run.Recover({row.caption, row.name, row.row_folder, static_cast<int>(number),
-                         row.found_deep ? &row.found : nullptr},
+                         row.found_deep ? &row.found : nullptr, row.carved ? &row.carved_extent : nullptr,
+                         type_folder},
                         row.folder, naming);
         // A file abandoned as the window closes is not a failure to report.
         if (result.stopped) break;

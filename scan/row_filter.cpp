@@ -22,11 +22,13 @@ bool ContainsFolded(std::string_view text, std::string_view part) {
 }
 
 bool RowFilter::IsEmpty() const {
-    return name_glob.empty() && folder_glob.empty() && text.empty() && min_size <= 0 && !recoverable_only;
+    return name_glob.empty() && folder_glob.empty() && text.empty() && min_size <= 0 && !recoverable_only && !group;
 }
 
-bool RowFilter::Accepts(std::string_view name, std::string_view folder, std::int64_t size, int recoverable) const {
+bool RowFilter::Accepts(std::string_view name, std::string_view folder, std::int64_t size, int recoverable,
+                        std::string_view type) const {
     if (size < min_size) return false;
+    if (group && TypeGroupOf(type) != *group) return false;
     if (recoverable_only && recoverable != 100) return false;
     if (!name_glob.empty() && !GlobMatches(name_glob, name)) return false;
     if (!AcceptsFolder(folder)) return false;
@@ -35,6 +37,7 @@ bool RowFilter::Accepts(std::string_view name, std::string_view folder, std::int
 
 bool RowFilter::AcceptsBeforeFolder(const DeletedFileRow& row) const {
     return row.size >= min_size && (!recoverable_only || row.recoverable == 100) &&
+           (!group || TypeGroupOf(row.type) == *group) &&
            (name_glob.empty() || GlobMatches(name_glob, row.name));
 }
 

@@ -1,13 +1,15 @@
-// Which rows of a long list to keep in view: by name, folder, size and
-// whether the data is still all there. The window's filter bar and the
+// Which rows of a long list to keep in view: by name, folder, size, kind
+// of file and whether the data is still all there. The window's filter bar and the
 // command line's options are the same test.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "scan/deleted_file_row.h"
+#include "text/type_groups.h"
 
 namespace verandol {
 
@@ -20,11 +22,15 @@ struct RowFilter {
     std::string text;
     std::int64_t min_size = 0;
     bool recoverable_only = false;  // only rows whose data is 100% unclaimed
+    // Only rows whose type (the name's extension) falls in this group.
+    std::optional<TypeGroup> group{};
 
     bool IsEmpty() const;
-    bool Accepts(std::string_view name, std::string_view folder, std::int64_t size, int recoverable) const;
+    // `type` is the row's extension, "." included.
+    bool Accepts(std::string_view name, std::string_view folder, std::int64_t size, int recoverable,
+                 std::string_view type = {}) const;
     bool Accepts(const DeletedFileRow& row) const {
-        return Accepts(row.name, row.folder, row.size, row.recoverable);
+        return Accepts(row.name, row.folder, row.size, row.recoverable, row.type);
     }
     // The command line's two halves of the same test (it has no `text`): what
     // a row shows during the walk, and its folder, known after it.

@@ -1,7 +1,12 @@
 #include "scan/uScanThread.h"
 
+#include <algorithm>
+
+#include "disk/open_volume.h"
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
+#include "scan/carved_rows.h"
+#include "text/time_left.h"
 
 namespace {
 
@@ -18,13 +23,14 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 TScanThread::TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
                          std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job,
-                         verandol::ScanOptions options)
+                         verandol::ScanOptions options, bool carve)
     : drive_name_(std::move(drive_name)),
       path_(std::move(path)),
       list_(list),
       link_(std::move(link)),
       job_(std::move(job)),
-      options_(options) {
+      options_(options),
+      carve_(carve) {
     qRegisterMetaType<verandol::PublishedGeometry>();
 }
 
@@ -38,6 +44,7 @@ void TScanThread::Execute() {
     try {
         if (pass_) pass_(*this);
         else verandol::ScanVolumePath(drive_name_, path_, *this, options_);
+        if (carve_ && (walk_completed_ || (scan_failure_ && !walk_started_))) CarveFreeSpace();
     } catch (const std::exception& error) {
         // Nothing may escape a thread body; end as a failed scan does.
         try {
@@ -64,6 +71,7 @@ void TScanThread::Note(const std::string& text) { emit note(Text(text)); }
 void TScanThread::Unreadable(const verandol::ReadLosses& losses) { emit unreadable(Text(verandol::ReadLossNote(losses))); }
 
 void TScanThread::GeometryPublished(const verandol::PublishedGeometry& published) {
+    published_ = published;
     emit geometryPublished(published);
 }
 
@@ -89,6 +97,8 @@ void TScanThread::Row(verandol::DeletedFileRow row) {
     pending_.push_back(std::move(row));
     if (pending_.size() >= kMaxBatch || PublishDue()) Publish();
 }
+
+void TScanThread::ClaimedClusters(verandol::StretchSet claimed) { claimed_ = std::move(claimed); }
 
 void TScanThread::Folders(std::vector<std::string> folders) {
     // Every row is in the list before its folder arrives.
@@ -120,6 +130,54 @@ void TScanThread::Ended(verandol::ScanEnd end, const std::string& reason) {
     const std::string why = reason.empty() ? std::string("the volume could not be read") : reason;
     restore_buttons_ = !failed || walk_started_;
     failure_ = failed ? Text(why) : QString();
+    walk_completed_ = end == verandol::ScanEnd::Completed && walk_started_;
+    if (failed) scan_failure_ = why;
+}
+
+void TScanThread::CarveFreeSpace() {
+    if (window_gone_ || job_->StopRequested()) return;
+    // Opened afresh, read-only like the walk's handle: the walk has let go of its own.
+    verandol::Outcome<verandol::OpenedVolume> opened = verandol::OpenVolume(published_ ? published_->path : path_);
+    if (!opened) {
+        // A scan that failed keeps its own reason.
+        if (!scan_failure_) emit note(Text("the free space could not be carved: " + opened.reason()));
+        return;
+    }
+    if (!walk_started_) {
+        // Not NTFS, or no MFT to walk (formatted over, damaged): every sector
+        // is carved, none marked in use, and the rows are recovered from
+        // this volume.
+        Note("the volume could not be scanned (" + *scan_failure_ + "); every sector of it is carved");
+        if (!published_) published_ = verandol::PublishedGeometry{drive_name_, opened->address, {}, {}, std::nullopt};
+        published_->bitmap.reset();
+        emit geometryPublished(*published_);
+        WalkStarting(0);
+        restore_buttons_ = true;
+        failure_.clear();
+    }
+    const int total_mib = static_cast<int>(std::max<std::int64_t>(1, opened->source->Size() >> 20));
+    emit carveStarting(total_mib);
+    // The carved rows follow the walk's; the first is shown at once.
+    last_publish_ = {};
+    const verandol::TimeLeft time_left;
+    int shown = -1;
+    std::string shown_left;
+    verandol::CarveRowHooks hooks;
+    hooks.row = [this](verandol::DeletedFileRow row) { Row(std::move(row)); };
+    hooks.stop = [this] { return StopRequested(); };
+    hooks.progress = [&](std::int64_t done, std::int64_t of) {
+        // The pass counts what it searches; the bar, the whole volume.
+        const int position = of > 0 ? static_cast<int>(static_cast<double>(done) / static_cast<double>(of) *
+                                                       total_mib)
+                                    : 0;
+        std::string left = time_left.Text(done >> 20, of >> 20);
+        if (position == shown && left == shown_left) return;
+        shown = position;
+        shown_left = left;
+        emit carveProgress(position, Text(left));
+    };
+    verandol::CarveRows(*opened->source, published_, hooks, &claimed_);
+    Publish();
 }
 
 void TScanThread::Publish() {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
+#include "reading/stretch_set.h"
 
 namespace verandol {
 class JobControl;
@@ -32,7 +34,7 @@ public:
     // `list` is only touched inside calls `link` runs on the window's thread.
     TScanThread(std::string drive_name, std::string path, verandol::DeletedFileList* list,
                 std::shared_ptr<verandol::WindowLink> link, std::shared_ptr<verandol::JobControl> job,
-                verandol::ScanOptions options = {});
+                verandol::ScanOptions options = {}, bool carve = false);
     // Runs `pass` instead of the walk of the MFT, with the same contract.
     TScanThread(ScanPass pass, verandol::DeletedFileList* list, std::shared_ptr<verandol::WindowLink> link,
                 std::shared_ptr<verandol::JobControl> job);
@@ -55,6 +57,11 @@ signals:
     // `restore_buttons`: the walk had begun, so "Scan Now" and btnRecover come
     // back. `failure`: why the scan could not go on; empty unless it failed.
     void ended(bool restore_buttons, const QString& failure);
+    // After the walk, when asked: the carve pass over the free clusters
+    // begins, its progress counted in MiB up to `progress_max`; then its
+    // position with "about 4 min left" (empty until it can be told).
+    void carveStarting(int progress_max);
+    void carveProgress(int position, const QString& time_left);
 
 protected:
     void run() override { Execute(); }
@@ -68,6 +75,7 @@ private:
     void WalkStarting(int progress_max) override;
     void Progress(int position) override;
     void Row(verandol::DeletedFileRow row) override;
+    void ClaimedClusters(verandol::StretchSet claimed) override;
     void Folders(std::vector<std::string> folders) override;
     void Withdrawn(std::size_t row) override;
     void Note(const std::string& text) override;
@@ -75,6 +83,9 @@ private:
     bool StopRequested() override;
     void Ended(verandol::ScanEnd end, const std::string& reason) override;
 
+    // Searches the scanned volume's free clusters for files by their
+    // content once the walk has completed; rows stream as they are found.
+    void CarveFreeSpace();
     // Appends the rows found so far and shows the latest progress.
     void Publish();
     bool PublishDue() const;
@@ -86,6 +97,14 @@ private:
     std::shared_ptr<verandol::JobControl> job_;
     verandol::ScanOptions options_;
     ScanPass pass_;  // empty for the walk of the MFT
+    bool carve_ = false;
+    // What the carve pass needs of the walk: the volume as published, the
+    // clusters listed rows already name, and whether the walk completed.
+    std::optional<verandol::PublishedGeometry> published_;
+    verandol::StretchSet claimed_;
+    bool walk_completed_ = false;
+    // Why the scan failed, when it did; the carve pass then reads every sector.
+    std::optional<std::string> scan_failure_;
 
     std::vector<verandol::DeletedFileRow> pending_;
     // Rows to take out of the list once their folders are in.

@@ -6,6 +6,7 @@
 
 #include "text/display_settings.h"
 #include "scan/scan_collector.h"
+#include "scan/row_filter.h"
 #include "scan/scan_volume.h"
 #include "tests/fixture_support.h"
 #include "tests/record_builder.h"
@@ -215,6 +216,36 @@ TEST(Scan, NonNtfsVolumeOnlyShowsTheDiskLabels) {
     EXPECT_EQ(c.end, ScanEnd::Failed);
     EXPECT_EQ(c.texts.size(), 2u);
     EXPECT_FALSE(c.published);
+}
+
+
+TEST(Scan, TheKindFilterGoesByTheTypeInAnyCaseAndUnknownTypesAreOther) {
+    RowFilter photos;
+    photos.group = TypeGroup::Photos;
+    EXPECT_FALSE(photos.IsEmpty());
+    DeletedFileRow row;
+    for (const char* type : {".jpg", ".JPEG", ".Png", "tif"}) {
+        row.type = type;
+        EXPECT_TRUE(photos.Accepts(row)) << type;
+        EXPECT_TRUE(photos.AcceptsBeforeFolder(row)) << type;
+    }
+    // No type, a bare dot, an unknown or overlong extension, a name ending in a
+    // known extension without its dot: all Other, never a photo.
+    RowFilter other;
+    other.group = TypeGroup::Other;
+    for (const char* type : {"", ".", ".xyz", ".jpgjpgjpg", "ajpg", ".j\xC3\xA9g"}) {
+        row.type = type;
+        EXPECT_FALSE(photos.Accepts(row)) << type;
+        EXPECT_TRUE(other.Accepts(row)) << type;
+    }
+    EXPECT_EQ(TypeGroupOf(".tar.gz"), TypeGroup::Other);
+    EXPECT_EQ(TypeGroupOf(".gz"), TypeGroup::Archives);
+    EXPECT_EQ(TypeGroupOf(".MP3"), TypeGroup::Audio);
+    EXPECT_EQ(TypeGroupOf(".mkv"), TypeGroup::Video);
+    EXPECT_EQ(TypeGroupOf(".docx"), TypeGroup::Documents);
+    for (TypeGroup group : kTypeGroups) EXPECT_EQ(TypeGroupNamed(TypeGroupName(group)), group);
+    EXPECT_EQ(TypeGroupNamed("photos"), TypeGroup::Photos);
+    EXPECT_EQ(TypeGroupNamed("Photo"), std::nullopt);
 }
 
 }  // namespace

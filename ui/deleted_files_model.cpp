@@ -4,6 +4,8 @@
 
 #include <QColor>
 
+#include "text/type_groups.h"
+
 namespace verandol {
 
 QString ListColumnCaption(ListColumn column) {
@@ -12,6 +14,8 @@ QString ListColumnCaption(ListColumn column) {
     if (index - kDeletedFileColumnCaptions.size() < kAddedColumnCaptions.size())
         return QString::fromLatin1(kAddedColumnCaptions[index - kDeletedFileColumnCaptions.size()]);
     if (column == ListColumn::Deleted) return QString::fromLatin1(kDeletedColumnCaption);
+    if (column == ListColumn::Kind) return QStringLiteral("Kind");
+    if (column == ListColumn::Check) return QStringLiteral("Check");
     return QString();
 }
 
@@ -26,6 +30,8 @@ int ListColumnWidth(ListColumn column) {
         case ListColumn::Folder: return 240;
         case ListColumn::Recoverable: return 80;
         case ListColumn::Deleted: return 60;
+        case ListColumn::Kind: return 90;
+        case ListColumn::Check: return 90;
     }
     return 0;
 }
@@ -92,18 +98,20 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
     for (DeletedFileRow& row : rows) {
         const bool shown = !filtered_ || filter_.Accepts(row);
         const std::string share = row.recoverable < 0 ? std::string() : std::to_string(row.recoverable) + "%";
-        recoverable_count_ += row.deleted && row.recoverable == 100;
-        unknown_count_ += row.deleted && row.recoverable == DeletedFileRow::kRecoverableUnknown;
-        deleted_count_ += row.deleted;
+        const char* const kind = TypeGroupName(TypeGroupOf(row.type));
+        const char* const check = row.carved ? CarveCheckText(row.carved_extent.check) : "";
+        CountRow(row.deleted, row.recoverable, row.carved, +1);
         rows_.push_back({{std::move(row.position_text), std::move(row.name), std::move(row.type),
                           std::move(row.size_text), std::move(row.created_text), std::move(row.modified_text),
-                          std::move(row.folder), share, row.deleted ? "yes" : "no"},
+                          std::move(row.folder), share, row.deleted ? "yes" : "no", kind, check},
                          false,
                          row.size,
                          row.recoverable,
                          static_cast<std::uint32_t>(places_.size()),
                          row.found_deep,
-                         row.found});
+                         row.found,
+                         row.carved,
+                         row.carved_extent});
         places_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
         if (filtered_ && shown) shown_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
     }
@@ -135,10 +143,7 @@ void DeletedFilesModel::WithdrawRows(const std::vector<std::uint32_t>& ordinals)
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         ListRow& row = rows_[i];
         if (gone[row.ordinal]) {
-            const bool deleted = row.cells[deleted_cell] == "yes";
-            recoverable_count_ -= deleted && row.recoverable == 100;
-            unknown_count_ -= deleted && row.recoverable == DeletedFileRow::kRecoverableUnknown;
-            deleted_count_ -= deleted;
+            CountRow(row.cells[deleted_cell] == "yes", row.recoverable, row.carved, -1);
             places_[row.ordinal] = kNoPlace;
             continue;
         }
@@ -170,7 +175,16 @@ void DeletedFilesModel::SetAllTicked(bool ticked) {
 
 bool DeletedFilesModel::Accepts(const ListRow& row) const {
     return filter_.Accepts(row.cells[static_cast<std::size_t>(ListColumn::FileName)],
-                           row.cells[static_cast<std::size_t>(ListColumn::Folder)], row.size, row.recoverable);
+                           row.cells[static_cast<std::size_t>(ListColumn::Folder)], row.size, row.recoverable,
+                           row.cells[static_cast<std::size_t>(ListColumn::FileType)]);
+}
+
+void DeletedFilesModel::CountRow(bool deleted, int recoverable, bool carved, int step) {
+    recoverable_count_ += step * (deleted && recoverable == 100);
+    // A carved file has no clusters of a record to judge; its content's
+    // check speaks for it instead, so it is not counted unchecked.
+    unknown_count_ += step * (deleted && !carved && recoverable == DeletedFileRow::kRecoverableUnknown);
+    deleted_count_ += step * deleted;
 }
 
 void DeletedFilesModel::RebuildShown() {

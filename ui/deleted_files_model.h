@@ -15,14 +15,17 @@
 
 namespace verandol {
 
-// The six designed columns, then the folder, the recoverable share and
-// whether the file is deleted (shown only when files in use are listed).
+// The six designed columns, then the folder, the recoverable share,
+// whether the file is deleted (shown only when files in use are listed),
+// the kind of file its type says, and how far a carved file's content
+// vouches for it (shown once free space has been carved).
 enum class ListColumn {
-    RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate, Folder, Recoverable, Deleted
+    RecordPosition, FileName, FileType, FileSize, CreateDate, LastModifyDate, Folder, Recoverable, Deleted, Kind,
+    Check
 };
 // The designed columns, all sorted as text.
 inline constexpr int kListColumnCount = static_cast<int>(kDeletedFileColumnCaptions.size());
-inline constexpr int kShownColumnCount = kListColumnCount + static_cast<int>(kAddedColumnCaptions.size()) + 1;
+inline constexpr int kShownColumnCount = static_cast<int>(ListColumn::Check) + 1;
 
 QString ListColumnCaption(ListColumn column);
 int ListColumnWidth(ListColumn column);
@@ -38,6 +41,9 @@ struct ListRow {
     // Found by the deep scan, read with its own volume's geometry.
     bool found_deep = false;
     FoundGeometry found;
+    // Found by the carve pass: its bytes and its content's verdict.
+    bool carved = false;
+    CarvedExtent carved_extent{};
 };
 
 class DeletedFilesModel : public QAbstractTableModel {
@@ -93,6 +99,8 @@ private:
         return filtered_ ? shown_[static_cast<std::size_t>(index)] : static_cast<std::size_t>(index);
     }
     bool Accepts(const ListRow& row) const;
+    // Adds (`step` 1) or takes away (-1) a row's part in the counts.
+    void CountRow(bool deleted, int recoverable, bool carved, int step);
     void RebuildShown();
     void Reorder(const std::vector<std::uint32_t>& order);
     int deleted_count_ = 0;

@@ -1,5 +1,6 @@
 // The bar above the list that narrows it to the rows a person is looking
-// for: part of a name or folder, a minimum size, data still all there.
+// for: part of a name or folder, a minimum size, data still all there, a
+// kind of file.
 #pragma once
 
 #include <QWidget>
@@ -7,6 +8,7 @@
 #include "scan/row_filter.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace verandol {
@@ -19,6 +21,8 @@ public:
     QLineEdit* Text;
     QLineEdit* MinimumSize;
     QCheckBox* RecoverableOnly;
+    // "All kinds", then one entry per type group ("Photos", ...).
+    QComboBox* Kind;
 
     RowFilter Current() const;
     // Empties every field without announcing a change.

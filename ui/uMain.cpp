@@ -31,6 +31,7 @@
 #include "scan/uScanThread.h"
 #include "scan/uSearchThread.h"
 #include "imaging/uImageThread.h"
+#include "ui/carve_controls.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_combo_box.h"
@@ -271,6 +272,9 @@ void TMainForm::BuildAdditions() {
                                         "areas first, then scan the copy"));
     btnImage->setCursor(Qt::PointingHandCursor);
     connect(btnImage, &QPushButton::clicked, this, [this] { Guarded([this] { OfferImage(); }); });
+    Carving = new verandol::CarveControls(Panel1, DriveList, ListView1, PB);
+    connect(Carving, &verandol::CarveControls::CarveRequested, this, [this] { Guarded([this] { btnCarveClick(); }); });
+    ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Check), true);
 }
 
 void TMainForm::ShowListNote(const QString& text) {
@@ -307,7 +311,7 @@ void TMainForm::SetTabOrder() {
     // The panel's controls in their design order, then the list.
     const QWidget* const order[] = {btnScan, DriveList, btnImage, PB,        DLB,        DCB,    RadioGroup1, rb1,
                                     rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, cbFilesInUse,
-                                    ListView1};
+                                    Carving->Button, ListView1};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
@@ -383,6 +387,18 @@ void TMainForm::btnScanClick() {
     StartScan(item->text(), item->data(kPathRole).toString());
 }
 
+void TMainForm::btnCarveClick() {
+    QListWidgetItem* item = SelectedForNewJob();
+    if (!item) return;
+    // What holds no NTFS volume is carved whole, from its first byte.
+    const QString path = item->data(kPathRole).toString();
+    StartScan(item->text(),
+              item->data(verandol::kOtherRole).toBool()
+                  ? QString::fromStdString(verandol::FormatOffsetAddress(path.toStdString(), 0))
+                  : path,
+              false, true);
+}
+
 QListWidgetItem* TMainForm::SelectedForNewJob() {
     if (Scanning() || Recovering()) return nullptr;  // one job at a time, as the buttons keep it
     const QList<QListWidgetItem*> selected = DriveList->selectedItems();
@@ -419,7 +435,7 @@ void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
     }
 }
 
-void TMainForm::StartScan(const QString& drive_name, const QString& path, bool deep) {
+void TMainForm::StartScan(const QString& drive_name, const QString& path, bool deep, bool carve) {
     // A fresh job, running before the thread does: a press in the meantime
     // only stops it, and no recovery slips in before the walk disables btnRecover.
     ScanControl = std::make_shared<verandol::JobControl>();
@@ -437,6 +453,8 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     const verandol::ScanOptions options{cbFilesInUse->isChecked()};
     // The deep scan lists the files a formatted-over volume still had in use too.
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), !options.in_use_too && !deep);
+    ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Check), !carve);
+    Carving->HideOffer();
     // The volumes a search found on this disk, whose records the deep scan
     // then reads with their own geometry.
     verandol::DeepScanOptions deep_options;
@@ -449,7 +467,7 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
                        verandol::DeepScanVolumePath(name, address, events, deep_options);
                    },
                    this, Link, ScanControl)
-             : new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options);
+             : new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options, carve);
     connect(worker, &TScanThread::note, this, [this](const QString& text) {
         QString sentence = text;
         sentence[0] = sentence[0].toUpper();
@@ -469,9 +487,15 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     });
     connect(worker, &TScanThread::walkStarting, this, &TMainForm::WalkStarting);
     connect(worker, &TScanThread::progress, PB, &QProgressBar::setValue);
-    connect(worker, &TScanThread::ended, this, [this, path, deep](bool restore_buttons, const QString& failure) {
-        ScanEnded(restore_buttons, failure, path, deep);
-    });
+    connect(worker, &TScanThread::carveStarting, Carving, &verandol::CarveControls::Starting);
+    connect(worker, &TScanThread::carveProgress, Carving, &verandol::CarveControls::Moved);
+    connect(worker, &TScanThread::ended, this,
+            [this, path, deep, carve](bool restore_buttons, const QString& failure) {
+                Carving->Ended();
+                ScanEnded(restore_buttons, failure, path, deep);
+                if (restore_buttons && failure.isEmpty() && !deep && !carve && !StopScan())
+                    Carving->OfferAfterScan(Model->DeletedCount());
+            });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     ScanWorker = worker;
     worker->start();
@@ -704,7 +728,10 @@ verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
             keep,
             row->cells[static_cast<std::size_t>(verandol::ListColumn::Folder)],
             row->found_deep,
-            row->found};
+            row->found,
+            row->carved,
+            row->carved_extent,
+            row->cells[static_cast<std::size_t>(verandol::ListColumn::FileType)]};
 }
 
 void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }

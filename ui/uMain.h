@@ -36,6 +36,7 @@ class TRecoverThread;
 class TImageThread;
 
 namespace verandol {
+class CarveControls;
 class DeletedFilesModel;
 class FilterBar;
 class JobControl;
@@ -121,6 +122,11 @@ public:
     std::function<bool(const QString& said)> ConfirmScanOfImage;
     QAction* actImage = nullptr;
     QPushButton* btnImage = nullptr;
+    // "Carve Free Space": scans the selected entry, then carves its free
+    // clusters for files whose record is gone; also offered after a scan
+    // that listed few deleted files.
+    verandol::CarveControls* Carving = nullptr;
+    void btnCarveClick();
     void HideFilterBar();
     verandol::RecoveryRowView ReadRecoveryRow(verandol::RowId row) const override;
 
@@ -152,8 +158,9 @@ private:
     void SetTabOrder();
     void BindEvents();
     void ApplyDiscovery();
-    // `deep`: the deep scan instead of the walk of the MFT.
-    void StartScan(const QString& drive_name, const QString& path, bool deep = false);
+    // `deep`: the deep scan instead of the walk of the MFT. `carve`: the
+    // free clusters are carved after the walk.
+    void StartScan(const QString& drive_name, const QString& path, bool deep = false, bool carve = false);
     // Offers a search or a deep scan of `item`; `why` says why the scan
     // alone does not do.
     void Offer(QListWidgetItem* item, const QString& why);

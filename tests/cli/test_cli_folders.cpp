@@ -79,6 +79,11 @@ TEST_F(CliFolders, FiltersKeepOnlyTheMatchingRows) {
     EXPECT_EQ(both.begin()->second[6], "/Users/bob/Documents");
     EXPECT_EQ(RunCli({"scan", fixture_.image_path, "--min-size", "ten"}).status, 2);
     EXPECT_EQ(RunCli({"scan", fixture_.image_path, "--name"}).status, 2);
+    // The kind goes by the type, in any letter case.
+    EXPECT_EQ(Rows({"--kind", "photos"}).size(), CountIf([](auto& f) { return f.name.ends_with(".JPG"); }));
+    EXPECT_EQ(Rows({"--kind", "Documents", "--name", "report.docx"}).size(), Rows({"--name", "report.docx"}).size());
+    EXPECT_TRUE(Rows({"--kind", "Audio", "--name", "report.docx"}).empty());
+    EXPECT_EQ(RunCli({"scan", fixture_.image_path, "--kind", "Pictures"}).status, 2);
 }
 
 // Every file lands in its folder below OUTDIR, the lost folder's files

@@ -3,6 +3,7 @@
 //   verandol_screenshot <output.png> offer    the offer for the first entry, over the window
 //   verandol_screenshot <output.png> deep     after a deep scan of the first entry
 //   verandol_screenshot <output.png> search   after a search of the first entry for lost volumes
+//   verandol_screenshot <output.png> carve    after a scan and carve of the first entry
 // Run it in a folder that holds the sample image, so discovery lists it.
 #include <QApplication>
 #include <QListWidget>
@@ -13,6 +14,7 @@
 
 #include "gui_test_support.h"
 #include "ui/scan_offer.h"
+#include "ui/carve_controls.h"
 #include "ui/uMain.h"
 
 namespace {
@@ -54,6 +56,7 @@ int main(int argc, char* argv[]) {
             mode == QStringLiteral("deep") ? verandol::OfferChoice::DeepScan : verandol::OfferChoice::Search;
         verandol::SetOfferInterceptor([choice](const verandol::ScanOffer&) { return choice; });
         if (other) form.actOtherScans->trigger();
+        else if (mode == QStringLiteral("carve")) form.Carving->Button->click();
         else form.btnScan->click();
         if (!verandol::test::WaitForScan(form, 120000)) return 1;
         QTest::qWait(200);

@@ -1,5 +1,6 @@
 // The window as the user first meets it, and the commands that need no volume.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 
@@ -22,6 +24,7 @@
 #include "ui/drive_combo_box.h"
 #include "ui/help_page.h"
 #include "ui/filter_bar.h"
+#include "ui/carve_controls.h"
 #include "ui/uMain.h"
 
 class MainWindowTest : public QObject {
@@ -104,11 +107,14 @@ void MainWindowTest::startStateFollowsTheDesign() {
     // The third save option follows the designed two, the files-in-use
     // option the designed controls; the filter bar's fields come after the
     // list, and the drive list's image button after the list it acts on.
+    // The carve button follows the files-in-use option beside it; the
+    // carve offer over the list comes last.
     const std::vector<QWidget*> design{form.DriveList,   form.btnImage, form.DLB,    form.DCB,       form.rb1,
                                        form.rb2,         form.rbKeepFolders, form.btnRecover, form.edPath,
-                                       form.CheckBox1,   form.Button1, form.cbFilesInUse, form.ListView1,
-                                       form.FilterBar1->Text,
-                                       form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly};
+                                       form.CheckBox1,   form.Button1, form.cbFilesInUse, form.Carving->Button,
+                                       form.ListView1,   form.FilterBar1->Text,
+                                       form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly,
+                                       form.FilterBar1->Kind, form.Carving->OfferButton, form.Carving->OfferClose};
     QCOMPARE(tabbed, design);
 }
 
