@@ -28,6 +28,7 @@
 #include "disk/volume_discovery.h"
 #include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
+#include "rescue/backup_boot_volumes.h"
 #include "scan/uScanThread.h"
 #include "scan/uSearchThread.h"
 #include "imaging/uImageThread.h"
@@ -357,7 +358,7 @@ bool TMainForm::Recovering() const { return RecoverControl && RecoverControl->Ru
 bool TMainForm::StopRecover() const { return RecoverControl && RecoverControl->StopRequested(); }
 
 void TMainForm::ApplyDiscovery() {
-    const verandol::DiscoveryResult found = verandol::DiscoverVolumes();
+    const verandol::DiscoveryResult found = verandol::WithBackupBootVolumes(verandol::DiscoverVolumes());
     DriveList->clear();
     // Read through UDisks2 when picked for a scan; the "(no access)" mark goes then.
     for (const verandol::DiscoveredDrive& drive : found.drives) verandol::AddDriveEntry(DriveList, drive, false);
@@ -541,7 +542,8 @@ void TMainForm::RelistRead(const QString& path) {
         if (!item->data(kUnreadRole).toBool() || item->data(kPathRole).toString() != path) continue;
         // The scan asked for the device; looking into it again reuses that
         // answer, never a second prompt. A disk shows its NTFS partitions.
-        const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({path.toStdString()});
+        const verandol::DiscoveryResult found =
+            verandol::WithBackupBootVolumes(verandol::DiscoverVolumesIn({path.toStdString()}));
         if (found.drives.empty()) return;  // refused, or no NTFS: the entry stays as it was
         const bool selected = item->isSelected();
         delete item;
