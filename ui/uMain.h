@@ -115,6 +115,9 @@ public:
     // Asks for an image file and copies the selected drive into it, good
     // areas first, before anything else reads it.
     void OfferImage();
+    // The image or device named on the command line: selected and scanned,
+    // or offered a search or deep scan when it holds no NTFS volume.
+    void ScanSourceArgument(const QString& path);
     // Stand-ins for the file dialog and the question at the end, for tests:
     // the image's path (empty: cancelled), and whether to scan the copy.
     std::function<QString(const QString& source, const QString& suggested)> AskImagePath;

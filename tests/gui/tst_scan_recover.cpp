@@ -23,6 +23,7 @@
 #include "ui/directory_list_box.h"
 #include "ui/scan_offer.h"
 #include "ui/uMain.h"
+#include "ui/window_arguments.h"
 
 using namespace verandol::test;
 
@@ -77,6 +78,7 @@ private slots:
     void stopDuringScanKeepsRowsFoundSoFar();
     void failedScanSaysWhyAndKeepsWhatItShowed();
     void rowsOfAnEarlierScanAreNeverReadFromAnotherVolume();
+    void anImageNamedOnTheCommandLineIsSelectedAndScanned();
     void recoveryUnderOwnNamesMatchesTheManifest();
     void recoveryAsFileNumberUsesRowIndices();
     void filesInUseAreListedMarkedAndCopiedOut();
@@ -244,6 +246,34 @@ void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
     QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("The scan could not go on: cannot open ")),
              qPrintable(messages.shown[0].text));
     QCOMPARE(form.Rows()->Count(), 0);
+}
+
+// As a file manager starts it: an image outside the working directory is
+// listed, selected and scanned; one discovery listed already, named relative
+// to the working directory, is not listed twice.
+void ScanRecoverTest::anImageNamedOnTheCommandLineIsSelectedAndScanned() {
+    QTemporaryDir elsewhere;
+    const QString image = elsewhere.filePath(QStringLiteral("opened.img"));
+    QVERIFY(QFile::copy(FixtureImagePath(), image));
+    const verandol::WindowArguments parsed = verandol::ParseWindowArguments({image.toStdString()});
+    QVERIFY(parsed.action == verandol::WindowArguments::Action::Window);
+    const int deleted = static_cast<int>(LoadManifest().Deleted().size());
+
+    TMainForm form;
+    const int listed = form.DriveList->count();
+    form.ScanSourceArgument(QString::fromStdString(parsed.source));
+    QVERIFY(WaitForScan(form));
+    QCOMPARE(form.DriveList->count(), listed + 1);
+    QCOMPARE(form.DriveList->selectedItems().size(), 1);
+    QCOMPARE(form.DriveList->selectedItems()[0]->data(Qt::UserRole).toString(), image);
+    QCOMPARE(form.Geometry().path, image.toStdString());
+    QCOMPARE(form.Rows()->Count(), deleted);
+
+    form.ScanSourceArgument(QString::fromLatin1(kFixtureName));
+    QVERIFY(WaitForScan(form));
+    QCOMPARE(form.DriveList->count(), listed + 1);
+    QCOMPARE(form.DriveList->selectedItems()[0]->text(), QString::fromLatin1(kFixtureName));
+    QCOMPARE(form.Rows()->Count(), deleted);
 }
 
 void ScanRecoverTest::rowsOfAnEarlierScanAreNeverReadFromAnotherVolume() {
