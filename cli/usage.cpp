@@ -70,7 +70,9 @@ Commands:
             and the time left.
 
 Options:
-  --json            (scan) One JSON object per file instead of TSV.
+  --json            (scan) JSON Lines instead of TSV: every line one object,
+                    one per file, with the volume's figures first and the
+                    counts last as objects of their own.
   --all             (scan, recover) Files still in use too, so the files of a
                     damaged or found volume can be copied out. The TSV gets
                     a last column Deleted (yes or no), the JSON a key

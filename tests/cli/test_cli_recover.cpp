@@ -166,9 +166,9 @@ TEST(CliRecoverWithoutBitmap, FilesInClustersAreUncheckedAndFilesInRecordsWritte
     }
     EXPECT_GT(unchecked, 0);
     // Without a bitmap no share is known, also of the files inside their records.
-    const std::string counted = std::to_string(fixture.manifest.Deleted().size());
-    EXPECT_NE(scan.out.find("# Recoverable Files: 0\n# Unchecked Files: " + counted + "\n"), std::string::npos)
-        << scan.out;
+    const nlohmann::json totals = ParseJsonLines(scan.out).Object("totals");
+    EXPECT_EQ(totals.at("Recoverable Files"), 0) << scan.out;
+    EXPECT_EQ(totals.at("Unchecked Files"), fixture.manifest.Deleted().size()) << scan.out;
 }
 
 }  // namespace

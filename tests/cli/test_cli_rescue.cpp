@@ -143,9 +143,7 @@ TEST(CliAll, ListsFilesInUseWithTheirPathsAndCopiesThemOut) {
     const CliRun scan = RunCli({"scan", fixture.image_path, "--all", "--json"});
     ASSERT_EQ(scan.status, 0) << scan.err;
     std::map<std::string, nlohmann::json> listed;  // path -> row
-    for (const std::string& line : SplitLines(scan.out)) {
-        if (line.starts_with("#")) continue;
-        const nlohmann::json row = nlohmann::json::parse(line);
+    for (const nlohmann::json& row : ParseJsonLines(scan.out).FileRows()) {
         const std::string folder = row["path"];
         listed[(folder == "/" ? "" : folder) + "/" + row["name"].get<std::string>()] = row;
     }
