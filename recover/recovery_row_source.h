@@ -25,6 +25,9 @@ struct RecoveryRowView {
     // volume, and `found` is the geometry its own volume had.
     bool found_deep = false;
     FoundGeometry found;
+    // The file gets the modification and access times its record holds.
+    bool keep_times = true;
+    std::string type{};  // the "File Type" cell: a nameless file's extension
 };
 
 // Called on the window's thread while the worker waits: ticks, the folder

@@ -43,9 +43,10 @@ void TRecoverThread::Execute() {
         const verandol::OutputNaming naming = row.keep_folders ? verandol::OutputNaming::KeptFolders
                                               : row.own_name   ? verandol::OutputNaming::OwnName
                                                                : verandol::OutputNaming::RowIndex;
+        run.KeepFileTimes(row.keep_times);
         const verandol::RecoveryStepResult result =
             run.Recover({row.caption, row.name, row.row_folder, static_cast<int>(number),
-                         row.found_deep ? &row.found : nullptr},
+                         row.found_deep ? &row.found : nullptr, nullptr, row.type},
                         row.folder, naming);
         // A file abandoned as the window closes is not a failure to report.
         if (result.stopped) break;

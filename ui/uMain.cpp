@@ -256,6 +256,7 @@ void TMainForm::BuildAdditions() {
     cbFilesInUse->setToolTip(QStringLiteral("Also list the files that are not deleted, so the files of a damaged "
                                             "volume can be copied out"));
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), true);
+    BuildKeepTimesOption();
 
     actOtherScans = new QAction(QStringLiteral("Search or Deep Scan..."), DriveList);
     DriveList->addAction(actOtherScans);
@@ -272,6 +273,14 @@ void TMainForm::BuildAdditions() {
                                         "areas first, then scan the copy"));
     btnImage->setCursor(Qt::PointingHandCursor);
     connect(btnImage, &QPushButton::clicked, this, [this] { Guarded([this] { OfferImage(); }); });
+}
+
+void TMainForm::BuildKeepTimesOption() {
+    cbKeepTimes = new QCheckBox(QStringLiteral("Keep File Times"), Panel1);
+    cbKeepTimes->setGeometry(296, 174, 115, 17);
+    cbKeepTimes->setChecked(true);
+    cbKeepTimes->setToolTip(QStringLiteral("Give each recovered file the modification and access times its record "
+                                           "holds, rather than the time it was written"));
 }
 
 void TMainForm::ShowListNote(const QString& text) {
@@ -308,7 +317,7 @@ void TMainForm::SetTabOrder() {
     // The panel's controls in their design order, then the list.
     const QWidget* const order[] = {btnScan, DriveList, btnImage, PB,        DLB,        DCB,    RadioGroup1, rb1,
                                     rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, cbFilesInUse,
-                                    ListView1};
+                                    cbKeepTimes, ListView1};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
@@ -698,7 +707,7 @@ verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
     const verandol::ListRow* row = Model->RowByOrdinal(id);
     if (!row) return {};
     const bool keep = rbKeepFolders->isChecked();
-    return {row->ticked,
+    verandol::RecoveryRowView view{row->ticked,
             row->cells[0],
             row->cells[1],
             rb1->isChecked() || keep,
@@ -707,6 +716,9 @@ verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
             row->cells[static_cast<std::size_t>(verandol::ListColumn::Folder)],
             row->found_deep,
             row->found};
+    view.keep_times = cbKeepTimes->isChecked();
+    view.type = row->cells[2];
+    return view;
 }
 
 void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }

@@ -85,6 +85,7 @@ public:
     // Lists the files still in use too, so a damaged volume's files can be
     // copied out; tucked into the information box's free corner.
     QCheckBox* cbFilesInUse;
+    QCheckBox* cbKeepTimes = nullptr;  // recovered files get their records' times
     // The drive list's context menu: the search for lost volumes and the
     // deep scan, offered for the selected entry whatever it holds.
     QAction* actOtherScans;
@@ -185,6 +186,7 @@ private:
     void RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
                          int unread_files, qint64 unread_bytes);
     void BuildAdditions();
+    void BuildKeepTimesOption();
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.
     void ShowListNote(const QString& text);

@@ -106,7 +106,7 @@ void MainWindowTest::startStateFollowsTheDesign() {
     // list, and the drive list's image button after the list it acts on.
     const std::vector<QWidget*> design{form.DriveList,   form.btnImage, form.DLB,    form.DCB,       form.rb1,
                                        form.rb2,         form.rbKeepFolders, form.btnRecover, form.edPath,
-                                       form.CheckBox1,   form.Button1, form.cbFilesInUse, form.ListView1,
+                                       form.CheckBox1,   form.Button1, form.cbFilesInUse, form.cbKeepTimes, form.ListView1,
                                        form.FilterBar1->Text,
                                        form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly};
     QCOMPARE(tabbed, design);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,6 +82,7 @@ private slots:
     void anImageNamedOnTheCommandLineIsSelectedAndScanned();
     void recoveryUnderOwnNamesMatchesTheManifest();
     void recoveryAsFileNumberUsesRowIndices();
+    void keepFileTimesGivesFilesTheirRecordsTimes();
     void filesInUseAreListedMarkedAndCopiedOut();
     void stopDuringRecoveryEndsCleanly();
     void failedRowsAreReportedAtTheEnd();
@@ -334,6 +336,29 @@ void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
 
     for (const auto& [name, file] : ListedByName())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(name))), QString::fromStdString(file.sha256));
+}
+
+// On by default, the option dates each file as its record does (the
+// fixture's files were written long before this run); off, a file is dated
+// by its writing.
+void ScanRecoverTest::keepFileTimesGivesFilesTheirRecordsTimes() {
+    MessageCapture messages;
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-2);
+    TMainForm form;
+    QVERIFY(form.cbKeepTimes->isChecked());
+    QVERIFY(ScanFixture(form));
+    form.CheckBox1->click();
+    for (const bool keep : {true, false}) {
+        QTemporaryDir out;
+        form.DLB->SetDirectory(out.path());
+        form.cbKeepTimes->setChecked(keep);
+        form.btnRecover->click();
+        QVERIFY(WaitForRecovery(form));
+        for (const auto& [name, file] : ListedByName()) {
+            const QDateTime modified = QFileInfo(out.filePath(QString::fromStdString(name))).lastModified();
+            QVERIFY2(keep ? modified < started : modified >= started, name.c_str());
+        }
+    }
 }
 
 void ScanRecoverTest::filesInUseAreListedMarkedAndCopiedOut() {
