@@ -30,6 +30,7 @@ struct RecoverArgs {
     bool deep = false;
     bool carve = false;
     bool all = false;  // files in use too
+    bool keep_times = true;
     std::vector<std::string> positions;
     RowFilter filter;
 };
@@ -39,6 +40,7 @@ struct RecoverArgs {
 struct ListedFile {
     std::string position_text;
     std::string name;
+    std::string type;  // what a nameless file's content told
     std::string folder;
     int index = 0;
     bool found_deep = false;
@@ -100,6 +102,8 @@ Outcome<RecoverArgs> ParseRecoverArgs(const std::vector<std::string>& all_args) 
             parsed.name_by_index = true;
         } else if (arg == "--keep-folders") {
             parsed.keep_folders = true;
+        } else if (arg == "--no-times") {
+            parsed.keep_times = false;
         } else if (arg == "--allow-same-device") {
             parsed.allow_same_device = true;
         } else if (arg == "--deep") {
@@ -141,8 +145,8 @@ Collected CollectFiles(const RecoverArgs& parsed) {
     ScanHooks hooks;
     hooks.row = [&](DeletedFileRow row) {
         if (Asked(parsed.positions, row.position_text) && parsed.filter.AcceptsBeforeFolder(row))
-            files.push_back({std::move(row.position_text), std::move(row.name), {}, listed, row.found_deep, row.found,
-                             row.carved, row.carved_extent});
+            files.push_back({std::move(row.position_text), std::move(row.name), std::move(row.type), {}, listed,
+                             row.found_deep, row.found, row.carved, row.carved_extent});
         ++listed;
     };
     hooks.withdrawn = [&](std::size_t row) {
@@ -167,6 +171,7 @@ int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, cons
     const std::atomic<bool>& interrupted = CatchInterrupt();
     // The folder was checked before the scan, or the user allowed it.
     RecoveryRun run(source, &interrupted, false);
+    run.KeepFileTimes(parsed.keep_times);
     const OutputNaming naming = parsed.keep_folders      ? OutputNaming::KeptFolders
                                 : parsed.name_by_index ? OutputNaming::RowIndex
                                                        : OutputNaming::OwnName;
@@ -180,7 +185,7 @@ int RecoverJobs(const RecoverArgs& parsed, const PublishedGeometry& source, cons
         if (job.file != nullptr) {
             result = run.Recover({job.file->position_text, job.file->name, job.file->folder, job.file->index,
                                   job.file->found_deep ? &job.file->found : nullptr,
-                                  job.file->carved ? &job.file->carved_extent : nullptr},
+                                  job.file->carved ? &job.file->carved_extent : nullptr, job.file->type},
                                  parsed.out_dir, naming);
             if (result.stopped) break;
         }

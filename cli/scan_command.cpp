@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -9,6 +10,7 @@
 #include "cli/read_losses_text.h"
 #include "cli/filter_options.h"
 #include "cli/row_format.h"
+#include "cli/text_escape.h"
 #include "cli/volume_scan.h"
 
 namespace verandol::cli {
@@ -51,6 +53,32 @@ void PrintLine(const std::string& line) {
     std::fputc('\n', stdout);
 }
 
+// The figures as the window shows them ("Drive Size: 8192 KB"), each a key
+// and its text: {"volume":{"Disk Name":"...","Drive Size":"8192 KB",...}}.
+std::string JsonFigures(const std::vector<std::string>& figures) {
+    std::string json = "{\"volume\":{";
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        const std::size_t colon = figures[i].find(": ");
+        const std::string key = figures[i].substr(0, colon);
+        const std::string value = colon == std::string::npos ? std::string() : figures[i].substr(colon + 2);
+        json.append(i ? "," : "").append(JsonString(key)).append(":").append(JsonString(value));
+    }
+    return json + "}}";
+}
+
+// The counts after the rows: "# Deleted Files: 3" in TSV, one object
+// {"totals":{"Deleted Files":3,...}} in JSON.
+void PrintTotals(const std::vector<std::pair<std::string, long long>>& totals, bool json) {
+    if (!json) {
+        for (const auto& [caption, count] : totals) PrintLine("# " + caption + ": " + std::to_string(count));
+        return;
+    }
+    std::string line = "{\"totals\":{";
+    for (std::size_t i = 0; i < totals.size(); ++i)
+        line.append(i ? "," : "").append(JsonString(totals[i].first)).append(":").append(std::to_string(totals[i].second));
+    PrintLine(line + "}}");
+}
+
 }  // namespace
 
 int ScanCommand(const std::vector<std::string>& all_args) {
@@ -86,8 +114,9 @@ int ScanCommand(const std::vector<std::string>& all_args) {
     // A deep scan lists the files an earlier volume had in use as well.
     const bool all = options.in_use_too || deep;
     hooks.walk_starting = [json, all](const std::vector<std::string>& figures) {
+        if (json) return PrintLine(JsonFigures(figures));
         for (const std::string& figure : figures) PrintLine("# " + figure);
-        if (!json) PrintLine(TsvHeader(all));
+        PrintLine(TsvHeader(all));
     };
     // A row's folder is known only after the walk: each line waits as the
     // text before its folder.
@@ -120,11 +149,12 @@ int ScanCommand(const std::vector<std::string>& all_args) {
         std::fflush(stdout);
         return Fail(kExitUsage, "cannot scan " + operands[0] + ": " + outcome.reason);
     }
-    PrintLine("# Deleted Files: " + std::to_string(outcome.rows));
-    PrintLine("# Recoverable Files: " + std::to_string(outcome.recoverable_rows));
-    if (outcome.unchecked_rows > 0) PrintLine("# Unchecked Files: " + std::to_string(outcome.unchecked_rows));
-    if (all) PrintLine("# Files In Use: " + std::to_string(outcome.in_use_rows));
-    if (carve) PrintLine("# Carved Files: " + std::to_string(outcome.carved_rows));
+    std::vector<std::pair<std::string, long long>> totals{{"Deleted Files", outcome.rows},
+                                                          {"Recoverable Files", outcome.recoverable_rows}};
+    if (outcome.unchecked_rows > 0) totals.emplace_back("Unchecked Files", outcome.unchecked_rows);
+    if (all) totals.emplace_back("Files In Use", outcome.in_use_rows);
+    if (carve) totals.emplace_back("Carved Files", outcome.carved_rows);
+    PrintTotals(totals, json);
     for (const ReadLosses& losses : outcome.losses) {
         if (json) PrintLine(JsonReadLosses(losses));
         else

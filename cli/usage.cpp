@@ -7,7 +7,8 @@ const char* UsageText() {
   verandol-cli scan VOLUME [--json] [--all] [--deep] [--carve]
   verandol-cli recover VOLUME OUTDIR [--name-by-index] [--all] [POSITION...]
   (scan and recover also take --deep and --carve)
-  (both also take the filters below, and recover takes --keep-folders)
+  (both also take the filters below, and recover takes --keep-folders and
+  --no-times)
   verandol-cli volumes [PATH...]
   verandol-cli search DEVICE...
   verandol-cli image SOURCE IMAGE [--map MAPFILE]
@@ -70,7 +71,9 @@ Commands:
             and the time left.
 
 Options:
-  --json            (scan) One JSON object per file instead of TSV.
+  --json            (scan) JSON Lines instead of TSV: every line one object,
+                    one per file, with the volume's figures first and the
+                    counts last as objects of their own.
   --all             (scan, recover) Files still in use too, so the files of a
                     damaged or found volume can be copied out. The TSV gets
                     a last column Deleted (yes or no), the JSON a key
@@ -114,6 +117,10 @@ Options:
   --keep-folders    (recover) Put each file into its folder path below
                     OUTDIR, creating the folders; a folder whose record was
                     reused is written _lost_folder_N.
+  --no-times        (recover) Leave each file with the time it was written.
+                    Without it, a file gets back the modification and
+                    access times its record holds (folders made by
+                    --keep-folders keep their own).
   --allow-same-device
                     (recover) Write into OUTDIR even when it lies on the
                     device being read (or on a disk or partition sharing its
@@ -159,6 +166,11 @@ Output of scan:
   when there is none), "created_utc" and "modified_utc" (ISO 8601 UTC such as
   "2024-05-01T12:00:00Z", or null), "path" (the folder, e.g. "/Users/ann", or
   "<lost folder #N>/..." when a folder's record was reused) and "recoverable".
+  Before the files, {"volume": {"Disk Name": "...", "Drive Size": "8192 KB",
+  ...}} holds the figures the TSV gives as "# " lines; after them,
+  {"totals": {"Deleted Files": N, "Recoverable Files": N, ...}} the counts.
+  A named data stream is a row of its own, "file:stream", at the position
+  "0x4C00:stream"; a file with no name left is typed by its first bytes.
   Recoverable: the share, 0 to 100, of the file's clusters that
   no other file uses now (empty in TSV, null in JSON, when no cluster
   bitmap can judge them: the volume's cannot be read, or a deep scan found

@@ -7,6 +7,7 @@
 #include "cli/text_escape.h"
 #include "disk/open_volume.h"
 #include "disk/volume_discovery.h"
+#include "rescue/backup_boot_volumes.h"
 
 namespace verandol::cli {
 
@@ -35,13 +36,13 @@ int VolumesCommand(const std::vector<std::string>& args) {
     for (const std::string& arg : args)
         if (arg.size() > 1 && arg[0] == '-') return Fail(kExitUsage, "volumes: unknown option " + arg);
     if (args.empty()) {
-        PrintVolumes(DiscoverVolumes());
+        PrintVolumes(WithBackupBootVolumes(DiscoverVolumes()));
         return std::fflush(stdout) == 0 ? kExitDone : Fail(kExitUsage, "cannot write the listing");
     }
     // Named paths are each reported, so a typo is not just an empty list.
     bool all_found = true;
     for (const std::string& path : args) {
-        const DiscoveryResult found = DiscoverVolumesIn({path});
+        const DiscoveryResult found = WithBackupBootVolumes(DiscoverVolumesIn({path}));
         if (found.drives.empty()) {
             std::fflush(stdout);
             // A device that may not be read says so rather than "no volume"

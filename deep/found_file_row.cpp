@@ -6,6 +6,7 @@
 #include "ntfs/attributes.h"
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
+#include "scan/data_head_type.h"
 #include "scan/deleted_file_reader.h"
 #include "scan/folder_paths.h"
 #include "scan/listed_file_reader.h"
@@ -44,6 +45,9 @@ std::optional<FoundFile> ReadFoundFile(ByteSource& volume, const FoundGeometry& 
             auto size = ReadListedDataSize(FindAttribute(record, layout::attr::kData, false));
             if (!times || !size || !FindAttribute(record, layout::attr::kFileName, false).empty()) return std::nullopt;
             row = MakeDeletedFileRow(position, {}, *size, *times);
+            // Named after its content's type until an index entry names it.
+            row->type = TypeFromDataHead(volume, found.origin, found.geometry.ClusterSize,
+                                         FindAttribute(record, layout::attr::kData, false));
         }
         pieces.push_back(FindAttribute(record, layout::attr::kData, false));
     }

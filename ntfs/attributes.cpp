@@ -1,5 +1,7 @@
 #include "ntfs/attributes.h"
 
+#include <algorithm>
+
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 
@@ -51,6 +53,36 @@ ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names)
         return *name_space == fn::kNamespacePosix || *name_space == fn::kNamespaceWin32 ||
                *name_space == fn::kNamespaceWin32AndDos;
     });
+}
+
+std::vector<ByteSpan> NamedAttributes(ByteSpan record, std::uint32_t type) {
+    std::vector<ByteSpan> named;
+    WalkAttributes(record, type, [&](std::size_t position) -> std::optional<bool> {
+        const std::optional<std::uint8_t> name_length = read_le8(record, position + at::kNameLength);
+        if (!name_length) return std::nullopt;
+        if (*name_length != 0) {
+            // The walk only meets attributes whose header fits.
+            const std::uint32_t length = *read_le32(record, position + at::kLength);
+            named.push_back(record.subspan(position, std::min<std::size_t>(length, record.size() - position)));
+        }
+        return false;
+    });
+    return named;
+}
+
+std::optional<std::u16string> ReadAttributeName(ByteSpan attribute) {
+    const std::optional<std::uint8_t> length = read_le8(attribute, at::kNameLength);
+    const std::optional<std::uint16_t> offset = read_le16(attribute, at::kNameOffset);
+    if (!length || !offset) return std::nullopt;
+    std::u16string units;
+    units.reserve(*length);
+    // At most 65,535 + 2 x 255: no sum here can overflow.
+    for (std::size_t i = 0; i < *length; ++i) {
+        const std::optional<std::uint16_t> unit = read_le16(attribute, std::size_t{*offset} + 2 * i);
+        if (!unit) return std::nullopt;
+        units.push_back(static_cast<char16_t>(*unit));
+    }
+    return units;
 }
 
 ByteSpan FindAttributeWithId(ByteSpan record, std::uint32_t type, std::uint16_t id) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ntfs/byte_reader.h"
 #include "ntfs/run_list.h"
@@ -21,6 +22,14 @@ ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names)
 // The attribute of `type` whose attribute id is `id`, as FindAttribute
 // returns it: how an attribute list names the attribute it points to.
 ByteSpan FindAttributeWithId(ByteSpan record, std::uint32_t type, std::uint16_t id);
+
+// Every attribute of `type` that has a name (a file's named data streams,
+// for $DATA), in record order, each as FindAttribute returns it.
+std::vector<ByteSpan> NamedAttributes(ByteSpan record, std::uint32_t type);
+
+// An attribute's name as UTF-16 code units: empty for the unnamed one;
+// nullopt when the name runs past the copy.
+std::optional<std::u16string> ReadAttributeName(ByteSpan attribute);
 
 // $STANDARD_INFORMATION: creation and last-modification NTFS times; nullopt
 // when the copy is too short to hold them.

@@ -81,7 +81,7 @@ inline constexpr std::size_t kType = 0;          // u32
 inline constexpr std::size_t kLength = 4;        // u32: to the next attribute
 inline constexpr std::size_t kNonResident = 8;   // u8
 inline constexpr std::size_t kNameLength = 9;    // u8: 0 for the unnamed data stream
-inline constexpr std::size_t kNameOffset = 10;   // u16 (not read)
+inline constexpr std::size_t kNameOffset = 10;   // u16: where the name's UTF-16 units begin
 inline constexpr std::size_t kFlags = 12;        // u16
 inline constexpr std::size_t kId = 14;           // u16 (not read)
 inline constexpr std::size_t kHeaderSize = 16;
@@ -117,6 +117,7 @@ static_assert(kCompressedSize + 8 == kNonResidentHeaderSize);
 namespace std_info {
 inline constexpr std::size_t kCreationTime = 24;      // NTFS time
 inline constexpr std::size_t kModificationTime = 32;  // NTFS time
+inline constexpr std::size_t kAccessTime = 48;        // NTFS time
 inline constexpr std::size_t kAttributeSize = 96;
 static_assert(kModificationTime + 8 <= 40);  // a 48-byte value still holds both times
 }  // namespace std_info
@@ -124,7 +125,9 @@ static_assert(kModificationTime + 8 <= 40);  // a 48-byte value still holds both
 // --- $FILE_NAME, offsets from the attribute's first byte -------------------
 namespace file_name {
 inline constexpr std::size_t kParentReference = 24;  // u64: folder's record (48 bits), sequence (16)
-inline constexpr std::size_t kTimes = 32;            // four NTFS times (not read)
+inline constexpr std::size_t kTimes = 32;            // four NTFS times: created, modified, record changed, accessed
+inline constexpr std::size_t kModificationTime = kTimes + 8;
+inline constexpr std::size_t kAccessTime = kTimes + 24;
 inline constexpr std::size_t kAllocatedSize = 64;    // (not read)
 inline constexpr std::size_t kRealSize = 72;         // (not read)
 inline constexpr std::size_t kFileAttributes = 80;   // (not read)

@@ -27,6 +27,16 @@ std::string SafeOutputName(std::string_view name, int row_index) {
     return safe;
 }
 
+std::string NamelessFileName(int row_index, std::string_view type) {
+    std::string name = "File_" + std::to_string(row_index);
+    // A type is one extension: anything else is left off, and the name is
+    // made safe with the others.
+    if (type.size() > 1 && type.front() == '.' && type.find('.', 1) == std::string_view::npos &&
+        type.size() <= kMaxFileNameBytes / 4)
+        name.append(type);
+    return name;
+}
+
 std::string OutputPath(const std::string& folder, bool own_name, std::string_view name, int row_index) {
     std::string file = own_name ? SafeOutputName(name, row_index) : "File_" + std::to_string(row_index);
     if (!folder.empty() && folder.back() == '/') return folder + file;

@@ -20,6 +20,10 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t limit);
 // extension. Every other character is kept as stored.
 std::string SafeOutputName(std::string_view name, int row_index);
 
+// What a file whose record keeps no name is written as: "File_" and the row
+// index, then `type` (".jpg"), the extension its content told, if any.
+std::string NamelessFileName(int row_index, std::string_view type);
+
 // The output path of a row: the folder, "/", then the row's own (safe) name
 // when `own_name`, else "File_" and the row index.
 std::string OutputPath(const std::string& folder, bool own_name, std::string_view name, int row_index);

@@ -12,6 +12,7 @@
 #include "ntfs/layout.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/mft_map.h"
+#include "ntfs/record_times.h"
 #include "text/record_texts.h"
 #include "recover/cluster_reuse_check.h"
 #include "recover/data_layout.h"
@@ -37,10 +38,26 @@ bool ReadRecordAt(ByteSource& volume, const MftMap& map, std::int64_t position, 
 
 // The file's $DATA: the record's own, or every piece its attribute list
 // leads to. `missing` says which piece could not be had.
+// The named data stream `stream` (UTF-8) of the record, when the record
+// itself holds it.
+ByteSpan FindStream(ByteSpan record, std::string_view stream) {
+    for (const ByteSpan data : NamedAttributes(record, layout::attr::kData)) {
+        const std::optional<std::u16string> name = ReadAttributeName(data);
+        if (name && Utf16ToUtf8(*name) == stream) return data;
+    }
+    return {};
+}
+
 Outcome<std::vector<std::vector<std::uint8_t>>> FindDataPieces(ByteSource& volume, const MftMap& map,
                                                                const VolumeGeometry& geometry, ByteSpan record,
                                                                std::optional<std::int64_t> index,
-                                                               std::string& missing) {
+                                                               std::string_view stream, std::string& missing) {
+    if (!stream.empty()) {
+        // Only the file's own data is followed through an attribute list.
+        const ByteSpan data = FindStream(record, stream);
+        if (data.empty()) return Refusal(std::string("the record has no data stream named ").append(stream));
+        return std::vector<std::vector<std::uint8_t>>{{data.begin(), data.end()}};
+    }
     if (!HasAttributeList(record)) {
         const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
         if (data.empty()) return Refusal("the record has no data attribute");
@@ -67,10 +84,11 @@ using ReuseJudge = std::function<RecoverResult(RecoverResult, const std::vector<
 
 RecoverResult RecoverRecord(ByteSource& volume, const MftMap& map, ByteSpan record, std::optional<std::int64_t> index,
                             const VolumeGeometry& geometry, const std::string& output_path,
-                            const std::atomic<bool>* stop, const ReuseJudge& judge) {
+                            const std::atomic<bool>* stop, const ReuseJudge& judge, bool keep_times,
+                            std::string_view stream) {
     if (IsExtensionRecord(record)) return NotWritten("the record is part of another file's record");
     std::string missing_piece;
-    auto pieces = FindDataPieces(volume, map, geometry, record, index, missing_piece);
+    auto pieces = FindDataPieces(volume, map, geometry, record, index, stream, missing_piece);
     if (!pieces) return NotWritten(pieces.reason());
     const std::vector<ByteSpan> spans(pieces->begin(), pieces->end());
     const ByteSpan data = spans.front();
@@ -106,7 +124,11 @@ RecoverResult RecoverRecord(ByteSource& volume, const MftMap& map, ByteSpan reco
         length = static_cast<std::int64_t>(resident->size());
     }
     if (writer.Stopped()) return NotWritten("stopped");
-    if (!ok || !out.Resize(length) || !out.Commit()) return NotWritten(out.Error());
+    if (!ok || !out.Resize(length)) return NotWritten(out.Error());
+    // Times a file system cannot hold (a FAT stick's before 1980) do not
+    // cost the file its data: they are left as the write made them.
+    if (keep_times) static_cast<void>(out.SetTimes(OutputTimesOf(ReadRecordTimes(record))));
+    if (!out.Commit()) return NotWritten(out.Error());
     const std::string missing = writer.Missing();
     RecoverResult result{missing.empty() ? RecoverStatus::Written : RecoverStatus::Incomplete, missing,
                          writer.Unread()};
@@ -126,9 +148,11 @@ std::optional<std::int64_t> PositionOf(std::string_view position_text, std::stri
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
                           const std::atomic<bool>* stop, const BitmapExtent* bitmap, bool in_use_too,
-                          bool bitmap_required) {
+                          bool bitmap_required, bool keep_times) {
     std::string refusal;
-    auto position = PositionOf(position_text, refusal);
+    // "0x4C00:ADS" names the stream ADS of the file at 0x4C00.
+    const auto [record_text, stream] = SplitStreamPosition(position_text);
+    auto position = PositionOf(record_text, refusal);
     if (!position) return NotWritten(refusal);
     if (geometry.RecordSize == 0 || geometry.ClusterSize == 0) return NotWritten("no volume has been scanned");
 
@@ -148,11 +172,12 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
                              return bitmap_required
                                         ? WithRequiredClusterJudgement(std::move(result), volume, spans, geometry, bitmap)
                                         : WithClusterReuseNote(std::move(result), volume, spans, geometry, bitmap);
-                         });
+                         },
+                         keep_times, stream);
 }
 
 RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
-                               const std::string& output_path, const std::atomic<bool>* stop) {
+                               const std::string& output_path, const std::atomic<bool>* stop, bool keep_times) {
     std::string refusal;
     auto position = PositionOf(position_text, refusal);
     if (!position) return NotWritten(refusal);
@@ -177,17 +202,18 @@ RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_tex
     return RecoverRecord(own, map, record, index, geometry, output_path, stop,
                          [&](RecoverResult result, const std::vector<ByteSpan>& spans) {
                              return WithFoundClusterJudgement(std::move(result), volume, spans, found);
-                         });
+                         },
+                         keep_times, {});
 }
 
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop,
-                          const BitmapExtent* bitmap, bool in_use_too, bool bitmap_required) {
+                          const BitmapExtent* bitmap, bool in_use_too, bool bitmap_required, bool keep_times) {
     Outcome<OpenedVolume> volume = OpenVolume(volume_path);
     if (!volume) return NotWritten(volume.reason());
     return RecoverFile(*volume->source, position_text, geometry, mft_runs, output_path, stop, bitmap, in_use_too,
-                       bitmap_required);
+                       bitmap_required, keep_times);
 }
 
 }  // namespace verandol

@@ -47,11 +47,12 @@ struct RecoverResult {
 // Incomplete (it is still written); with `bitmap_required`, a deleted file
 // with clusters that no bitmap judged (none given, or it cannot answer) is
 // Unchecked. With `in_use_too` a file still in use is copied out as well;
-// the bitmap is not asked about its clusters.
+// the bitmap is not asked about its clusters. With `keep_times` the file gets
+// the modification and access times its record holds.
 RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, const VolumeGeometry& geometry,
                           const std::vector<Run>& mft_runs, const std::string& output_path,
                           const std::atomic<bool>* stop = nullptr, const BitmapExtent* bitmap = nullptr,
-                          bool in_use_too = false, bool bitmap_required = false);
+                          bool in_use_too = false, bool bitmap_required = false, bool keep_times = true);
 
 // The same for a record the deep scan found at the position within `volume`,
 // read with the geometry of the volume it belongs to (`found`), whose run
@@ -61,13 +62,14 @@ RecoverResult RecoverFile(ByteSource& volume, std::string_view position_text, co
 // Incomplete, and a file no bitmap could judge is Unchecked. A file whose
 // data lies in clusters is not written when nothing placed its volume.
 RecoverResult RecoverFoundFile(ByteSource& volume, std::string_view position_text, const FoundGeometry& found,
-                               const std::string& output_path, const std::atomic<bool>* stop);
+                               const std::string& output_path, const std::atomic<bool>* stop,
+                               bool keep_times = true);
 
 // Opens the volume read-only for the one call.
 RecoverResult RecoverFile(const std::string& volume_path, std::string_view position_text,
                           const VolumeGeometry& geometry, const std::vector<Run>& mft_runs,
                           const std::string& output_path, const std::atomic<bool>* stop = nullptr,
                           const BitmapExtent* bitmap = nullptr, bool in_use_too = false,
-                          bool bitmap_required = false);
+                          bool bitmap_required = false, bool keep_times = true);
 
 }  // namespace verandol

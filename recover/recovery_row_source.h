@@ -32,6 +32,8 @@ struct RecoveryRowView {
     bool carved = false;
     CarvedExtent carved_extent{};
     std::string type{};
+    // The file gets the modification and access times its record holds.
+    bool keep_times = true;
 };
 
 // Called on the window's thread while the worker waits: ticks, the folder

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "disk/open_volume.h"
+#include "recover/colon_names.h"
 #include "recover/output_device_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_carved.h"
@@ -23,18 +24,27 @@ std::vector<std::string> ReportLine(std::string_view asked, const RecoveryStepRe
 RecoveryRun::RecoveryRun(PublishedGeometry source, const std::atomic<bool>* stop, bool check_output_device)
     : source_(std::move(source)), stop_(stop), check_output_device_(check_output_device) {}
 
+std::string RecoveryRun::NameFor(const RecoveryRequest& row, const std::string& out_dir) {
+    if (row.name.empty()) return NamelessFileName(row.index, row.type);
+    // A named stream's file is "file:stream", unless the folder refuses colons.
+    if (row.name.find(':') == std::string::npos) return row.name;
+    auto takes = colon_folders_.find(out_dir);
+    if (takes == colon_folders_.end()) takes = colon_folders_.emplace(out_dir, FolderTakesColons(out_dir)).first;
+    return takes->second ? row.name : WithoutColons(row.name);
+}
+
 Outcome<std::string> RecoveryRun::OutputFor(const RecoveryRequest& row, const std::string& out_dir,
                                             OutputNaming naming) {
+    const std::string name = NameFor(row, out_dir);
     if (!row.type_folder.empty()) {
         auto kept = kept_.try_emplace(out_dir, out_dir).first;
-        return kept->second.PathFor("/" + row.type_folder, row.name, row.index, naming != OutputNaming::RowIndex,
-                                    paths_);
+        return kept->second.PathFor("/" + row.type_folder, name, row.index, naming != OutputNaming::RowIndex, paths_);
     }
     if (naming == OutputNaming::KeptFolders) {
         auto kept = kept_.try_emplace(out_dir, out_dir).first;
-        return kept->second.PathFor(row.folder, row.name, row.index, true, paths_);
+        return kept->second.PathFor(row.folder, name, row.index, true, paths_);
     }
-    return paths_.Claim(OutputPath(out_dir, naming == OutputNaming::OwnName, row.name, row.index));
+    return paths_.Claim(OutputPath(out_dir, naming == OutputNaming::OwnName, name, row.index));
 }
 
 RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::string& out_dir,
@@ -57,9 +67,9 @@ RecoveryStepResult RecoveryRun::Attempt(const RecoveryRequest& row, const std::s
                 false, result.unread, row.carved->check};
     }
     const RecoverResult result =
-        row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_)
+        row.found ? RecoverFoundFile(*deep_volume_, row.position_text, *row.found, *path, stop_, keep_times_)
                   : RecoverFile(source_.path, row.position_text, source_.geometry, source_.mft_runs, *path, stop_,
-                                source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use, true);
+                                source_.bitmap ? &*source_.bitmap : nullptr, source_.files_in_use, true, keep_times_);
     return {result.status, result.status == RecoverStatus::NotWritten ? std::string() : *path, result.reason, false,
             result.unread};
 }

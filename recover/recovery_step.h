@@ -39,6 +39,9 @@ struct RecoveryRequest {
     // Set for a file the carve pass found: its bytes and its content's
     // verdict; its position is its first byte's.
     const CarvedExtent* carved = nullptr;
+    // The "File Type" cell: what a file with no name is written with after
+    // its "File_" name, when its content told it.
+    std::string type{};
     // A folder below the output folder to put the file in whatever the
     // naming ("Photos" for a carved photo with no folder of its own);
     // empty for none.
@@ -73,6 +76,10 @@ public:
     // (" (n)" is added instead; a file that was in the folder before is
     // replaced), and recovers it. Counted in the totals unless stopped.
     RecoveryStepResult Recover(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
+    // Whether the files get their modification and access times from their
+    // records (the default) or keep the time they were written. The folders
+    // made for kept paths keep their own times either way.
+    void KeepFileTimes(bool keep) { keep_times_ = keep; }
 
     int Recovered() const { return recovered_; }
     int Incomplete() const { return incomplete_; }
@@ -85,16 +92,21 @@ public:
 private:
     RecoveryStepResult Attempt(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
     Outcome<std::string> OutputFor(const RecoveryRequest& row, const std::string& out_dir, OutputNaming naming);
+    // The row's file name before it is made safe: its own, or File_N and
+    // its type for a nameless one.
+    std::string NameFor(const RecoveryRequest& row, const std::string& out_dir);
 
     PublishedGeometry source_;
     // Opened at the first deep-found or carved row; those are all read from one handle.
     std::unique_ptr<ByteSource> deep_volume_;
     const std::atomic<bool>* stop_;
     bool check_output_device_;
+    bool keep_times_ = true;
     UniquePaths paths_;
     int unread_files_ = 0;
     std::int64_t unread_bytes_ = 0;
     std::map<std::string, KeptFolders> kept_;  // by output folder
+    std::map<std::string, bool> colon_folders_;  // whether each output folder takes colons
     // The last folder checked against the volume, and its refusal (empty when fine).
     std::optional<std::string> checked_folder_;
     std::string folder_refusal_;

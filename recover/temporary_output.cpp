@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace verandol {
@@ -53,6 +54,12 @@ bool TemporaryOutput::WriteAt(std::int64_t offset, ByteSpan bytes) {
 
 bool TemporaryOutput::Resize(std::int64_t length) {
     if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) return Fail("cannot extend " + final_path_);
+    return true;
+}
+
+bool TemporaryOutput::SetTimes(const OutputTimes& times) {
+    const timespec both[2] = {times.accessed, times.modified};
+    if (::futimens(fd_, both) != 0) return Fail("cannot set the times of " + final_path_);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ntfs/byte_reader.h"
+#include "recover/file_times.h"
 
 namespace verandol {
 
@@ -27,6 +28,10 @@ public:
     bool WriteAt(std::int64_t offset, ByteSpan bytes);
     // Sets the file's length; bytes never written read as zeros.
     bool Resize(std::int64_t length);
+    // Gives the file these access and modification times (UTIME_OMIT
+    // leaves one as it is), once its last byte is written: the flush in
+    // Commit keeps them with the data.
+    bool SetTimes(const OutputTimes& times);
     // Flushes the file to its device, closes it, renames it over the final
     // path and flushes the folder. False when any step fails; after a failed
     // folder flush the file has its final name but may not keep it.

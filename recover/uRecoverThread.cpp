@@ -48,9 +48,10 @@ void TRecoverThread::Execute() {
         const std::string type_folder = row.carved && row.row_folder.empty()
                                             ? verandol::TypeGroupName(verandol::TypeGroupOf(row.type))
                                             : std::string();
+        run.KeepFileTimes(row.keep_times);
         const verandol::RecoveryStepResult result =
             run.Recover({row.caption, row.name, row.row_folder, static_cast<int>(number),
-                         row.found_deep ? &row.found : nullptr, row.carved ? &row.carved_extent : nullptr,
+                         row.found_deep ? &row.found : nullptr, row.carved ? &row.carved_extent : nullptr, row.type,
                          type_folder},
                         row.folder, naming);
         // A file abandoned as the window closes is not a failure to report.

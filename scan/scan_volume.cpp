@@ -14,10 +14,12 @@
 #include "ntfs/outcome.h"
 #include "text/record_texts.h"
 #include "ntfs/run_list.h"
+#include "scan/data_head_type.h"
 #include "scan/deleted_file_reader.h"
 #include "scan/listed_file_reader.h"
 #include "scan/mft_record_reader.h"
 #include "scan/row_details.h"
+#include "scan/stream_rows.h"
 #include "rescue/boot_choice.h"
 #include "rescue/mft_extent.h"
 #include "rescue/volume_name.h"
@@ -121,6 +123,8 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
             // asked about every piece.
             std::vector<DataPiece> pieces;
             if (auto row = ReadListedFileRow(volume, reader.Map(), layout.geometry, record, i, *position, &pieces)) {
+                if (row->name.empty() && !pieces.empty())
+                    row->type = TypeFromDataHead(volume, 0, layout.geometry.ClusterSize, pieces.front().attribute);
                 details.Complete(*row, pieces);
                 events.Row(std::move(*row));
             }
@@ -128,8 +132,15 @@ void ScanVolume(ByteSource& volume, const std::string& drive_name, const std::st
         }
         ByteSpan data;
         if (auto row = ReadDeletedFileRow(record, *position, &data)) {
+            if (row->name.empty()) row->type = TypeFromDataHead(volume, 0, layout.geometry.ClusterSize, data);
+            std::vector<StreamRow> streams = StreamRowsOf(*row, record, volume, layout.geometry.ClusterSize);
             details.Complete(*row, data);
             events.Row(std::move(*row));
+            // Its named streams follow it, each a row of its own.
+            for (StreamRow& stream : streams) {
+                details.Complete(stream.row, stream.data);
+                events.Row(std::move(stream.row));
+            }
         }
     }
     // The records past what the volume can deliver count as walked.

@@ -89,6 +89,37 @@ TEST(FindAttribute, LastAttributeTooLongIsCutAtTheBuffer) {
     EXPECT_EQ(a.size(), r.size() - offset);
 }
 
+// A $DATA whose name (its first `units` UTF-16 units of value) starts at
+// the value: how a named stream's header points at its name.
+Bytes NamedData(const std::u16string& name, std::uint8_t units, std::uint16_t name_offset) {
+    Bytes value;
+    for (char16_t unit : name) {
+        value.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        value.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    Bytes a = ResidentData(value);
+    a[9] = units;
+    PutLe(a, 10, name_offset, 2);
+    return a;
+}
+
+TEST(NamedAttributes, StreamsAreFoundByTheirNamesWhichAreReadOnlyInsideTheCopy) {
+    const Bytes plain = ResidentData({1, 2, 3});
+    const Bytes ads = NamedData(u"ADS", 3, 24);
+    const Bytes r = Record({plain, ads, NamedData(u"Zone.Identifier", 15, 24)});
+    const std::vector<ByteSpan> named = NamedAttributes(r, 0x80);
+    ASSERT_EQ(named.size(), 2u);
+    EXPECT_EQ(ReadAttributeName(named[0]), u"ADS");
+    EXPECT_EQ(ReadAttributeName(named[1]), u"Zone.Identifier");
+    EXPECT_EQ(ReadAttributeName(FindAttribute(r, 0x80, false)), u"");
+    EXPECT_TRUE(NamedAttributes(r, 0x30).empty());
+
+    // A name that runs past its attribute, or starts far outside it.
+    EXPECT_EQ(ReadAttributeName(NamedData(u"AB", 200, 24)), std::nullopt);
+    EXPECT_EQ(ReadAttributeName(NamedData(u"AB", 255, 0xFFFF)), std::nullopt);
+    EXPECT_EQ(ReadAttributeName(ByteSpan(ads).first(10)), std::nullopt);
+}
+
 TEST(AttributeValues, ValuesAreTakenOnlyAsFarAsTheCopyReaches) {
     Bytes name = FileName(u"abcdef", 1);
     EXPECT_EQ(*ReadFileNameUnits(ByteSpan(name).first(90 + 4)), u"ab");

@@ -25,6 +25,19 @@ TEST(OutputName, OverlongNamesAreShortenedAtACharacterKeepingTheExtension) {
     EXPECT_EQ((safe.size() - 4) % 3, 0u) << "no character is cut in half";
 }
 
+// A nameless file's type comes from its content, or from a name's remnant
+// read off the volume: only a single extension is ever added to File_N.
+TEST(OutputName, NamelessFilesTakeOneExtensionAndNothingElse) {
+    EXPECT_EQ(NamelessFileName(5, ".jpg"), "File_5.jpg");
+    EXPECT_EQ(NamelessFileName(5, ""), "File_5");
+    EXPECT_EQ(NamelessFileName(5, "."), "File_5");
+    EXPECT_EQ(NamelessFileName(5, "jpg"), "File_5");
+    EXPECT_EQ(NamelessFileName(5, ".tar.gz"), "File_5");
+    EXPECT_EQ(NamelessFileName(5, std::string(1, '.') + std::string(100, 'x')), "File_5");
+    // A slash in a remnant is made safe with the rest of the name.
+    EXPECT_EQ(SafeOutputName(NamelessFileName(2, "./x"), 2), "File_2._x");
+}
+
 TEST(OutputName, Paths) {
     EXPECT_EQ(OutputPath("/out", true, "a.txt", 4), "/out/a.txt");
     EXPECT_EQ(OutputPath("/", true, "a.txt", 4), "/a.txt");

@@ -89,4 +89,14 @@ std::optional<std::int64_t> ParsePositionCaption(std::string_view caption) {
     return static_cast<std::int64_t>(value);
 }
 
+std::string StreamPositionText(std::string_view record_position_text, std::string_view stream) {
+    return std::string(record_position_text).append(":").append(stream);
+}
+
+std::pair<std::string_view, std::string_view> SplitStreamPosition(std::string_view position_text) {
+    const std::size_t colon = position_text.find(':');
+    if (colon == std::string_view::npos) return {position_text, {}};
+    return {position_text.substr(0, colon), position_text.substr(colon + 1)};
+}
+
 }  // namespace verandol

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace verandol {
 
@@ -22,5 +23,12 @@ std::string PositionCaption(std::int64_t position);
 // characters read as hexadecimal. Nullopt when that is not a hexadecimal
 // number that fits a non-negative 64-bit position (the cell is editable).
 std::optional<std::int64_t> ParsePositionCaption(std::string_view caption);
+
+// A named data stream's row has the record's position text, ":" and the
+// stream's name ("0x4C00:ADS"): what names the stream to a recovery.
+std::string StreamPositionText(std::string_view record_position_text, std::string_view stream);
+// The record's position text and the stream's name, split at the first
+// colon; the stream is empty for a file's own data.
+std::pair<std::string_view, std::string_view> SplitStreamPosition(std::string_view position_text);
 
 }  // namespace verandol

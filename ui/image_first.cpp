@@ -14,6 +14,7 @@
 #include "imaging/uImageThread.h"
 #include "jobs/job_control.h"
 #include "reading/image_maps.h"
+#include "rescue/backup_boot_volumes.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_entries.h"
 #include "ui/message_box.h"
@@ -85,7 +86,8 @@ void TMainForm::ImageEnded(bool stopped, const QString& failure, qint64 unread_b
     // The copy is read with its map, so what the drive could not give is
     // unreadable in the copy too.
     verandol::ReadImageWithMap(image.toStdString(), map.toStdString());
-    const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({image.toStdString()});
+    const verandol::DiscoveryResult found =
+        verandol::WithBackupBootVolumes(verandol::DiscoverVolumesIn({image.toStdString()}));
     QListWidgetItem* first = nullptr;
     for (const verandol::DiscoveredDrive& drive : found.drives) {
         QListWidgetItem* added = verandol::AddDriveEntry(DriveList, drive, false);

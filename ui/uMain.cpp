@@ -28,6 +28,7 @@
 #include "disk/volume_discovery.h"
 #include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
+#include "rescue/backup_boot_volumes.h"
 #include "scan/uScanThread.h"
 #include "scan/uSearchThread.h"
 #include "imaging/uImageThread.h"
@@ -256,6 +257,7 @@ void TMainForm::BuildAdditions() {
     cbFilesInUse->setToolTip(QStringLiteral("Also list the files that are not deleted, so the files of a damaged "
                                             "volume can be copied out"));
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Deleted), true);
+    BuildKeepTimesOption();
 
     actOtherScans = new QAction(QStringLiteral("Search or Deep Scan..."), DriveList);
     DriveList->addAction(actOtherScans);
@@ -275,6 +277,14 @@ void TMainForm::BuildAdditions() {
     Carving = new verandol::CarveControls(Panel1, DriveList, ListView1, PB);
     connect(Carving, &verandol::CarveControls::CarveRequested, this, [this] { Guarded([this] { btnCarveClick(); }); });
     ListView1->setColumnHidden(static_cast<int>(verandol::ListColumn::Check), true);
+}
+
+void TMainForm::BuildKeepTimesOption() {
+    cbKeepTimes = new QCheckBox(QStringLiteral("Keep File Times"), Panel1);
+    cbKeepTimes->setGeometry(296, 174, 115, 17);
+    cbKeepTimes->setChecked(true);
+    cbKeepTimes->setToolTip(QStringLiteral("Give each recovered file the modification and access times its record "
+                                           "holds, rather than the time it was written"));
 }
 
 void TMainForm::ShowListNote(const QString& text) {
@@ -311,7 +321,7 @@ void TMainForm::SetTabOrder() {
     // The panel's controls in their design order, then the list.
     const QWidget* const order[] = {btnScan, DriveList, btnImage, PB,        DLB,        DCB,    RadioGroup1, rb1,
                                     rb2,     rbKeepFolders, btnRecover, edPath, CheckBox1, Button1, cbFilesInUse,
-                                    Carving->Button, ListView1};
+                                    Carving->Button, cbKeepTimes, ListView1};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
@@ -361,7 +371,7 @@ bool TMainForm::Recovering() const { return RecoverControl && RecoverControl->Ru
 bool TMainForm::StopRecover() const { return RecoverControl && RecoverControl->StopRequested(); }
 
 void TMainForm::ApplyDiscovery() {
-    const verandol::DiscoveryResult found = verandol::DiscoverVolumes();
+    const verandol::DiscoveryResult found = verandol::WithBackupBootVolumes(verandol::DiscoverVolumes());
     DriveList->clear();
     // Read through UDisks2 when picked for a scan; the "(no access)" mark goes then.
     for (const verandol::DiscoveredDrive& drive : found.drives) verandol::AddDriveEntry(DriveList, drive, false);
@@ -565,7 +575,8 @@ void TMainForm::RelistRead(const QString& path) {
         if (!item->data(kUnreadRole).toBool() || item->data(kPathRole).toString() != path) continue;
         // The scan asked for the device; looking into it again reuses that
         // answer, never a second prompt. A disk shows its NTFS partitions.
-        const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({path.toStdString()});
+        const verandol::DiscoveryResult found =
+            verandol::WithBackupBootVolumes(verandol::DiscoverVolumesIn({path.toStdString()}));
         if (found.drives.empty()) return;  // refused, or no NTFS: the entry stays as it was
         const bool selected = item->isSelected();
         delete item;
@@ -720,7 +731,7 @@ verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
     const verandol::ListRow* row = Model->RowByOrdinal(id);
     if (!row) return {};
     const bool keep = rbKeepFolders->isChecked();
-    return {row->ticked,
+    verandol::RecoveryRowView view{row->ticked,
             row->cells[0],
             row->cells[1],
             rb1->isChecked() || keep,
@@ -732,6 +743,8 @@ verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
             row->carved,
             row->carved_extent,
             row->cells[static_cast<std::size_t>(verandol::ListColumn::FileType)]};
+    view.keep_times = cbKeepTimes->isChecked();
+    return view;
 }
 
 void TMainForm::CheckBox1Click() { Model->SetAllTicked(CheckBox1->isChecked()); }

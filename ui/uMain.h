@@ -86,6 +86,7 @@ public:
     // Lists the files still in use too, so a damaged volume's files can be
     // copied out; tucked into the information box's free corner.
     QCheckBox* cbFilesInUse;
+    QCheckBox* cbKeepTimes = nullptr;  // recovered files get their records' times
     // The drive list's context menu: the search for lost volumes and the
     // deep scan, offered for the selected entry whatever it holds.
     QAction* actOtherScans;
@@ -116,6 +117,9 @@ public:
     // Asks for an image file and copies the selected drive into it, good
     // areas first, before anything else reads it.
     void OfferImage();
+    // The image or device named on the command line: selected and scanned,
+    // or offered a search or deep scan when it holds no NTFS volume.
+    void ScanSourceArgument(const QString& path);
     // Stand-ins for the file dialog and the question at the end, for tests:
     // the image's path (empty: cancelled), and whether to scan the copy.
     std::function<QString(const QString& source, const QString& suggested)> AskImagePath;
@@ -189,6 +193,7 @@ private:
     void RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
                          int unread_files, qint64 unread_bytes);
     void BuildAdditions();
+    void BuildKeepTimesOption();
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.
     void ShowListNote(const QString& text);

@@ -81,6 +81,30 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     return fields;
 }
 
+JsonListing ParseJsonLines(const std::string& out) {
+    JsonListing listing;
+    for (const std::string& line : SplitLines(out)) {
+        const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+        EXPECT_TRUE(object.is_object()) << "not a JSON object: " << line;
+        if (object.is_object()) listing.objects.push_back(object);
+    }
+    return listing;
+}
+
+std::vector<nlohmann::json> JsonListing::FileRows() const {
+    std::vector<nlohmann::json> rows;
+    for (const nlohmann::json& object : objects)
+        if (!object.contains("volume") && !object.contains("totals") && !object.contains("unreadable"))
+            rows.push_back(object);
+    return rows;
+}
+
+nlohmann::json JsonListing::Object(const std::string& key) const {
+    for (const nlohmann::json& object : objects)
+        if (object.contains(key)) return object.at(key);
+    return nullptr;
+}
+
 Fixture LoadFixture(const std::string& name, const std::string& manifest_file) {
     Fixture fixture;
     fixture.image_path = testing::FixtureImagePath(name);

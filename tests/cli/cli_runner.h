@@ -27,6 +27,18 @@ CliRun RunProgram(std::vector<std::string> argv);
 std::vector<std::string> SplitLines(const std::string& text);
 std::vector<std::string> SplitTabs(const std::string& line);
 
+// `scan --json` output as JSON Lines: every line must parse as one object
+// (a line that does not fails the running test). `FileRows` keeps the
+// files' rows alone, leaving out the volume's figures, the totals and what
+// could not be read.
+struct JsonListing {
+    std::vector<nlohmann::json> objects;  // every line, in order
+    std::vector<nlohmann::json> FileRows() const;
+    // The first object with `key` ("volume", "totals", "unreadable"), or null.
+    nlohmann::json Object(const std::string& key) const;
+};
+JsonListing ParseJsonLines(const std::string& out);
+
 // What the CLI tests need of a manifest's deleted file.
 struct DeletedFile {
     std::string name;

@@ -7,11 +7,7 @@ DeepRun ScanAndRecoverDeep(const std::string& image) {
     const CliRun scan = RunCli({"scan", "--deep", "--json", image});
     run.scan_status = scan.status;
     run.scan_err = scan.err;
-    for (const std::string& line : SplitLines(scan.out))
-        if (!line.empty() && line[0] != '#') {
-            nlohmann::json row = nlohmann::json::parse(line);
-            run.rows.emplace(row.at("position"), row);
-        }
+    for (nlohmann::json& row : ParseJsonLines(scan.out).FileRows()) run.rows.emplace(row.at("position"), row);
     const CliRun recovered = RunCli({"recover", "--deep", image, run.out->path()});
     for (const std::string& line : SplitLines(recovered.out))
         if (!line.empty()) run.results[SplitTabs(line).at(1)] = SplitTabs(line);

@@ -41,11 +41,9 @@ TEST_P(DeepScanOfFormattedVolume, ListsEverySurvivingRecordOnceWithItsPathAndNot
     const CliRun run = RunCli({"scan", "--deep", "--json", f.image});
     ASSERT_EQ(run.status, 0) << run.err;
     std::map<std::string, nlohmann::json> rows;
-    for (const std::string& line : SplitLines(run.out)) {
-        if (line.empty() || line[0] == '#') continue;
-        const nlohmann::json row = nlohmann::json::parse(line);
+    for (const nlohmann::json& row : ParseJsonLines(run.out).FileRows()) {
         EXPECT_EQ(row.at("found"), "deep");
-        EXPECT_TRUE(rows.emplace(row.at("position").get<std::string>(), row).second) << "listed twice: " << line;
+        EXPECT_TRUE(rows.emplace(row.at("position").get<std::string>(), row).second) << "listed twice: " << row;
     }
     std::size_t surviving = 0;
     for (const auto& file : f.manifest.at("files")) {
@@ -181,11 +179,9 @@ TEST(DeepScanCopies, TheNewestCopyOfARecordIsTheOneRowAndADifferentFileInTheSame
     ASSERT_EQ(run.status, 0) << run.err;
     std::map<std::string, nlohmann::json> rows;
     long long deleted_rows = 0;
-    for (const std::string& line : SplitLines(run.out)) {
-        if (line.empty() || line[0] == '#') continue;
-        const nlohmann::json row = nlohmann::json::parse(line);
+    for (const nlohmann::json& row : ParseJsonLines(run.out).FileRows()) {
         deleted_rows += row.at("deleted").get<bool>();
-        EXPECT_TRUE(rows.emplace(row.at("position").get<std::string>(), row).second) << line;
+        EXPECT_TRUE(rows.emplace(row.at("position").get<std::string>(), row).second) << row;
     }
     EXPECT_TRUE(rows.count(PositionCaption(newer_at)));
     EXPECT_TRUE(rows.count(PositionCaption(other_at)));
@@ -196,7 +192,7 @@ TEST(DeepScanCopies, TheNewestCopyOfARecordIsTheOneRowAndADifferentFileInTheSame
     // Every other deleted file is there once, and the counts leave the
     // withdrawn row out.
     EXPECT_EQ(rows.size(), copies.manifest.Deleted().size() + 1);
-    EXPECT_NE(run.out.find("# Deleted Files: " + std::to_string(deleted_rows) + "\n"), std::string::npos) << run.out;
+    EXPECT_EQ(ParseJsonLines(run.out).Object("totals").at("Deleted Files"), deleted_rows) << run.out;
 
     TempDir out;
     const CliRun recovered = RunCli({"recover", "--deep", image, out.path()});

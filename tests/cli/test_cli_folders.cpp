@@ -57,9 +57,7 @@ TEST_F(CliFolders, ScanShowsEachFolderAndShareAndTheRecoverableCount) {
 
     const CliRun json = RunCli({"scan", "--json", fixture_.image_path});
     std::size_t objects = 0;
-    for (const std::string& line : SplitLines(json.out)) {
-        if (line.starts_with("# ")) continue;
-        const auto object = nlohmann::json::parse(line);
+    for (const nlohmann::json& object : ParseJsonLines(json.out).FileRows()) {
         const auto& file = *std::find_if(fixture_.deleted.begin(), fixture_.deleted.end(),
                                          [&](const DeletedFile& f) { return f.position_text == object["position"]; });
         EXPECT_EQ(object["path"], file.folder);

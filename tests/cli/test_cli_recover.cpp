@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +108,106 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, CliRecover, ::testing::ValuesIn(FixtureNames(
 
 // The driver cannot encrypt; the flag is set on a copy of a deleted file's
 // record. Its ciphertext must not be written under its name as a success.
+// A recovered file gets back the modification and access times its
+// record's standard information holds, to the tick; with --no-times it keeps
+// the time it was written. Each file is looked at before anything reads it.
+TEST_P(CliRecover, FilesGetTheTimesTheirRecordsHold) {
+    const std::vector<std::uint8_t> image = testing::ReadWholeFile(fixture_.image_path);
+    // A record straddling two MFT extents does not read as one stretch.
+    const auto record_times = [&](const std::string& position_text) -> std::optional<std::pair<std::uint64_t, std::uint64_t>> {
+        const auto position = static_cast<std::size_t>(*ParsePositionCaption(position_text));
+        std::vector<std::uint8_t> record(image.begin() + static_cast<std::ptrdiff_t>(position),
+                                         image.begin() + static_cast<std::ptrdiff_t>(position + fixture_.manifest.record_size));
+        if (!ApplyFixups(record)) return std::nullopt;
+        const ByteSpan info = FindAttribute(record, layout::attr::kStandardInformation, false);
+        return std::pair(ReadStandardTimes(info).value().modified,
+                         read_le64(info, layout::std_info::kAccessTime).value());
+    };
+    // NTFS ticks of 100 ns from 1601 as nanoseconds from 1970.
+    const auto unix_ns = [](std::uint64_t ticks) {
+        return (static_cast<std::int64_t>(ticks) - 116444736000000000) * 100;
+    };
+    const auto ns_of = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
+
+    std::size_t compared = 0;
+    for (const auto& fields : Recover({}, 0)) {
+        ASSERT_EQ(fields.size(), 3u);
+        struct stat written {};
+        ASSERT_EQ(stat(fields[2].c_str(), &written), 0) << fields[2];
+        const auto times = record_times(fields[1]);
+        if (!times) continue;
+        EXPECT_EQ(ns_of(written.st_mtim), unix_ns(times->first)) << fields[2];
+        EXPECT_EQ(ns_of(written.st_atim), unix_ns(times->second)) << fields[2];
+        ++compared;
+    }
+    EXPECT_GT(compared, fixture_.deleted.size() / 2);
+
+    const std::int64_t before = ns_of(timespec{std::time(nullptr) - 2, 0});
+    TempDir plain;
+    const CliRun run = RunCli({"recover", fixture_.image_path, plain.path(), "--no-times"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const std::string& line : SplitLines(run.out)) {
+        struct stat written {};
+        ASSERT_EQ(stat(SplitTabs(line).at(2).c_str(), &written), 0) << line;
+        EXPECT_GE(ns_of(written.st_mtim), before) << line;
+    }
+}
+
+// A record whose name is gone (its length zeroed) still lists its file;
+// its first bytes tell its type, which the listing shows and the File_
+// name it is recovered under ends with. Bytes that tell nothing give none.
+TEST(CliRecoverNameless, AFileWithoutANameIsTypedByItsContent) {
+    const Fixture fixture = LoadFixture("faults");
+    std::vector<std::uint8_t> image = testing::ReadWholeFile(fixture.image_path);
+    std::map<std::string, std::pair<std::string, std::string>> expected;  // position -> type, SHA-256
+    for (const char* name : {"IMG_2041.JPG", "receipt-007.pdf"}) {
+        const auto file = std::find_if(fixture.manifest.files.begin(), fixture.manifest.files.end(),
+                                       [&](const testing::ManifestFile& f) { return f.name == name; });
+        ASSERT_NE(file, fixture.manifest.files.end()) << name;
+        const std::int64_t position = fixture.manifest.RecordPosition(file->mft_record);
+        std::vector<std::uint8_t> record(image.begin() + position,
+                                         image.begin() + position + fixture.manifest.record_size);
+        ASSERT_TRUE(ApplyFixups(record));
+        const ByteSpan file_name = FindAttribute(record, layout::attr::kFileName, true);
+        const std::size_t length = static_cast<std::size_t>(file_name.data() - record.data()) + layout::file_name::kNameLength;
+        ASSERT_LT(length % 512, 510u);
+        image[static_cast<std::size_t>(position) + length] = 0;
+        // The receipt's bytes are noise: no type is made up for it.
+        expected[PositionCaption(position)] = {file->name.ends_with(".JPG") ? ".jpg" : "", file->sha256};
+    }
+    TempDir dir;
+    const std::string patched = dir.path() + "/nameless.img";
+    std::ofstream(patched, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+
+    const CliRun scan = RunCli({"scan", "--json", patched});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    std::size_t listed = 0;
+    for (const nlohmann::json& row : ParseJsonLines(scan.out).FileRows()) {
+        const auto want = expected.find(row.at("position").get<std::string>());
+        if (want == expected.end()) continue;
+        ++listed;
+        EXPECT_EQ(row.at("name"), "") << row;
+        EXPECT_EQ(row.at("type"), want->second.first) << row;
+    }
+    EXPECT_EQ(listed, expected.size());
+
+    std::filesystem::create_directory(dir.path() + "/out");
+    const CliRun run = RunCli({"recover", patched, dir.path() + "/out"});
+    for (const std::string& line : SplitLines(run.out)) {
+        const std::vector<std::string> fields = SplitTabs(line);
+        const auto want = expected.find(fields.at(1));
+        if (want == expected.end()) continue;
+        ASSERT_EQ(fields.at(0), "written") << line;
+        const std::string file = std::filesystem::path(fields.at(2)).filename().string();
+        EXPECT_TRUE(file.starts_with("File_")) << file;
+        EXPECT_EQ(std::filesystem::path(file).extension().string(), want->second.first) << file;
+        EXPECT_EQ(Sha256OfFile(fields.at(2)), want->second.second) << file;
+        expected.erase(want);
+    }
+    EXPECT_TRUE(expected.empty()) << run.out;
+}
+
 TEST(CliRecoverEncrypted, AnEncryptedFileFailsSayingSoAndNothingIsWritten) {
     const Fixture fixture = LoadFixture("packed-clu4k");
     std::vector<std::uint8_t> image = testing::ReadWholeFile(fixture.image_path);
@@ -166,9 +270,9 @@ TEST(CliRecoverWithoutBitmap, FilesInClustersAreUncheckedAndFilesInRecordsWritte
     }
     EXPECT_GT(unchecked, 0);
     // Without a bitmap no share is known, also of the files inside their records.
-    const std::string counted = std::to_string(fixture.manifest.Deleted().size());
-    EXPECT_NE(scan.out.find("# Recoverable Files: 0\n# Unchecked Files: " + counted + "\n"), std::string::npos)
-        << scan.out;
+    const nlohmann::json totals = ParseJsonLines(scan.out).Object("totals");
+    EXPECT_EQ(totals.at("Recoverable Files"), 0) << scan.out;
+    EXPECT_EQ(totals.at("Unchecked Files"), fixture.manifest.Deleted().size()) << scan.out;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // must still be listed and recovered to its SHA-256.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 #include "cli_runner.h"
@@ -60,6 +61,15 @@ protected:
 
 TEST_P(CliDamagedVolume, AZeroedBootSectorIsReadFromItsBackupInTheLastSector) {
     ExpectEveryDeletedFileBack({{0, manifest_.bytes_per_sector}}, "backup copy in the volume's last sector");
+    // Listing it reads the same backup, and says so: the volume is listed
+    // with the label and serial the backup leads to.
+    const std::string image = dir_.path() + "/damaged.img";
+    const CliRun volumes = RunCli({"volumes", image});
+    ASSERT_EQ(volumes.status, 0) << volumes.err;
+    const std::string size = std::to_string(std::filesystem::file_size(image));
+    EXPECT_EQ(SplitLines(volumes.out),
+              std::vector<std::string>({image + "\t" + size + "\t" + manifest_.label + "\t" + manifest_.serial}));
+    EXPECT_NE(volumes.err.find("backup copy in the volume's last sector"), std::string::npos) << volumes.err;
 }
 
 TEST_P(CliDamagedVolume, ZeroedFirstMftRecordsAreReadFromTheMirror) {
@@ -133,9 +143,7 @@ TEST(CliAll, ListsFilesInUseWithTheirPathsAndCopiesThemOut) {
     const CliRun scan = RunCli({"scan", fixture.image_path, "--all", "--json"});
     ASSERT_EQ(scan.status, 0) << scan.err;
     std::map<std::string, nlohmann::json> listed;  // path -> row
-    for (const std::string& line : SplitLines(scan.out)) {
-        if (line.starts_with("#")) continue;
-        const nlohmann::json row = nlohmann::json::parse(line);
+    for (const nlohmann::json& row : ParseJsonLines(scan.out).FileRows()) {
         const std::string folder = row["path"];
         listed[(folder == "/" ? "" : folder) + "/" + row["name"].get<std::string>()] = row;
     }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -68,16 +70,22 @@ TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
                    return s == '9' ? c >= '0' && c <= '9' : s == c;
                });
     };
+    // JSON Lines throughout: the figures and the counts are objects of their
+    // own, first and last, holding what the TSV's "# " lines hold.
+    const JsonListing listing = ParseJsonLines(run.out);
+    ASSERT_GE(listing.objects.size(), 2u) << run.out;
+    ASSERT_TRUE(listing.objects.front().contains("volume")) << run.out;
+    ASSERT_TRUE(listing.objects.back().contains("totals")) << run.out;
     std::vector<std::string> figures;
+    for (const auto& [caption, text] : listing.objects.front().at("volume").items())
+        figures.push_back("# " + caption + ": " + text.get<std::string>());
+    for (const auto& [caption, count] : listing.objects.back().at("totals").items())
+        figures.push_back("# " + caption + ": " + std::to_string(count.get<long long>()));
     std::size_t row = 0;
-    for (const std::string& line : SplitLines(run.out)) {
-        if (line.starts_with("# ")) {
-            figures.push_back(line);
-            continue;
-        }
+    for (const nlohmann::json& object : listing.FileRows()) {
+        const std::string line = object.dump();
         ASSERT_LT(row, fixture_.deleted.size()) << line;
         const DeletedFile& file = fixture_.deleted[row++];
-        const nlohmann::json object = nlohmann::json::parse(line);
         EXPECT_EQ(object.size(), 10u) << line;
         EXPECT_EQ(object["path"], file.folder);
         EXPECT_EQ(object["recoverable"], 100);
@@ -95,7 +103,35 @@ TEST_P(CliScan, JsonLinesParseWithNamesSizesAndUtcTimes) {
         EXPECT_FALSE(object["modified_utc"].is_null()) << line;
     }
     EXPECT_EQ(row, fixture_.deleted.size());
+    // A parsed object keeps its keys sorted, not in the order written.
+    std::sort(figures.begin(), figures.end());
+    std::sort(tsv_figures.begin(), tsv_figures.end());
     EXPECT_EQ(figures, tsv_figures);
+}
+
+// What the device could not deliver is an object of its own too: a copy
+// read with a map that marks one MFT record unread still lists as JSON
+// Lines, every line an object.
+TEST(CliScanJson, UnreadableAreasAreAnObjectAmongTheLines) {
+    const Fixture fixture = LoadFixture("sec512-clu4k");
+    const testing::Manifest& m = fixture.manifest;
+    const auto size = static_cast<long long>(std::filesystem::file_size(fixture.image_path));
+    const long long lost = m.mft_offset + 20LL * m.record_size;
+    TempDir dir;
+    const std::string map = dir.path() + "/image.map";
+    std::ofstream(map) << "# Mapfile\n0x0 +\n"
+                       << "0x0 0x" << std::hex << lost << " +\n"
+                       << "0x" << lost << " 0x" << m.record_size << " -\n"
+                       << "0x" << lost + m.record_size << " 0x" << size - lost - m.record_size << " +\n";
+    const CliRun run = RunCli({"scan", "--json", "--map", map, fixture.image_path});
+    EXPECT_EQ(run.status, 3) << run.err;
+    const JsonListing listing = ParseJsonLines(run.out);
+    EXPECT_EQ(listing.objects.size(), SplitLines(run.out).size());
+    const nlohmann::json unreadable = listing.Object("unreadable");
+    ASSERT_TRUE(unreadable.is_object()) << run.out;
+    EXPECT_EQ(unreadable.at("records"), nlohmann::json::array({20}));
+    EXPECT_TRUE(listing.Object("volume").is_object());
+    EXPECT_TRUE(listing.Object("totals").is_object());
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, CliScan, ::testing::ValuesIn(FixtureNames()), FixtureTestName);

@@ -71,6 +71,7 @@ private slots:
     void aSearchOfAWipedDiskListsItsVolumesWhichScanAndRecover();
     void aVolumeWhoseMftIsGoneLeadsToTheOffer();
     void filesNoBitmapCouldJudgeAreCountedApart();
+    void aVolumeWhoseBootSectorIsZeroedIsListedAndScannedByItsBackup();
 };
 
 void LostVolumesTest::aDeepScanOfAFormattedVolumeRecoversWhatSurvivedAndNoLess() {
@@ -284,6 +285,25 @@ void LostVolumesTest::filesNoBitmapCouldJudgeAreCountedApart() {
     QVERIFY2(messages.shown[0].text.contains(
                  QStringLiteral("%1 files were written without checking that their clusters still held them.").arg(every_in_clusters)),
              qPrintable(messages.shown[0].text));
+}
+
+// Its first sector zeroed, a volume is still listed as one (not as a disk
+// for a search) and Scan Now reads it by the backup in its last sector.
+void LostVolumesTest::aVolumeWhoseBootSectorIsZeroedIsListedAndScannedByItsBackup() {
+    const verandol::testing::Manifest m = verandol::testing::LoadManifest("sec512-clu4k");
+    QTemporaryDir folder;
+    const QString image = folder.filePath(QStringLiteral("no-boot.img"));
+    verandol::testing::WriteZeroedCopy(verandol::testing::FixtureImagePath("sec512-clu4k"), image.toStdString(),
+                                       {{0, m.bytes_per_sector}});
+    QVERIFY(QDir::setCurrent(folder.path()));
+    TMainForm form;
+    QListWidgetItem* entry = Entry(form, QStringLiteral("no-boot.img"));
+    QVERIFY(entry);
+    QVERIFY(!entry->data(verandol::kOtherRole).toBool());
+    QVERIFY(ScanListedImage(form, QStringLiteral("no-boot.img")));
+    QCOMPARE(form.DriveName->text(), "Disk Name: " + QString::fromStdString(m.label));
+    QCOMPARE(form.Rows()->Count(), static_cast<int>(m.Deleted().size()));
+    QVERIFY2(form.RecoveryNote->text().contains(QStringLiteral("backup copy")), qPrintable(form.RecoveryNote->text()));
 }
 
 VERANDOL_GUI_TEST_MAIN(LostVolumesTest)

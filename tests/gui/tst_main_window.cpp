@@ -112,7 +112,7 @@ void MainWindowTest::startStateFollowsTheDesign() {
     const std::vector<QWidget*> design{form.DriveList,   form.btnImage, form.DLB,    form.DCB,       form.rb1,
                                        form.rb2,         form.rbKeepFolders, form.btnRecover, form.edPath,
                                        form.CheckBox1,   form.Button1, form.cbFilesInUse, form.Carving->Button,
-                                       form.ListView1,   form.FilterBar1->Text,
+                                       form.cbKeepTimes, form.ListView1,   form.FilterBar1->Text,
                                        form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly,
                                        form.FilterBar1->Kind, form.Carving->OfferButton, form.Carving->OfferClose};
     QCOMPARE(tabbed, design);

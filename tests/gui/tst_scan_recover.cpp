@@ -3,6 +3,7 @@
 #include <map>
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +24,7 @@
 #include "ui/directory_list_box.h"
 #include "ui/scan_offer.h"
 #include "ui/uMain.h"
+#include "ui/window_arguments.h"
 
 using namespace verandol::test;
 
@@ -77,8 +79,10 @@ private slots:
     void stopDuringScanKeepsRowsFoundSoFar();
     void failedScanSaysWhyAndKeepsWhatItShowed();
     void rowsOfAnEarlierScanAreNeverReadFromAnotherVolume();
+    void anImageNamedOnTheCommandLineIsSelectedAndScanned();
     void recoveryUnderOwnNamesMatchesTheManifest();
     void recoveryAsFileNumberUsesRowIndices();
+    void keepFileTimesGivesFilesTheirRecordsTimes();
     void filesInUseAreListedMarkedAndCopiedOut();
     void stopDuringRecoveryEndsCleanly();
     void failedRowsAreReportedAtTheEnd();
@@ -246,6 +250,34 @@ void ScanRecoverTest::failedScanSaysWhyAndKeepsWhatItShowed() {
     QCOMPARE(form.Rows()->Count(), 0);
 }
 
+// As a file manager starts it: an image outside the working directory is
+// listed, selected and scanned; one discovery listed already, named relative
+// to the working directory, is not listed twice.
+void ScanRecoverTest::anImageNamedOnTheCommandLineIsSelectedAndScanned() {
+    QTemporaryDir elsewhere;
+    const QString image = elsewhere.filePath(QStringLiteral("opened.img"));
+    QVERIFY(QFile::copy(FixtureImagePath(), image));
+    const verandol::WindowArguments parsed = verandol::ParseWindowArguments({image.toStdString()});
+    QVERIFY(parsed.action == verandol::WindowArguments::Action::Window);
+    const int deleted = static_cast<int>(LoadManifest().Deleted().size());
+
+    TMainForm form;
+    const int listed = form.DriveList->count();
+    form.ScanSourceArgument(QString::fromStdString(parsed.source));
+    QVERIFY(WaitForScan(form));
+    QCOMPARE(form.DriveList->count(), listed + 1);
+    QCOMPARE(form.DriveList->selectedItems().size(), 1);
+    QCOMPARE(form.DriveList->selectedItems()[0]->data(Qt::UserRole).toString(), image);
+    QCOMPARE(form.Geometry().path, image.toStdString());
+    QCOMPARE(form.Rows()->Count(), deleted);
+
+    form.ScanSourceArgument(QString::fromLatin1(kFixtureName));
+    QVERIFY(WaitForScan(form));
+    QCOMPARE(form.DriveList->count(), listed + 1);
+    QCOMPARE(form.DriveList->selectedItems()[0]->text(), QString::fromLatin1(kFixtureName));
+    QCOMPARE(form.Rows()->Count(), deleted);
+}
+
 void ScanRecoverTest::rowsOfAnEarlierScanAreNeverReadFromAnotherVolume() {
     const QString damaged = volumes_.filePath(QStringLiteral("damaged-mft.img"));
     QVERIFY(MakeDamagedMftCopy(damaged));
@@ -304,6 +336,29 @@ void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
 
     for (const auto& [name, file] : ListedByName())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(name))), QString::fromStdString(file.sha256));
+}
+
+// On by default, the option dates each file as its record does (the
+// fixture's files were written long before this run); off, a file is dated
+// by its writing.
+void ScanRecoverTest::keepFileTimesGivesFilesTheirRecordsTimes() {
+    MessageCapture messages;
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-2);
+    TMainForm form;
+    QVERIFY(form.cbKeepTimes->isChecked());
+    QVERIFY(ScanFixture(form));
+    form.CheckBox1->click();
+    for (const bool keep : {true, false}) {
+        QTemporaryDir out;
+        form.DLB->SetDirectory(out.path());
+        form.cbKeepTimes->setChecked(keep);
+        form.btnRecover->click();
+        QVERIFY(WaitForRecovery(form));
+        for (const auto& [name, file] : ListedByName()) {
+            const QDateTime modified = QFileInfo(out.filePath(QString::fromStdString(name))).lastModified();
+            QVERIFY2(keep ? modified < started : modified >= started, name.c_str());
+        }
+    }
 }
 
 void ScanRecoverTest::filesInUseAreListedMarkedAndCopiedOut() {
