@@ -1,10 +1,18 @@
 #include "carve/carve_formats.h"
 
+#include "carve/formats/flac.h"
 #include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
 #include "carve/formats/jpeg.h"
+#include "carve/formats/matroska.h"
+#include "carve/formats/mp3.h"
+#include "carve/formats/ogg.h"
 #include "carve/formats/pdf.h"
+#include "carve/formats/pe.h"
 #include "carve/formats/png.h"
+#include "carve/formats/rar.h"
+#include "carve/formats/sevenzip.h"
+#include "carve/formats/text.h"
 #include "carve/formats/zip.h"
 
 namespace verandol {
@@ -22,6 +30,15 @@ constexpr CarveFormat kFormats[] = {
     {"zip", "zip", 4096 * kMiB, ZipStarts, WalkZip},
     {"pdf", "pdf", 1024 * kMiB, PdfStarts, WalkPdf},
     {"gif", "gif", 256 * kMiB, GifStarts, WalkGif},
+    {"mp3", "mp3", 1024 * kMiB, Mp3Starts, WalkMp3},
+    {"flac", "flac", 2048 * kMiB, FlacStarts, WalkFlac},
+    {"ogg", "ogg", 4096 * kMiB, OggStarts, WalkOgg},
+    {"matroska", "mkv", 16384 * kMiB, MatroskaStarts, WalkMatroska},
+    {"7z", "7z", 16384 * kMiB, SevenZipStarts, WalkSevenZip},
+    {"rar", "rar", 16384 * kMiB, RarStarts, WalkRar},
+    {"pe", "exe", 2048 * kMiB, PeStarts, WalkPe},
+    // Last: text is what is left when no format's signature stands first.
+    {"text", "txt", 64 * kMiB, TextStarts, WalkText},
 };
 
 }  // namespace
@@ -32,7 +49,9 @@ const CarveFormat* FormatStartingAt(ByteSpan head) {
     // Most cluster starts are none: the first byte rules them out at once.
     if (head.empty()) return nullptr;
     const std::uint8_t b = head[0];
-    if (b != 0x89 && b != 0xFF && b != 0x1F && b != 'P' && b != '%' && b != 'G') return nullptr;
+    // Zeros and the other controls begin no format; text begins with any
+    // printable byte, so the signatures beyond them are each tested.
+    if (b < 0x20 && b != 0x1F && b != 0x1A && b != '\t' && b != '\n' && b != '\r') return nullptr;
     for (const CarveFormat& format : kFormats)
         if (format.starts(head)) return &format;
     return nullptr;
