@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "carve/carve_formats.h"
+#include "carve/carve_pass.h"
 #include "carve/formats/mp3.h"
 #include "carve/formats/pe.h"
 #include "carve/formats/rar.h"
@@ -391,6 +392,38 @@ TEST(CarveFormats, SignaturesGoToTheirFormatsAndTextOnlyWhereNoneStands) {
     EXPECT_EQ(name_of(pdf), "pdf");
     EXPECT_EQ(name_of(Bytes(64, 0)), "");
     EXPECT_EQ(name_of(Noise(64, 9)), "");
+}
+
+}  // namespace
+}  // namespace verandol
+
+namespace verandol {
+namespace {
+
+struct Found final : CarveEvents {
+    std::vector<CarvedFile> files;
+    void Found(CarvedFile file) override { files.push_back(std::move(file)); }
+};
+
+TEST(CarveTextPass, ALongTextIsTakenOnceAndOneThatRunsIntoOtherBytesNever) {
+    constexpr std::size_t kUnit = 4096;
+    Bytes volume;
+    Append(volume, Prose(20000));
+    volume.resize(6 * kUnit, 0);
+    Append(volume, Prose(30000));  // every cluster start of it is text, and none has an end
+    const Bytes later = Noise(kUnit, 10);
+    volume.insert(volume.end(), later.begin(), later.end());
+    volume.resize((volume.size() / kUnit + 1) * kUnit, 0);
+    MemoryVolume memory(volume);
+    Found found;
+    CarveSetup setup;
+    setup.unit = kUnit;
+    CarvePass(memory, setup, found);
+    ASSERT_EQ(found.files.size(), 1u);
+    EXPECT_EQ(found.files[0].extent.position, 0);
+    EXPECT_EQ(found.files[0].extent.length, 20000);
+    EXPECT_EQ(found.files[0].extent.check, CarveCheck::Complete);
+    EXPECT_STREQ(found.files[0].format, "text");
 }
 
 }  // namespace

@@ -14,15 +14,23 @@ constexpr std::uint16_t kDll = 0x2000, kNative = 1;
 constexpr std::uint16_t kMachines[] = {0x14C, 0x8664, 0x1C0, 0x1C2, 0x1C4, 0xAA64, 0x200, 0x166, 0x169, 0xEBC, 0x5064};
 constexpr std::uint16_t kMaxSections = 96;
 
-// Raises `end` to the end of [offset, offset + size); false when that end overflows.
-bool Reach(std::int64_t& end, std::uint64_t offset, std::uint64_t size) {
-    std::int64_t stop;
-    if (offset > static_cast<std::uint64_t>(INT64_MAX) || size > static_cast<std::uint64_t>(INT64_MAX) ||
-        AddOverflows(static_cast<std::int64_t>(offset), static_cast<std::int64_t>(size), stop))
-        return false;
-    end = std::max(end, stop);
-    return true;
-}
+// How far the image's pieces reach: all of them, and those that lie
+// within what may be read (what an image cut short still holds).
+struct Reach {
+    std::int64_t end = 0;
+    std::int64_t readable = 0;
+
+    // Adds [offset, offset + size); false when its end overflows.
+    bool Add(std::uint64_t offset, std::uint64_t size, std::int64_t limit) {
+        std::int64_t stop;
+        if (offset > static_cast<std::uint64_t>(INT64_MAX) || size > static_cast<std::uint64_t>(INT64_MAX) ||
+            AddOverflows(static_cast<std::int64_t>(offset), static_cast<std::int64_t>(size), stop))
+            return false;
+        end = std::max(end, stop);
+        if (stop <= limit) readable = std::max(readable, stop);
+        return true;
+    }
+};
 
 // The image checksum: 16-bit words summed with their carries folded back,
 // the checksum field counted as zero, plus the file's length.
@@ -83,27 +91,31 @@ WalkResult WalkPe(CarveReader& in) {
         return std::nullopt;
 
     const std::int64_t table = opt + *optional_size;
-    std::int64_t end = std::max<std::int64_t>(*headers_size, table + std::int64_t{*sections} * 40);
+    const std::int64_t table_end = table + std::int64_t{*sections} * 40;
+    Reach reach;
+    reach.Add(0, std::max<std::int64_t>(*headers_size, table_end), in.Size());
     for (std::int64_t s = 0; s < *sections; ++s) {
         const auto raw_size = in.Le32(table + s * 40 + 16);
         const auto raw_at = in.Le32(table + s * 40 + 20);
         if (!raw_size || !raw_at) return std::nullopt;
-        if (*raw_size != 0 && !Reach(end, *raw_at, *raw_size)) return std::nullopt;
+        if (*raw_size != 0 && !reach.Add(*raw_at, *raw_size, in.Size())) return std::nullopt;
     }
     if (*symbols_at != 0) {
         // The symbols (18 bytes each), then the string table, which begins with its own length.
         const std::uint64_t strings = std::uint64_t{*symbols_at} + std::uint64_t{*symbols} * 18;
         const auto strings_size = in.Le32(static_cast<std::int64_t>(std::min<std::uint64_t>(strings, INT64_MAX)));
-        if (!Reach(end, strings, strings_size.value_or(0))) return std::nullopt;
+        if (!reach.Add(strings, strings_size.value_or(0), in.Size())) return std::nullopt;
     }
     if (*directory_count > 4) {
         const auto cert_at = in.Le32(directories + 4 * 8);
         const auto cert_size = in.Le32(directories + 4 * 8 + 4);
         if (!cert_at || !cert_size) return std::nullopt;
-        if (*cert_size != 0 && !Reach(end, *cert_at, *cert_size)) return std::nullopt;
+        if (*cert_size != 0 && !reach.Add(*cert_at, *cert_size, in.Size())) return std::nullopt;
     }
     const std::string extension = (*characteristics & kDll) ? "dll" : *subsystem == kNative ? "sys" : "exe";
-    if (end > in.Size()) return WalkedFile{in.Size(), CarveCheck::Incomplete, extension};
+    const std::int64_t end = reach.end;
+    // Cut short: as far as the pieces that are there, not the whole rest of the volume.
+    if (end > in.Size()) return WalkedFile{std::max(reach.readable, table_end), CarveCheck::Incomplete, extension};
     CarveCheck check = CarveCheck::Complete;
     if (*checksum != 0) check = ImageChecksum(in, end, opt + 64) == *checksum ? CarveCheck::Verified
                                                                               : CarveCheck::Incomplete;

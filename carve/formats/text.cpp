@@ -109,6 +109,23 @@ bool TextStarts(ByteSpan head) {
 WalkResult WalkText(CarveReader& in) {
     const ByteSpan head = in.Window(0, 32);
     if (!TextStarts(head)) return std::nullopt;
+    // The pass asks at every cluster start of a long text; where an earlier
+    // start's text ran on past this one with no clear end, so does this
+    // one's: without the memory a text of n clusters costs n walks over it.
+    struct Unended {
+        const ByteSource* volume = nullptr;
+        std::int64_t volume_size = 0;
+        std::int64_t from = 0, to = 0;  // on the volume
+    };
+    thread_local Unended unended;
+    const ByteSource* volume = &in.Volume();
+    if (unended.volume == volume && unended.volume_size == volume->Size() && in.Start() > unended.from &&
+        in.Start() < unended.to)
+        return std::nullopt;
+    const auto refused = [&](std::int64_t at) -> WalkResult {
+        unended = {volume, volume->Size(), in.Start(), in.Start() + at};
+        return std::nullopt;
+    };
     Encoding encoding = Encoding::Utf8;
     std::int64_t at = 0;
     if (IsUtf8Bom(head)) at = 3;
@@ -118,13 +135,13 @@ WalkResult WalkText(CarveReader& in) {
         // Text that reaches the bound or the volume's end has no clear end.
         const ByteSpan window = in.Window(at, CarveReader::kWindowBytes);
         const Run run = TextRun(window, 0, encoding, wordy, counted, kSample);
-        if (!run.broke && run.end == 0) return std::nullopt;
+        if (!run.broke && run.end == 0) return refused(at);
         at += static_cast<std::int64_t>(run.end);
         if (!run.broke) continue;
         // A break in the text: its end, when a NUL begins the zeros left to the sector's end.
-        if (at < kMinText || wordy * 100 < counted * kWordyPercent) return std::nullopt;
         const bool nul = window[run.end] == 0 && (encoding == Encoding::Utf8 || window[run.end + 1] == 0);
-        if (!nul || !ZerosToSectorEnd(in, at)) return std::nullopt;
+        if (!nul || !ZerosToSectorEnd(in, at) || at < kMinText || wordy * 100 < counted * kWordyPercent)
+            return refused(at);
         return WalkedFile{at, CarveCheck::Complete, {}};
     }
 }
