@@ -1,11 +1,19 @@
 #include "fuzz/carve_entry.h"
 
 #include "carve/carve_pass.h"
+#include "carve/formats/flac.h"
 #include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
 #include "carve/formats/jpeg.h"
+#include "carve/formats/matroska.h"
+#include "carve/formats/mp3.h"
+#include "carve/formats/ogg.h"
 #include "carve/formats/pdf.h"
+#include "carve/formats/pe.h"
 #include "carve/formats/png.h"
+#include "carve/formats/rar.h"
+#include "carve/formats/sevenzip.h"
+#include "carve/formats/text.h"
 #include "carve/formats/zip.h"
 #include "fuzz/fuzz_check.h"
 
@@ -47,6 +55,14 @@ void FuzzCarveGzip(ByteSpan input) { Walk(input, GzipStarts, WalkGzip); }
 void FuzzCarveZip(ByteSpan input) { Walk(input, ZipStarts, WalkZip); }
 void FuzzCarvePdf(ByteSpan input) { Walk(input, PdfStarts, WalkPdf); }
 void FuzzCarveGif(ByteSpan input) { Walk(input, GifStarts, WalkGif); }
+void FuzzCarveMp3(ByteSpan input) { Walk(input, Mp3Starts, WalkMp3); }
+void FuzzCarveFlac(ByteSpan input) { Walk(input, FlacStarts, WalkFlac); }
+void FuzzCarveOgg(ByteSpan input) { Walk(input, OggStarts, WalkOgg); }
+void FuzzCarveMatroska(ByteSpan input) { Walk(input, MatroskaStarts, WalkMatroska); }
+void FuzzCarveSevenZip(ByteSpan input) { Walk(input, SevenZipStarts, WalkSevenZip); }
+void FuzzCarveRar(ByteSpan input) { Walk(input, RarStarts, WalkRar); }
+void FuzzCarvePe(ByteSpan input) { Walk(input, PeStarts, WalkPe); }
+void FuzzCarveText(ByteSpan input) { Walk(input, TextStarts, WalkText); }
 
 void FuzzCarvePass(ByteSpan input) {
     BorrowedVolume volume(input);
