@@ -400,7 +400,7 @@ TEST(CarveFormats, SignaturesGoToTheirFormatsAndTextOnlyWhereNoneStands) {
 namespace verandol {
 namespace {
 
-struct Found final : CarveEvents {
+struct Collected final : CarveEvents {
     std::vector<CarvedFile> files;
     void Found(CarvedFile file) override { files.push_back(std::move(file)); }
 };
@@ -415,7 +415,7 @@ TEST(CarveTextPass, ALongTextIsTakenOnceAndOneThatRunsIntoOtherBytesNever) {
     volume.insert(volume.end(), later.begin(), later.end());
     volume.resize((volume.size() / kUnit + 1) * kUnit, 0);
     MemoryVolume memory(volume);
-    Found found;
+    Collected found;
     CarveSetup setup;
     setup.unit = kUnit;
     CarvePass(memory, setup, found);
