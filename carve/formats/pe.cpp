@@ -115,7 +115,8 @@ WalkResult WalkPe(CarveReader& in) {
     const std::string extension = (*characteristics & kDll) ? "dll" : *subsystem == kNative ? "sys" : "exe";
     const std::int64_t end = reach.end;
     // Cut short: as far as the pieces that are there, not the whole rest of the volume.
-    if (end > in.Size()) return WalkedFile{std::max(reach.readable, table_end), CarveCheck::Incomplete, extension};
+    if (end > in.Size())
+        return WalkedFile{std::min(std::max(reach.readable, table_end), in.Size()), CarveCheck::Incomplete, extension};
     CarveCheck check = CarveCheck::Complete;
     if (*checksum != 0) check = ImageChecksum(in, end, opt + 64) == *checksum ? CarveCheck::Verified
                                                                               : CarveCheck::Incomplete;

@@ -95,7 +95,9 @@ Run TextRun(ByteSpan b, std::size_t at, Encoding encoding, std::int64_t& wordy, 
 }  // namespace
 
 bool TextStarts(ByteSpan head) {
+    // Only the first 32 bytes are judged, however many are given.
     if (head.size() < 32) return false;
+    head = head.first(32);
     Encoding encoding = Encoding::Utf8;
     std::size_t at = 0;
     if (IsUtf8Bom(head)) at = 3;
