@@ -109,11 +109,11 @@ bool TextStarts(ByteSpan head) {
 }
 
 WalkResult WalkText(CarveReader& in) {
-    const ByteSpan head = in.Window(0, 32);
-    if (!TextStarts(head)) return std::nullopt;
     // The pass asks at every cluster start of a long text; where an earlier
     // start's text ran on past this one with no clear end, so does this
     // one's: without the memory a text of n clusters costs n walks over it.
+    // It is asked before anything is read: even the first read of a walk
+    // fetches a large block.
     struct Unended {
         const ByteSource* volume = nullptr;
         std::int64_t volume_size = 0;
@@ -128,6 +128,8 @@ WalkResult WalkText(CarveReader& in) {
         unended = {volume, volume->Size(), in.Start(), in.Start() + at};
         return std::nullopt;
     };
+    const ByteSpan head = in.Window(0, 32);
+    if (!TextStarts(head)) return std::nullopt;
     Encoding encoding = Encoding::Utf8;
     std::int64_t at = 0;
     if (IsUtf8Bom(head)) at = 3;
