@@ -22,6 +22,10 @@ public:
 
     // How many bytes the walker may read: offsets [0, Size()).
     std::int64_t Size() const { return size_; }
+    // Where offset 0 lies on which volume: for a walker that remembers what
+    // it learnt of the bytes past one start when it is asked at the next.
+    std::int64_t Start() const { return start_; }
+    const ByteSource& Volume() const { return volume_; }
 
     // Up to `want` bytes from `offset` (at most kWindowBytes), fewer only at
     // Size(); empty when offset is outside. Valid until the next call.

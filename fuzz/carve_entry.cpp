@@ -2,15 +2,23 @@
 
 #include "carve/carve_pass.h"
 #include "carve/formats/bmp.h"
+#include "carve/formats/flac.h"
 #include "carve/formats/gif.h"
 #include "carve/formats/gzip.h"
 #include "carve/formats/iso_bmff.h"
 #include "carve/formats/jpeg.h"
+#include "carve/formats/matroska.h"
+#include "carve/formats/mp3.h"
+#include "carve/formats/ogg.h"
 #include "carve/formats/ole2.h"
 #include "carve/formats/pdf.h"
+#include "carve/formats/pe.h"
 #include "carve/formats/png.h"
+#include "carve/formats/rar.h"
 #include "carve/formats/riff.h"
+#include "carve/formats/sevenzip.h"
 #include "carve/formats/sqlite.h"
+#include "carve/formats/text.h"
 #include "carve/formats/tiff.h"
 #include "carve/formats/zip.h"
 #include "fuzz/fuzz_check.h"
@@ -59,6 +67,14 @@ void FuzzCarveRiff(ByteSpan input) { Walk(input, RiffStarts, WalkRiff); }
 void FuzzCarveIsoBmff(ByteSpan input) { Walk(input, IsoBmffStarts, WalkIsoBmff); }
 void FuzzCarveSqlite(ByteSpan input) { Walk(input, SqliteStarts, WalkSqlite); }
 void FuzzCarveOle2(ByteSpan input) { Walk(input, Ole2Starts, WalkOle2); }
+void FuzzCarveMp3(ByteSpan input) { Walk(input, Mp3Starts, WalkMp3); }
+void FuzzCarveFlac(ByteSpan input) { Walk(input, FlacStarts, WalkFlac); }
+void FuzzCarveOgg(ByteSpan input) { Walk(input, OggStarts, WalkOgg); }
+void FuzzCarveMatroska(ByteSpan input) { Walk(input, MatroskaStarts, WalkMatroska); }
+void FuzzCarveSevenZip(ByteSpan input) { Walk(input, SevenZipStarts, WalkSevenZip); }
+void FuzzCarveRar(ByteSpan input) { Walk(input, RarStarts, WalkRar); }
+void FuzzCarvePe(ByteSpan input) { Walk(input, PeStarts, WalkPe); }
+void FuzzCarveText(ByteSpan input) { Walk(input, TextStarts, WalkText); }
 
 void FuzzCarvePass(ByteSpan input) {
     BorrowedVolume volume(input);

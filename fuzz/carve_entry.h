@@ -18,6 +18,14 @@ void FuzzCarveRiff(ByteSpan input);
 void FuzzCarveIsoBmff(ByteSpan input);
 void FuzzCarveSqlite(ByteSpan input);
 void FuzzCarveOle2(ByteSpan input);
+void FuzzCarveMp3(ByteSpan input);
+void FuzzCarveFlac(ByteSpan input);
+void FuzzCarveOgg(ByteSpan input);
+void FuzzCarveMatroska(ByteSpan input);
+void FuzzCarveSevenZip(ByteSpan input);
+void FuzzCarveRar(ByteSpan input);
+void FuzzCarvePe(ByteSpan input);
+void FuzzCarveText(ByteSpan input);
 // The input is a volume without a geometry: the pass over every sector of it.
 void FuzzCarvePass(ByteSpan input);
 

@@ -217,3 +217,73 @@ gif = (b"GIF89a" + bytes([2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255]) +
        bytes([0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 3, 0x84, 0x1D, 0x05, 1, 0x0A, 0]) +
        bytes([0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x80, 9, 9, 9, 7, 7, 7, 2, 2, 0x44, 0x01, 0]) + b"\x3b")
 write("carve_gif", "two-images", gif)
+
+# Audio, video, archives and text: each whole file of the media carving
+# volume beside it, cut at 64 KiB like the others.
+media_image = (images / "carve-audio.img").read_bytes()
+media = json.loads((fixtures / "carve-audio.carve.json").read_text())
+walker_of = {"mp3": "carve_mp3", "flac": "carve_flac", "ogg": "carve_ogg", "opus": "carve_ogg", "webm": "carve_matroska",
+             "mkv": "carve_matroska", "7z": "carve_7z", "txt": "carve_text"}
+for f in media["files"]:
+    if f["check"] == "damaged":
+        continue
+    start = f["first_cluster"] * media["cluster_size"]
+    write(walker_of[f["name"].rsplit(".", 1)[1]], f"media-{f['name']}",
+          media_image[start:start + min(f["size"], 64 * 1024)] + bytes(512 - f["size"] % 512))
+
+# RAR: no free encoder, so one of each generation written out by hand, a
+# stored file under its CRC.
+import struct, zlib  # noqa: E402
+stored = b"stored bytes of a file\n" * 40
+crc = zlib.crc32(stored)
+fields = struct.pack("<IIBIIBBHI", len(stored), len(stored), 2, crc, 0, 29, 0x30, 5, 0x20) + b"a.txt"
+
+
+def rar4_block(kind, flags, body):
+    head = struct.pack("<BHH", kind, flags, 7 + len(body)) + body
+    return struct.pack("<H", zlib.crc32(head) & 0xFFFF) + head
+
+
+write("carve_rar", "rar4-stored", b"Rar!\x1a\x07\x00" + rar4_block(0x73, 0, bytes(6)) +
+      rar4_block(0x74, 0x8000, fields) + stored + rar4_block(0x7B, 0x4000, b""))
+
+
+def rar5_header(body):
+    head = bytes([len(body)]) + body
+    return struct.pack("<I", zlib.crc32(head)) + head
+
+
+def vint(n):
+    out = bytearray()
+    while True:
+        out.append((n & 0x7F) | (0x80 if n > 0x7F else 0))
+        n >>= 7
+        if not n:
+            return bytes(out)
+
+
+file5 = bytes([2, 2]) + vint(len(stored)) + bytes([4]) + vint(len(stored)) + bytes([0x20]) + struct.pack("<I", crc) + \
+    bytes([0, 1, 5]) + b"a.txt"
+write("carve_rar", "rar5-stored", b"Rar!\x1a\x07\x01\x00" + rar5_header(bytes([1, 0, 0])) + rar5_header(file5) +
+      stored + rar5_header(bytes([5, 0, 0])))
+
+# PE: a PE32+ console program's headers and two sections, with a checksum.
+pe = bytearray(0xC00)
+pe[0:2], pe[8:10], pe[0x3C:0x40] = b"MZ", struct.pack("<H", 4), struct.pack("<I", 0x80)
+pe[0x80:0x84] = b"PE\0\0"
+pe[0x84:0x98] = struct.pack("<HHIIIHH", 0x8664, 2, 0, 0, 0, 240, 0x22)
+opt = 0x98
+pe[opt:opt + 2] = struct.pack("<H", 0x20B)
+pe[opt + 36:opt + 40], pe[opt + 60:opt + 64] = struct.pack("<I", 0x200), struct.pack("<I", 0x400)
+pe[opt + 68:opt + 70], pe[opt + 108:opt + 112] = struct.pack("<H", 3), struct.pack("<I", 16)
+for i, (name, at, size) in enumerate([(b".text", 0x400, 0x600), (b".data", 0xA00, 0x200)]):
+    s = opt + 240 + 40 * i
+    pe[s:s + 8] = name.ljust(8, b"\0")
+    pe[s + 16:s + 24] = struct.pack("<II", size, at)
+pe[0x400:0xC00] = bytes((i * 37) & 255 for i in range(0x800))
+total = 0
+for i in range(0, len(pe), 2):
+    total += pe[i] | pe[i + 1] << 8
+    total = (total & 0xFFFF) + (total >> 16)
+pe[opt + 64:opt + 68] = struct.pack("<I", ((total & 0xFFFF) + (total >> 16)) + len(pe))
+write("carve_pe", "pe32plus-checksum", bytes(pe))
