@@ -10,15 +10,62 @@ namespace verandol {
 namespace {
 
 // Each fetch from the volume: four windows, so a walker stepping forward
-// through a file costs one read per megabyte.
+// through a file costs one read per megabyte. The first fetches are
+// smaller, growing twofold: most files, and most starts that turn out to be
+// none, end within a few clusters.
 constexpr std::size_t kBlockBytes = 4 * CarveReader::kWindowBytes;
+constexpr std::size_t kFirstBlockBytes = 64 << 10;
 
 }  // namespace
 
 CarveReader::CarveReader(ByteSource& volume, std::int64_t start, std::int64_t limit)
-    : volume_(volume), start_(start) {
+    : volume_(volume), start_(start), limit_(limit) {
     const std::int64_t left = start >= 0 && start < volume.Size() ? volume.Size() - start : 0;
     size_ = std::clamp<std::int64_t>(limit, 0, left);
+}
+
+void CarveReader::SkipAt(std::int64_t at, std::int64_t bytes) {
+    const std::int64_t left = start_ >= 0 && start_ < volume_.Size() ? volume_.Size() - start_ : 0;
+    if (at < 0 || bytes < 0 || at > left || bytes > left - at) {
+        // A gap past the volume's end leaves nothing after it.
+        gap_at_ = 0;
+        gap_bytes_ = 0;
+        size_ = std::clamp<std::int64_t>(std::min(limit_, at), 0, left);
+    } else {
+        gap_at_ = at;
+        gap_bytes_ = bytes;
+        size_ = std::clamp<std::int64_t>(limit_, 0, left - bytes);
+    }
+    block_at_ = -1;
+    block_len_ = 0;
+}
+
+void CarveReader::FetchPiece(std::int64_t offset, std::size_t length, std::size_t into) {
+    std::vector<UnreadRange> unread;
+    const std::int64_t position = VolumePosition(offset);
+    const std::size_t got = volume_.ReadAround(position, MutableByteSpan(block_.data() + into, length), unread);
+    // Past what the volume delivered nothing is promised: zeros, noted as unread.
+    if (got < length) {
+        std::memset(block_.data() + into + got, 0, length - got);
+        unread.push_back({position + static_cast<std::int64_t>(got), static_cast<std::int64_t>(length - got)});
+    }
+    for (const UnreadRange& r : unread)
+        if (std::none_of(unread_.begin(), unread_.end(), [&](const UnreadRange& known) { return known == r; }))
+            unread_.push_back(r);
+}
+
+void CarveReader::Fetch(std::int64_t offset, std::size_t length) {
+    const auto end = offset + static_cast<std::int64_t>(length);
+    if (gap_bytes_ > 0 && offset < gap_at_ && gap_at_ < end) {
+        const auto before = static_cast<std::size_t>(gap_at_ - offset);
+        FetchPiece(offset, before, 0);
+        FetchPiece(gap_at_, length - before, before);
+    } else {
+        FetchPiece(offset, length, 0);
+    }
+    block_at_ = offset;
+    block_len_ = length;
+    fetched_ += static_cast<std::int64_t>(length);
 }
 
 ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
@@ -30,20 +77,11 @@ ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
             stopped_ = true;
             return {};
         }
-        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - offset));
-        if (block_.size() < kBlockBytes) block_.resize(std::min<std::int64_t>(kBlockBytes, size_));
-        std::vector<UnreadRange> unread;
-        const std::size_t got = volume_.ReadAround(start_ + offset, MutableByteSpan(block_.data(), length), unread);
-        // Past what the volume delivered nothing is promised: zeros, noted as unread.
-        if (got < length) {
-            std::memset(block_.data() + got, 0, length - got);
-            unread.push_back({start_ + offset + static_cast<std::int64_t>(got), static_cast<std::int64_t>(length - got)});
-        }
-        for (const UnreadRange& r : unread)
-            if (std::none_of(unread_.begin(), unread_.end(), [&](const UnreadRange& known) { return known == r; }))
-                unread_.push_back(r);
-        block_at_ = offset;
-        block_len_ = length;
+        const std::size_t grown = block_len_ == 0 ? kFirstBlockBytes : std::min(2 * block_len_, kBlockBytes);
+        const auto length = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(std::max(want, grown)), size_ - offset));
+        if (block_.size() < length) block_.resize(length);
+        Fetch(offset, length);
     }
     return ByteSpan(block_.data() + (offset - block_at_), want);
 }
