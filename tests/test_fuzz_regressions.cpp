@@ -42,6 +42,7 @@ const std::map<std::string, Entry>& Entries() {
         {"carve_pdf", fuzz::FuzzCarvePdf},
         {"carve_gif", fuzz::FuzzCarveGif},
         {"carve_pass", fuzz::FuzzCarvePass},
+        {"carve_gap", fuzz::FuzzCarveGap},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
         {"index_entries", fuzz::FuzzIndexEntries},
