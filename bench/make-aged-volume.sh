@@ -36,8 +36,8 @@ done
 $PY -c 'import PIL' 2>/dev/null || { echo "$(basename "$0"): python3-pil is missing" >&2; exit 1; }
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
-FIXTURE_OUT="$OUT"
 . "$HERE/fixture-lib.sh"
+FIXTURE_OUT="$OUT"
 
 # The files are kept beside the image (OUT_DIR/files, OUT_DIR/files.tsv):
 # making them takes minutes, so a second volume of the same seed reuses them.
