@@ -31,11 +31,13 @@ bool Claimed(const StretchSet* claimed, std::int64_t position) {
 }
 
 // Walks the format at `position`; the file, or nullopt when nothing there is one.
+// `read` holds the bytes from `position` on as far as the pass read them whole.
 std::optional<CarvedFile> CarveAt(ByteSource& volume, std::int64_t position, std::int64_t unit,
-                                  const CarveFormat& format, CarveEvents& events, GapBudget& budget) {
+                                  const CarveFormat& format, CarveEvents& events, GapBudget& budget, ByteSpan read) {
     const std::function<bool()> stop = [&] { return events.StopRequested(); };
     CarveReader reader(volume, position, format.max_bytes);
     reader.StopWhen(stop);
+    reader.Preloaded(read);
     WalkResult walked = format.walk(reader);
     // A walk the stop cut short says nothing of the file.
     if (reader.Stopped() || !walked || walked->length <= 0 || walked->length > reader.Size()) return std::nullopt;
@@ -132,7 +134,10 @@ CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& eve
             if (Overlaps(unread, position, static_cast<std::int64_t>(head.size()))) continue;
             const CarveFormat* format = FormatStartingAt(head);
             if (!format) continue;
-            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget);
+            // What the pass read from here on, unless the device failed some of it.
+            const ByteSpan read = unread.empty() ? ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off))
+                                                 : ByteSpan();
+            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read);
             if (!file) {
                 if (events.StopRequested()) return CarveEnd::Stopped;
                 continue;

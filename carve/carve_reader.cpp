@@ -71,6 +71,9 @@ void CarveReader::Fetch(std::int64_t offset, std::size_t length) {
 ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
     if (offset < 0 || offset >= size_ || stopped_) return {};
     want = std::min<std::size_t>({want, kWindowBytes, static_cast<std::size_t>(size_ - offset)});
+    const std::int64_t end = offset + static_cast<std::int64_t>(want);
+    if (end <= static_cast<std::int64_t>(preloaded_.size()) && (gap_bytes_ == 0 || end <= gap_at_))
+        return preloaded_.subspan(static_cast<std::size_t>(offset), want);
     if (block_at_ < 0 || offset < block_at_ ||
         offset - block_at_ + static_cast<std::int64_t>(want) > static_cast<std::int64_t>(block_len_)) {
         if (stop_ && stop_()) {
@@ -134,9 +137,8 @@ std::optional<std::int64_t> CarveReader::Find(std::int64_t from, std::int64_t to
     for (std::int64_t at = std::max<std::int64_t>(from, 0); at + n <= to;) {
         const ByteSpan w = Window(at, static_cast<std::size_t>(std::min<std::int64_t>(kWindowBytes, to - at)));
         if (static_cast<std::int64_t>(w.size()) < n) return std::nullopt;
-        const auto hit = std::search(w.begin(), w.end(), text.begin(), text.end(),
-                                      [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
-        if (hit != w.end()) return at + (hit - w.begin());
+        const void* hit = ::memmem(w.data(), w.size(), text.data(), text.size());
+        if (hit) return at + (static_cast<const std::uint8_t*>(hit) - w.data());
         at += static_cast<std::int64_t>(w.size()) - (n - 1);
     }
     return std::nullopt;

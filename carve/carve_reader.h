@@ -41,6 +41,11 @@ public:
     // `to`; nullopt when there is none.
     std::optional<std::int64_t> Find(std::int64_t from, std::int64_t to, std::string_view text);
 
+    // Bytes the caller already read from the volume at the start on, whole
+    // (no stretch of them unread): windows within them are served from them
+    // rather than read again. They must outlive the reader.
+    void Preloaded(ByteSpan bytes) { preloaded_ = bytes; }
+
     // Reads the bytes from offset `at` on `bytes` further on in the volume,
     // as if the clusters between were not there: a file in two pieces with
     // another's clusters between them is read as one. Forgets what was read.
@@ -77,6 +82,7 @@ private:
     std::int64_t gap_at_ = 0;
     std::int64_t gap_bytes_ = 0;
     std::int64_t fetched_ = 0;
+    ByteSpan preloaded_;
     std::vector<std::uint8_t> block_;
     std::int64_t block_at_ = -1;  // the offset block_ holds, -1 before the first read
     std::size_t block_len_ = 0;

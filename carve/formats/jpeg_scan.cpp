@@ -53,12 +53,13 @@ public:
     }
     int Available() const { return count_; }
     void Skip(int n) { count_ -= n; }
-    std::optional<std::uint32_t> Bits(int n) {
-        if (n == 0) return 0u;
-        const std::uint32_t value = Peek(n);
-        if (count_ < n) return std::nullopt;
+    // Takes `n` (at most 32) bits unseen: a coefficient's magnitude, which
+    // only has to be there. False when the data ends first.
+    bool Drop(int n) {
+        if (count_ < n) Fill();
+        if (count_ < n) return false;
         count_ -= n;
-        return value;
+        return true;
     }
     // Drops the rest of the byte: padding before a marker. The whole bytes
     // held ahead are given back.
@@ -127,8 +128,9 @@ private:
     std::uint64_t loaded_ = 0;
 };
 
-// One Huffman value; -1 when no code of the table matches.
-int Decode(BitReader& bits, const HuffmanTable& table) {
+// One Huffman value; -1 when no code of the table matches. Inlined: it
+// runs once for each coefficient a scan codes.
+[[gnu::always_inline]] inline int Decode(BitReader& bits, const HuffmanTable& table) {
     const std::uint32_t ahead = bits.Peek(16);
     const std::uint16_t fast = table.fast[ahead >> (16 - HuffmanTable::kFastBits)];
     if (fast != 0) {
@@ -149,7 +151,7 @@ int Decode(BitReader& bits, const HuffmanTable& table) {
 
 bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac, int max_bits) {
     const int size = Decode(bits, dc);
-    if (size < 0 || size > max_bits + 1 || !bits.Bits(size)) return false;
+    if (size < 0 || size > max_bits + 1 || !bits.Drop(size)) return false;
     for (int k = 1; k < 64;) {
         const int rs = Decode(bits, ac);
         if (rs < 0) return false;
@@ -160,7 +162,7 @@ bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac, int 
             continue;
         }
         k += run;
-        if (k > 63 || bits_n > max_bits || !bits.Bits(bits_n)) return false;
+        if (k > 63 || bits_n > max_bits || !bits.Drop(bits_n)) return false;
         ++k;
     }
     return true;
