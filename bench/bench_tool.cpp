@@ -10,6 +10,11 @@
 //   recover IMAGE POSITION OUT
 //                            RecoverFile alone, without the scan the command
 //                            line tool does first
+//   free-read IMAGE          read the clusters the cluster bitmap marks free,
+//                            each free stretch in 1 MiB preads and nothing
+//                            else: the floor a carve pass cannot go below
+//   carve IMAGE              the carve pass alone over those clusters, without
+//                            the scan before it: the files it finds by check
 //
 // The reference reads decode the volume with the project's own ntfs/ code, so
 // they read exactly what the scan reads.
@@ -24,7 +29,9 @@
 #include <string>
 #include <vector>
 
+#include "carve/carve_pass.h"
 #include "ntfs/attributes.h"
+#include "ntfs/cluster_bitmap.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
@@ -122,6 +129,75 @@ int MftRead(const std::string& path) {
     return 0;
 }
 
+// The cluster bitmap record 6 describes; record 6 lies in the MFT's first run.
+ClusterBitmap FreeBitmap(ByteSource& volume, const VolumeLayout& layout) {
+    std::vector<std::uint8_t> record(layout.geometry.RecordSize);
+    const std::int64_t at = layout.mft_offset + kBitmapRecord * layout.geometry.RecordSize;
+    if (volume.ReadAt(at, record) != record.size() || !ApplyFixups(record)) Die("record 6 cannot be read");
+    Outcome<BitmapExtent> extent = ReadBitmapExtent(record);
+    if (!extent) Die("cluster bitmap: " + extent.reason());
+    return ClusterBitmap(volume, layout.geometry.ClusterSize, std::move(*extent));
+}
+
+int FreeRead(const std::string& path) {
+    auto volume = OpenVolume(path);
+    const VolumeLayout layout = LayoutOf(*volume);
+    ClusterBitmap bitmap = FreeBitmap(*volume, layout);
+    const std::int64_t cluster = layout.geometry.ClusterSize;
+    const std::int64_t clusters = volume->Size() / cluster;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) Die(path + ": cannot open");
+    constexpr std::int64_t kChunk = 1 << 20;
+    std::vector<unsigned char> buffer(kChunk);
+    std::int64_t total = 0, stretches = 0;
+    unsigned checksum = 0;
+    for (std::int64_t c = 0; c < clusters;) {
+        if (bitmap.IsSet(c).value_or(false)) {
+            ++c;
+            continue;
+        }
+        std::int64_t end = c + 1;
+        while (end < clusters && !bitmap.IsSet(end).value_or(false)) ++end;
+        ++stretches;
+        for (std::int64_t at = c * cluster; at < end * cluster;) {
+            const auto want = static_cast<std::size_t>(std::min(kChunk, end * cluster - at));
+            const ssize_t got = ::pread(fd, buffer.data(), want, at);
+            if (got <= 0) Die("short read");
+            // One byte a cluster, so the read cannot be optimised away.
+            for (ssize_t i = 0; i < got; i += 4096) checksum += buffer[static_cast<std::size_t>(i)];
+            at += got;
+            total += got;
+        }
+        c = end;
+    }
+    ::close(fd);
+    std::printf("bytes=%lld stretches=%lld checksum=%u\n", static_cast<long long>(total),
+                static_cast<long long>(stretches), checksum);
+    return 0;
+}
+
+class CountCarved final : public CarveEvents {
+public:
+    void Found(CarvedFile file) override { ++found[static_cast<int>(file.extent.check)]; }
+    long long found[3] = {0, 0, 0};
+};
+
+int Carve(const std::string& path) {
+    auto volume = OpenVolume(path);
+    const VolumeLayout layout = LayoutOf(*volume);
+    ClusterBitmap bitmap = FreeBitmap(*volume, layout);
+    CarveSetup setup;
+    setup.unit = layout.geometry.ClusterSize;
+    setup.bitmap = &bitmap;
+    CountCarved events;
+    const auto start = std::chrono::steady_clock::now();
+    if (CarvePass(*volume, setup, events) != CarveEnd::Completed) Die("the carve pass stopped");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("verified=%lld complete=%lld incomplete=%lld seconds=%.6f\n", events.found[0], events.found[1],
+                events.found[2], took.count());
+    return 0;
+}
+
 class FindEvents final : public ScanEvents {
 public:
     explicit FindEvents(std::string name) : name_(std::move(name)) {}
@@ -179,6 +255,8 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (args.size() == 2 && args[0] == "free-read") return FreeRead(args[1]);
+    if (args.size() == 2 && args[0] == "carve") return Carve(args[1]);
     if (args.size() == 4 && args[0] == "recover") {
         auto volume = OpenVolume(args[1]);
         const VolumeLayout layout = LayoutOf(*volume);
@@ -190,7 +268,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::fputs("usage: verandol-bench-tool mft-read|mft-extents IMAGE | find IMAGE NAME | runs IMAGE POSITION"
-               " | recover IMAGE POSITION OUT\n",
+               " | recover IMAGE POSITION OUT | free-read|carve IMAGE\n",
                stderr);
     return 2;
 }

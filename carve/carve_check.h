@@ -24,6 +24,21 @@ struct CarvedExtent {
     std::int64_t position = 0;  // first byte on the volume
     std::int64_t length = 0;
     CarveCheck check = CarveCheck::Incomplete;
+    // A file in two pieces: its bytes from offset `gap_at` on lie
+    // `gap_bytes` further on, past another file's clusters. No gap when 0.
+    std::int64_t gap_at = 0;
+    std::int64_t gap_bytes = 0;
 };
+
+// Where a carved file's pieces lie on the volume: one, or two with a gap.
+struct CarvedPiece {
+    std::int64_t position = 0;
+    std::int64_t length = 0;
+};
+struct CarvedPieces {
+    CarvedPiece first;
+    CarvedPiece second;  // length 0 when the file is in one piece
+};
+CarvedPieces PiecesOf(const CarvedExtent& extent);
 
 }  // namespace verandol

@@ -10,40 +10,81 @@ namespace verandol {
 namespace {
 
 // Each fetch from the volume: four windows, so a walker stepping forward
-// through a file costs one read per megabyte.
+// through a file costs one read per megabyte. The first fetches are
+// smaller, growing twofold: most files, and most starts that turn out to be
+// none, end within a few clusters.
 constexpr std::size_t kBlockBytes = 4 * CarveReader::kWindowBytes;
+constexpr std::size_t kFirstBlockBytes = 64 << 10;
 
 }  // namespace
 
 CarveReader::CarveReader(ByteSource& volume, std::int64_t start, std::int64_t limit)
-    : volume_(volume), start_(start) {
+    : volume_(volume), start_(start), limit_(limit) {
     const std::int64_t left = start >= 0 && start < volume.Size() ? volume.Size() - start : 0;
     size_ = std::clamp<std::int64_t>(limit, 0, left);
+}
+
+void CarveReader::SkipAt(std::int64_t at, std::int64_t bytes) {
+    const std::int64_t left = start_ >= 0 && start_ < volume_.Size() ? volume_.Size() - start_ : 0;
+    if (at < 0 || bytes < 0 || at > left || bytes > left - at) {
+        // A gap past the volume's end leaves nothing after it.
+        gap_at_ = 0;
+        gap_bytes_ = 0;
+        size_ = std::clamp<std::int64_t>(std::min(limit_, at), 0, left);
+    } else {
+        gap_at_ = at;
+        gap_bytes_ = bytes;
+        size_ = std::clamp<std::int64_t>(limit_, 0, left - bytes);
+    }
+    block_at_ = -1;
+    block_len_ = 0;
+}
+
+void CarveReader::FetchPiece(std::int64_t offset, std::size_t length, std::size_t into) {
+    std::vector<UnreadRange> unread;
+    const std::int64_t position = VolumePosition(offset);
+    const std::size_t got = volume_.ReadAround(position, MutableByteSpan(block_.data() + into, length), unread);
+    // Past what the volume delivered nothing is promised: zeros, noted as unread.
+    if (got < length) {
+        std::memset(block_.data() + into + got, 0, length - got);
+        unread.push_back({position + static_cast<std::int64_t>(got), static_cast<std::int64_t>(length - got)});
+    }
+    for (const UnreadRange& r : unread)
+        if (std::none_of(unread_.begin(), unread_.end(), [&](const UnreadRange& known) { return known == r; }))
+            unread_.push_back(r);
+}
+
+void CarveReader::Fetch(std::int64_t offset, std::size_t length) {
+    const auto end = offset + static_cast<std::int64_t>(length);
+    if (gap_bytes_ > 0 && offset < gap_at_ && gap_at_ < end) {
+        const auto before = static_cast<std::size_t>(gap_at_ - offset);
+        FetchPiece(offset, before, 0);
+        FetchPiece(gap_at_, length - before, before);
+    } else {
+        FetchPiece(offset, length, 0);
+    }
+    block_at_ = offset;
+    block_len_ = length;
+    fetched_ += static_cast<std::int64_t>(length);
 }
 
 ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
     if (offset < 0 || offset >= size_ || stopped_) return {};
     want = std::min<std::size_t>({want, kWindowBytes, static_cast<std::size_t>(size_ - offset)});
+    const std::int64_t end = offset + static_cast<std::int64_t>(want);
+    if (end <= static_cast<std::int64_t>(preloaded_.size()) && (gap_bytes_ == 0 || end <= gap_at_))
+        return preloaded_.subspan(static_cast<std::size_t>(offset), want);
     if (block_at_ < 0 || offset < block_at_ ||
         offset - block_at_ + static_cast<std::int64_t>(want) > static_cast<std::int64_t>(block_len_)) {
         if (stop_ && stop_()) {
             stopped_ = true;
             return {};
         }
-        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kBlockBytes, size_ - offset));
-        if (block_.size() < kBlockBytes) block_.resize(std::min<std::int64_t>(kBlockBytes, size_));
-        std::vector<UnreadRange> unread;
-        const std::size_t got = volume_.ReadAround(start_ + offset, MutableByteSpan(block_.data(), length), unread);
-        // Past what the volume delivered nothing is promised: zeros, noted as unread.
-        if (got < length) {
-            std::memset(block_.data() + got, 0, length - got);
-            unread.push_back({start_ + offset + static_cast<std::int64_t>(got), static_cast<std::int64_t>(length - got)});
-        }
-        for (const UnreadRange& r : unread)
-            if (std::none_of(unread_.begin(), unread_.end(), [&](const UnreadRange& known) { return known == r; }))
-                unread_.push_back(r);
-        block_at_ = offset;
-        block_len_ = length;
+        const std::size_t grown = block_len_ == 0 ? kFirstBlockBytes : std::min(2 * block_len_, kBlockBytes);
+        const auto length = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(std::max(want, grown)), size_ - offset));
+        if (block_.size() < length) block_.resize(length);
+        Fetch(offset, length);
     }
     return ByteSpan(block_.data() + (offset - block_at_), want);
 }
@@ -96,9 +137,8 @@ std::optional<std::int64_t> CarveReader::Find(std::int64_t from, std::int64_t to
     for (std::int64_t at = std::max<std::int64_t>(from, 0); at + n <= to;) {
         const ByteSpan w = Window(at, static_cast<std::size_t>(std::min<std::int64_t>(kWindowBytes, to - at)));
         if (static_cast<std::int64_t>(w.size()) < n) return std::nullopt;
-        const auto hit = std::search(w.begin(), w.end(), text.begin(), text.end(),
-                                      [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
-        if (hit != w.end()) return at + (hit - w.begin());
+        const void* hit = ::memmem(w.data(), w.size(), text.data(), text.size());
+        if (hit) return at + (static_cast<const std::uint8_t*>(hit) - w.data());
         at += static_cast<std::int64_t>(w.size()) - (n - 1);
     }
     return std::nullopt;

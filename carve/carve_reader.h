@@ -45,6 +45,20 @@ public:
     // `to`; nullopt when there is none.
     std::optional<std::int64_t> Find(std::int64_t from, std::int64_t to, std::string_view text);
 
+    // Bytes the caller already read from the volume at the start on, whole
+    // (no stretch of them unread): windows within them are served from them
+    // rather than read again. They must outlive the reader.
+    void Preloaded(ByteSpan bytes) { preloaded_ = bytes; }
+
+    // Reads the bytes from offset `at` on `bytes` further on in the volume,
+    // as if the clusters between were not there: a file in two pieces with
+    // another's clusters between them is read as one. Forgets what was read.
+    void SkipAt(std::int64_t at, std::int64_t bytes);
+    // Where offset `offset` lies on the volume.
+    std::int64_t VolumePosition(std::int64_t offset) const {
+        return start_ + offset + (gap_bytes_ > 0 && offset >= gap_at_ ? gap_bytes_ : 0);
+    }
+
     // Volume stretches the device could not deliver among those read so far.
     const std::vector<UnreadRange>& Unread() const { return unread_; }
 
@@ -54,12 +68,25 @@ public:
     void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
     bool Stopped() const { return stopped_; }
 
+    // Bytes fetched from the volume so far.
+    std::int64_t BytesFetched() const { return fetched_; }
+
     static constexpr std::size_t kWindowBytes = 256 << 10;
 
 private:
+    // Reads [offset, offset + length) of the file into block_: in two reads
+    // when the gap lies within.
+    void Fetch(std::int64_t offset, std::size_t length);
+    void FetchPiece(std::int64_t offset, std::size_t length, std::size_t into);
+
     ByteSource& volume_;
     std::int64_t start_;
+    std::int64_t limit_;
     std::int64_t size_;
+    std::int64_t gap_at_ = 0;
+    std::int64_t gap_bytes_ = 0;
+    std::int64_t fetched_ = 0;
+    ByteSpan preloaded_;
     std::vector<std::uint8_t> block_;
     std::int64_t block_at_ = -1;  // the offset block_ holds, -1 before the first read
     std::size_t block_len_ = 0;

@@ -42,10 +42,14 @@ public:
     explicit Checked(std::int64_t size) : size_(size) {}
     void Found(CarvedFile file) override {
         VERANDOL_FUZZ_CHECK(file.extent.position >= 0 && file.extent.length > 0);
-        VERANDOL_FUZZ_CHECK(file.extent.length <= size_ - file.extent.position);
-        // Starts ascend: nothing is carved twice, nothing before a closed file's end.
+        const CarvedPieces pieces = PiecesOf(file.extent);
+        for (const CarvedPiece& piece : {pieces.first, pieces.second})
+            VERANDOL_FUZZ_CHECK(piece.position >= 0 && piece.length >= 0 && piece.length <= size_ - piece.position);
+        // Only a file whose structure closed is taken in two pieces.
+        if (pieces.second.length > 0) VERANDOL_FUZZ_CHECK(file.extent.check != CarveCheck::Incomplete);
+        // Starts ascend: nothing is carved twice, nothing before a closed file's (first piece's) end.
         VERANDOL_FUZZ_CHECK(file.extent.position >= next_);
-        next_ = file.extent.position + (file.extent.check == CarveCheck::Incomplete ? 1 : file.extent.length);
+        next_ = file.extent.position + (file.extent.check == CarveCheck::Incomplete ? 1 : pieces.first.length);
     }
 
 private:
@@ -75,6 +79,22 @@ void FuzzCarveSevenZip(ByteSpan input) { Walk(input, SevenZipStarts, WalkSevenZi
 void FuzzCarveRar(ByteSpan input) { Walk(input, RarStarts, WalkRar); }
 void FuzzCarvePe(ByteSpan input) { Walk(input, PeStarts, WalkPe); }
 void FuzzCarveText(ByteSpan input) { Walk(input, TextStarts, WalkText); }
+
+void FuzzCarveGap(ByteSpan input) {
+    // The first four bytes place the gap, the rest is the volume.
+    const auto at = read_le16(input, 0), bytes = read_le16(input, 2);
+    if (!at || !bytes) return;
+    BorrowedVolume volume(input.subspan(4));
+    for (WalkResult (*walk)(CarveReader&) : {WalkJpeg, WalkPng, WalkZip}) {
+        CarveReader reader(volume, 0, volume.Size());
+        reader.SkipAt(*at, *bytes);
+        VERANDOL_FUZZ_CHECK(reader.Size() >= 0 && reader.Size() <= volume.Size());
+        const WalkResult walked = walk(reader);
+        if (!walked) continue;
+        VERANDOL_FUZZ_CHECK(walked->length > 0 && walked->length <= reader.Size());
+        VERANDOL_FUZZ_CHECK(walked->held_to <= walked->broke_at);
+    }
+}
 
 void FuzzCarvePass(ByteSpan input) {
     BorrowedVolume volume(input);

@@ -26,6 +26,9 @@ void FuzzCarveSevenZip(ByteSpan input);
 void FuzzCarveRar(ByteSpan input);
 void FuzzCarvePe(ByteSpan input);
 void FuzzCarveText(ByteSpan input);
+// Two pieces: the first four bytes say where the gap is and how long, the
+// rest is the bytes the JPEG, PNG and ZIP walkers follow across it.
+void FuzzCarveGap(ByteSpan input);
 // The input is a volume without a geometry: the pass over every sector of it.
 void FuzzCarvePass(ByteSpan input);
 

@@ -6,6 +6,7 @@ The seeds are small on purpose: a mutation of a 128 KiB volume still runs a
 whole scan and recovery hundreds of times a second.
 """
 import json
+import struct
 import pathlib
 import sys
 
@@ -208,6 +209,15 @@ for f in media["files"]:
     start = f["first_cluster"] * media["cluster_size"]
     cut = min(f["size"], 64 * 1024)
     write(media_walker[f["name"].rsplit(".", 1)[1]], f"carve-{f['name']}", media_image[start:start + cut])
+# Files in two pieces: the gap's offset and length (two 16-bit little-endian
+# numbers), then the bytes from the file's start across the gap, cut at 96 KiB.
+gaps_image = (images / "carve-gaps.img").read_bytes()
+gaps = json.loads((fixtures / "carve-gaps.carve.json").read_text())
+for f in gaps["files"]:
+    if f["gap_bytes"]:
+        start = f["first_cluster"] * gaps["cluster_size"]
+        write("carve_gap", f"carve-gaps-{f['name']}",
+              struct.pack("<HH", f["gap_at"], f["gap_bytes"]) + gaps_image[start:start + 96 * 1024])
 
 # GIF: no encoder in the fixtures, so a small one written out by hand: a
 # two-colour 2 x 2 image after a graphic control extension, then a second

@@ -7,13 +7,17 @@ namespace verandol {
 
 RecoverResult RecoverCarvedFile(ByteSource& volume, const CarvedExtent& extent, const std::string& output_path,
                                 const std::atomic<bool>* stop) {
-    if (extent.position < 0 || extent.length < 0 || extent.position > volume.Size() ||
-        extent.length > volume.Size() - extent.position)
-        return {RecoverStatus::NotWritten, "the carved bytes lie outside the volume"};
+    // A file found in two pieces is copied piece after piece.
+    const CarvedPieces pieces = PiecesOf(extent);
+    for (const CarvedPiece& piece : {pieces.first, pieces.second})
+        if (piece.position < 0 || piece.length < 0 || piece.position > volume.Size() ||
+            piece.length > volume.Size() - piece.position)
+            return {RecoverStatus::NotWritten, "the carved bytes lie outside the volume"};
     TemporaryOutput out(output_path);
     if (!out.IsOpen()) return {RecoverStatus::NotWritten, out.Error()};
     DataWriter writer(volume, out, stop);
-    const bool ok = writer.CopyFromVolume(extent.position, extent.length);
+    const bool ok = writer.CopyFromVolume(pieces.first.position, pieces.first.length) &&
+                    writer.CopyFromVolume(pieces.second.position, pieces.second.length);
     if (writer.Stopped()) return {RecoverStatus::NotWritten, "stopped"};
     if (!ok || !out.Resize(extent.length) || !out.Commit()) return {RecoverStatus::NotWritten, out.Error()};
     std::string missing = writer.Missing();

@@ -56,6 +56,7 @@ const std::map<std::string, Entry>& Entries() {
         {"carve_iso_bmff", fuzz::FuzzCarveIsoBmff},
         {"carve_sqlite", fuzz::FuzzCarveSqlite},
         {"carve_ole2", fuzz::FuzzCarveOle2},
+        {"carve_gap", fuzz::FuzzCarveGap},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
         {"index_entries", fuzz::FuzzIndexEntries},

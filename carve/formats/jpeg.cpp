@@ -1,5 +1,6 @@
 #include "carve/formats/jpeg.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "carve/formats/jpeg_scan.h"
@@ -150,10 +151,17 @@ WalkResult WalkJpeg(CarveReader& in) {
     // A scan that did not decode: followed on by its markers, so the photo
     // comes out whole as far as it goes, but never complete.
     bool damaged = false;
+    // Where the structure first stopped holding: the scan's data start and
+    // the byte its decoding reached, or a marker that was not one.
+    std::int64_t held_to = -1, broke_at = -1;
     Picture picture;
     const auto broken = [&]() -> WalkResult {
         if (first) return std::nullopt;
-        return WalkedFile{at, CarveCheck::Incomplete, {}};
+        if (held_to < 0) {
+            held_to = at;
+            broke_at = std::min(at + 4, in.Size());
+        }
+        return WalkedFile{at, CarveCheck::Incomplete, {}, held_to, broke_at};
     };
     while (true) {
         if (in.Byte(at) != 0xFF) return broken();
@@ -162,7 +170,7 @@ WalkResult WalkJpeg(CarveReader& in) {
         if (!marker) return broken();
         if (*marker == kEoi) {
             if (!frame || !scan) return broken();
-            return WalkedFile{at + 2, damaged ? CarveCheck::Incomplete : CarveCheck::Complete, {}};
+            return WalkedFile{at + 2, damaged ? CarveCheck::Incomplete : CarveCheck::Complete, {}, held_to, broke_at};
         }
         if (!IsSegment(*marker)) return broken();
         const auto length = in.Be16(at + 2);
@@ -178,11 +186,16 @@ WalkResult WalkJpeg(CarveReader& in) {
             // Decoded where it can be: bytes of another file in the scan do not decode as it.
             std::optional<std::int64_t> end;
             if (picture.sequential && picture.frame.height > 0) {
-                end = CheckSequentialScan(in, at, picture.frame, picture.scan, picture.tables);
+                std::int64_t reached = at;
+                end = CheckSequentialScan(in, at, picture.frame, picture.scan, picture.tables, &reached);
+                if (!end && !damaged) {
+                    held_to = at;
+                    broke_at = reached;
+                }
                 damaged = damaged || !end;
             }
             if (!end) end = EntropyEnd(in, at);
-            if (!end) return WalkedFile{in.Size(), CarveCheck::Incomplete, {}};
+            if (!end) return WalkedFile{in.Size(), CarveCheck::Incomplete, {}, held_to, broke_at};
             scan = true;
             at = *end;
         }

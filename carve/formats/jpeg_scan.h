@@ -23,6 +23,10 @@ struct HuffmanTable {
     std::array<std::int32_t, 17> first_code{};
     std::array<std::int32_t, 17> first_value{};
     std::array<std::uint8_t, 256> values{};
+    // The codes of up to kFastBits bits, looked up by the next kFastBits
+    // bits: length << 8 | value, 0 where the code is longer (or none).
+    static constexpr int kFastBits = 9;
+    std::array<std::uint16_t, 1 << kFastBits> fast{};
 };
 
 // Builds a table from a DHT's 16 counts and its values; false when the
@@ -55,8 +59,10 @@ struct JpegTables {
 };
 
 // Decodes the scan whose data begins at `at`; the offset of the marker
-// after it, or nullopt when the data is not this scan's.
+// after it, or nullopt when the data is not this scan's. Then `failed_at`,
+// when given, is the offset of the byte the decoding had reached.
 std::optional<std::int64_t> CheckSequentialScan(CarveReader& in, std::int64_t at, const JpegFrame& frame,
-                                                const JpegScan& scan, const JpegTables& tables);
+                                                const JpegScan& scan, const JpegTables& tables,
+                                                std::int64_t* failed_at = nullptr);
 
 }  // namespace verandol

@@ -1,5 +1,6 @@
 #include "carve/formats/png.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "carve/formats/chunk_crc.h"
@@ -42,13 +43,13 @@ WalkResult WalkPng(CarveReader& in) {
             AddOverflows(at, std::int64_t{*length} + 12, end) || end > in.Size()) {
             // A header the first chunk cannot follow is no PNG at all.
             if (first) return std::nullopt;
-            return WalkedFile{at, CarveCheck::Incomplete, {}};
+            return WalkedFile{at, CarveCheck::Incomplete, {}, at, std::min(at + 8, in.Size())};
         }
         const auto crc = Crc32Of(in, at + 4, std::int64_t{*length} + 4);
         const auto stored = in.Be32(at + 8 + *length);
         if (!crc || !stored || *crc != *stored) {
             if (first) return std::nullopt;
-            return WalkedFile{at, CarveCheck::Incomplete, {}};
+            return WalkedFile{at, CarveCheck::Incomplete, {}, at + 8, end};
         }
         first = false;
         at = end;

@@ -23,6 +23,9 @@ struct Member {
     std::int64_t end = 0;
     bool followed = false;  // its data's end was found
     CarveCheck check = CarveCheck::Incomplete;
+    // Where its data stopped holding: from its first byte to where the
+    // deflate stream broke, or to its end when its CRC did not match.
+    std::int64_t held_to = -1, broke_at = -1;
 };
 
 // The 64-bit sizes of a ZIP64 extra field, for the fields the header marks with all ones.
@@ -72,6 +75,10 @@ Member WalkMember(CarveReader& in, std::int64_t at, ZipKind& kind) {
     std::uint64_t made = uncompressed;
     if (*method == kDeflated && !(*flags & kEncrypted)) {
         const auto stream = InflateRaw(in, data, kMaxInflated);
+        if (stream && !stream->finished) {
+            member.held_to = data;
+            member.broke_at = stream->end;
+        }
         if (!stream || !stream->finished) return member;
         data_end = stream->end;
         crc = stream->crc;
@@ -108,6 +115,10 @@ Member WalkMember(CarveReader& in, std::int64_t at, ZipKind& kind) {
     member.followed = true;
     if (!crc) member.check = CarveCheck::Complete;
     else if (*crc == stored_crc && made == stored_size) member.check = CarveCheck::Verified;
+    else {
+        member.held_to = data;
+        member.broke_at = member.end;
+    }
     return member;
 }
 
@@ -130,16 +141,25 @@ WalkResult WalkZip(CarveReader& in) {
     ZipKind kind;
     CarveCheck check = CarveCheck::Verified;
     std::int64_t at = 0, members = 0, central = 0;
+    // Where the structure first stopped holding (see WalkedFile).
+    std::int64_t held_to = -1, broke_at = -1;
+    const auto broke = [&](std::int64_t from, std::int64_t to) {
+        if (held_to >= 0 || from < 0) return;
+        held_to = std::min(from, in.Size());
+        broke_at = std::min(to, in.Size());
+    };
     const auto cut = [&](std::int64_t where) -> WalkResult {
         if (members == 0) return std::nullopt;
+        broke(where, where + 4);
         // A record's lengths may point past what there is to read.
-        return WalkedFile{std::min(where, in.Size()), CarveCheck::Incomplete, kind.Extension()};
+        return WalkedFile{std::min(where, in.Size()), CarveCheck::Incomplete, kind.Extension(), held_to, broke_at};
     };
     while (true) {
         const auto sig = in.Le32(at);
         if (!sig) return cut(at);
         if (*sig == kLocal && central == 0) {
             const Member member = WalkMember(in, at, kind);
+            broke(member.held_to, member.broke_at);
             if (!member.followed) return cut(at);
             check = Weaker(check, member.check);
             ++members;
@@ -162,7 +182,8 @@ WalkResult WalkZip(CarveReader& in) {
             // Every member listed, and listed once.
             if (central != members || (*total != 0xFFFF && *total != members)) check = CarveCheck::Incomplete;
             if (members == 0) return std::nullopt;
-            return WalkedFile{at + 22 + *comment, check, kind.Extension()};
+            if (check == CarveCheck::Incomplete) broke(at, at + 4);
+            return WalkedFile{at + 22 + *comment, check, kind.Extension(), held_to, broke_at};
         } else {
             return cut(at);
         }
