@@ -68,7 +68,10 @@ CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& eve
                                 static_cast<std::size_t>(std::min<std::int64_t>(got - off, kCarveHeadBytes)));
             if (Overlaps(unread, position, static_cast<std::int64_t>(head.size()))) continue;
             const CarveFormat* format = FormatStartingAt(head);
-            if (!format) continue;
+            if (!format) {
+                events.Unmatched(position, ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off)));
+                continue;
+            }
             std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events);
             if (!file) {
                 if (events.StopRequested()) return CarveEnd::Stopped;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ntfs/byte_reader.h"
 #include "ntfs/run_list.h"
@@ -21,6 +22,9 @@ ByteSpan FindAttribute(ByteSpan record, std::uint32_t type, bool skip_dos_names)
 // The attribute of `type` whose attribute id is `id`, as FindAttribute
 // returns it: how an attribute list names the attribute it points to.
 ByteSpan FindAttributeWithId(ByteSpan record, std::uint32_t type, std::uint16_t id);
+
+// The attribute of `type` named `name` ("$J" of a stream, "$I30" of an index).
+ByteSpan FindNamedAttribute(ByteSpan record, std::uint32_t type, std::u16string_view name);
 
 // $STANDARD_INFORMATION: creation and last-modification NTFS times; nullopt
 // when the copy is too short to hold them.
