@@ -175,5 +175,15 @@ TEST(CliCarveClaims, ClustersAListedRowNamesAreNotCarvedAgain) {
     EXPECT_EQ(photos, 4);
 }
 
+// The deep scan lists the same photos from their records: its rows claim
+// their clusters as the walk's do, so carving adds nothing there either.
+TEST(CliCarveClaims, ClustersADeepScanRowNamesAreNotCarvedAgain) {
+    const Fixture fixture = LoadFixture("faults");
+    const CliRun deep = RunCli({"scan", "--deep", "--carve", "--json", fixture.image_path});
+    ASSERT_EQ(deep.status, 0) << deep.err;
+    EXPECT_EQ(deep.out.find("\"found\":\"carved\""), std::string::npos);
+    EXPECT_NE(deep.out.find("# Carved Files: 0"), std::string::npos) << deep.out.substr(deep.out.size() - 200);
+}
+
 }  // namespace
 }  // namespace verandol::cli_test
