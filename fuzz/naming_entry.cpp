@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "naming/carved_names.h"
 #include "naming/content_name.h"
 #include "naming/exif_name.h"
 #include "naming/office_title.h"
 #include "naming/pdf_title.h"
 #include "naming/usn_records.h"
+#include "naming/volume_memory.h"
+#include "scan/scan_collector.h"
 
 namespace verandol::fuzz {
 
@@ -50,6 +53,37 @@ void FuzzExifName(ByteSpan input) {
 void FuzzPdfTitle(ByteSpan input) {
     if (const auto title = ReadPdfTitle(input)) VERANDOL_FUZZ_CHECK(!title->empty());
     CheckFileName(ContentNameOf(input, "pdf"), "pdf");
+}
+
+void FuzzNamingVolume(ByteSpan input) {
+    BorrowedVolume volume(input);
+    ScanCollector scan;
+    ScanVolume(volume, "fuzz", "", scan);
+    if (!scan.published) return;
+    VolumeMemory memory(volume, *scan.published);
+    memory.ReadFolders();
+    const std::vector<JournalName> journal = memory.ReadJournal();
+    // Carved rows of every type and a few lengths, over the input's own bytes.
+    std::vector<DeletedFileRow> rows;
+    for (const char* extension : {"jpg", "png", "pdf", "docx", "zip", "gz"})
+        for (const std::int64_t length : {std::int64_t{1}, std::int64_t{4096}, static_cast<std::int64_t>(input.size())}) {
+            DeletedFileRow row;
+            row.carved = true;
+            row.size = length;
+            row.type = std::string(".") + extension;
+            row.name = "f0" + row.type;
+            row.named_from = "cluster";
+            row.carved_extent = {0, std::min<std::int64_t>(length, static_cast<std::int64_t>(input.size())),
+                                 CarveCheck::Complete};
+            rows.push_back(row);
+        }
+    NameCarvedRows(rows, memory, journal, volume);
+    for (const DeletedFileRow& row : rows) {
+        VERANDOL_FUZZ_CHECK(!row.name.empty() && row.name.find('/') == std::string::npos);
+        VERANDOL_FUZZ_CHECK(row.named_from == "index" || row.named_from == "index slack" ||
+                            row.named_from == "free index block" || row.named_from == "journal" ||
+                            row.named_from == "content" || row.named_from == "cluster");
+    }
 }
 
 void FuzzOfficeTitle(ByteSpan input) {

@@ -20,4 +20,9 @@ void FuzzPdfTitle(ByteSpan input);
 // longer than the properties it is read from.
 void FuzzOfficeTitle(ByteSpan input);
 
+// Any bytes as a volume whose carved files are named: its folders' index
+// blocks and change journal are read wherever its records point, and a
+// name given is one of a file, with where it came from.
+void FuzzNamingVolume(ByteSpan input);
+
 }  // namespace verandol::fuzz

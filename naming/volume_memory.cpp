@@ -136,8 +136,10 @@ std::vector<JournalName> VolumeMemory::ReadJournal() {
     std::size_t first = stretches.size();
     while (first > 0 && left > 0) left -= stretches[--first].length;
     if (left < 0) {
-        stretches[first].position += -left / kJournalPage * kJournalPage;
-        stretches[first].length -= -left / kJournalPage * kJournalPage;
+        // The older pages of the first stretch kept are passed over.
+        const std::int64_t skipped = -left / kJournalPage * kJournalPage;
+        if (AddOverflows(stretches[first].position, skipped, stretches[first].position)) return names.Take();
+        stretches[first].length -= skipped;
     }
     std::vector<std::uint8_t> bytes;
     for (std::size_t s = first; s < stretches.size(); ++s) {
@@ -146,7 +148,9 @@ std::vector<JournalName> VolumeMemory::ReadJournal() {
             const auto want = static_cast<std::size_t>(std::min<std::int64_t>(stretches[s].length - done, kChunk));
             const std::size_t held = bytes.size();
             bytes.resize(held + want);
-            const std::size_t got = volume_.ReadAt(stretches[s].position + done, MutableByteSpan(bytes.data() + held, want));
+            std::int64_t at;
+            if (AddOverflows(stretches[s].position, done, at)) break;
+            const std::size_t got = volume_.ReadAt(at, MutableByteSpan(bytes.data() + held, want));
             bytes.resize(held + got);
             const std::size_t cut = ForEachUsnRecord(bytes, [&](const UsnRecord& r) { names.Add(r); });
             bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));

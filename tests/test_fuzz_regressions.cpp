@@ -52,6 +52,7 @@ const std::map<std::string, Entry>& Entries() {
         {"naming_exif_name", fuzz::FuzzExifName},
         {"naming_pdf_title", fuzz::FuzzPdfTitle},
         {"naming_office_title", fuzz::FuzzOfficeTitle},
+        {"naming_volume", fuzz::FuzzNamingVolume},
         {"record", fuzz::FuzzRecord},
         {"rescue_map", fuzz::FuzzRescueMap},
         {"run_list", fuzz::FuzzRunList},
