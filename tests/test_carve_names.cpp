@@ -283,3 +283,67 @@ TEST(RememberedFiles, KeepEachEntrysFiguresAndSayWhetherItWasLiveOrSlack) {
 
 }  // namespace
 }  // namespace verandol
+
+namespace verandol {
+namespace {
+
+using testing::Bytes;
+
+DeletedFileRow CarvedRowOf(std::int64_t position, std::int64_t size, const std::string& extension) {
+    DeletedFileRow row;
+    row.carved = true;
+    row.position = position;
+    row.size = size;
+    row.type = "." + extension;
+    row.name = "f" + std::to_string(position / 4096) + row.type;
+    row.named_from = "cluster";
+    row.carved_extent = {position, size, CarveCheck::Complete};
+    return row;
+}
+
+RememberedFile Remembered(std::uint64_t reference, const std::u16string& name, std::int64_t size, NamedFrom from) {
+    RememberedFile file;
+    file.file_reference = reference;
+    file.parent_reference = 5;
+    file.name = name;
+    file.figures.data_size = size;
+    file.figures.modified_time = 0x01DA9B5A22222222ull;
+    file.from = from;
+    return file;
+}
+
+// Without a readable MFT no record holds any file: every remembered one is gone.
+TEST(CarvedNames, ANameIsTakenOnlyWhenOneFileFitsAndTheBestPlaceSaysWhere) {
+    MemoryVolume volume(Bytes(64 * 1024));
+    VolumeMemory memory(volume, PublishedGeometry{});
+    RememberedFiles& remembered = memory.Remembered();
+    // One photo met in a folder's slack and again in a free index block.
+    remembered.Add(Remembered(40, u"harbour.jpg", 5000, NamedFrom::FreeIndexBlock));
+    remembered.Add(Remembered(40, u"harbour.jpg", 5000, NamedFrom::IndexSlack));
+    // Two archives of one length: neither name can be told to be the carved one's.
+    remembered.Add(Remembered(41, u"a.zip", 7000, NamedFrom::IndexSlack));
+    remembered.Add(Remembered(42, u"b.zip", 7000, NamedFrom::IndexSlack));
+    remembered.Add(Remembered(43, u"notes.txt", 6000, NamedFrom::IndexSlack));
+
+    std::vector<JournalName> journal = {{44, 5, u"scan.png", 0x01DA9B5A33333333ull, usn_reason::kFileDelete},
+                                        {45, 5, u"one.pdf", 0, usn_reason::kFileDelete},
+                                        {46, 5, u"two.pdf", 0, usn_reason::kFileDelete}};
+    std::vector<DeletedFileRow> rows = {CarvedRowOf(0, 5000, "jpg"), CarvedRowOf(8192, 7000, "zip"),
+                                        CarvedRowOf(16384, 6000, "gz"), CarvedRowOf(24576, 3000, "png"),
+                                        CarvedRowOf(32768, 3000, "pdf")};
+    NameCarvedRows(rows, memory, journal, volume);
+    EXPECT_EQ(rows[0].name, "harbour.jpg");
+    EXPECT_EQ(rows[0].named_from, "index slack");
+    EXPECT_EQ(rows[0].modified_time, 0x01DA9B5A22222222ull);
+    EXPECT_FALSE(rows[0].modified_text.empty());
+    EXPECT_EQ(rows[1].named_from, "cluster");
+    EXPECT_EQ(rows[1].name, "f2.zip");
+    EXPECT_EQ(rows[2].named_from, "cluster") << "a remembered file of another type is not it";
+    EXPECT_EQ(rows[3].name, "scan.png");
+    EXPECT_EQ(rows[3].named_from, "journal");
+    EXPECT_EQ(rows[3].modified_time, 0x01DA9B5A33333333ull);
+    EXPECT_EQ(rows[4].named_from, "cluster") << "two PDFs in the journal: neither name is given";
+}
+
+}  // namespace
+}  // namespace verandol
