@@ -133,7 +133,10 @@ CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& eve
                                 static_cast<std::size_t>(std::min<std::int64_t>(got - off, kCarveHeadBytes)));
             if (Overlaps(unread, position, static_cast<std::int64_t>(head.size()))) continue;
             const CarveFormat* format = FormatStartingAt(head);
-            if (!format) continue;
+            if (!format) {
+                events.Unmatched(position, ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off)));
+                continue;
+            }
             // What the pass read from here on, unless the device failed some of it.
             const ByteSpan read = unread.empty() ? ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off))
                                                  : ByteSpan();

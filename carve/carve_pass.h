@@ -44,6 +44,12 @@ public:
     virtual void Found(CarvedFile file) = 0;
     // Polled before each read, also those of a walk through a large file.
     virtual bool StopRequested() { return false; }
+    // A searched unit at which no format starts, with the bytes the read
+    // holds from it on (at least the unit's own): other searches look there.
+    virtual void Unmatched(std::int64_t position, ByteSpan bytes) {
+        (void)position;
+        (void)bytes;
+    }
     // Bytes of the volume passed so far, of `total`.
     virtual void Progress(std::int64_t done, std::int64_t total) {
         (void)done;

@@ -23,7 +23,7 @@ std::string RecoverableText(int recoverable) {
 // A carved row says so, where its name came from, and how whole its content is.
 std::string CarvedKeys(const DeletedFileRow& row) {
     if (!row.carved) return {};
-    return std::string(",\"found\":\"carved\",\"named_from\":\"content\",\"check\":\"") +
+    return ",\"found\":\"carved\",\"named_from\":" + JsonString(row.named_from) + ",\"check\":\"" +
            CarveCheckText(row.carved_extent.check) + "\"";
 }
 
@@ -54,9 +54,9 @@ std::string JsonRowBeforeFolder(const DeletedFileRow& row) {
     return "{\"position\":" + JsonString(row.position_text) + ",\"name\":" + JsonString(row.name) +
            ",\"type\":" + JsonString(row.type) + ",\"size\":" + std::to_string(row.size) +
            ",\"created\":" + JsonString(row.created_text) + ",\"modified\":" + JsonString(row.modified_text) +
-           // A carved file's times are not known, not 1601.
-           ",\"created_utc\":" + (row.carved ? "null" : JsonUtc(row.created_time)) +
-           ",\"modified_utc\":" + (row.carved ? "null" : JsonUtc(row.modified_time)) +
+           // A carved file's times are not known unless a name it took came with them, not 1601.
+           ",\"created_utc\":" + (row.carved && row.created_time == 0 ? "null" : JsonUtc(row.created_time)) +
+           ",\"modified_utc\":" + (row.carved && row.modified_time == 0 ? "null" : JsonUtc(row.modified_time)) +
            (row.found_deep ? ",\"found\":\"deep\"" : "") + CarvedKeys(row) + ",\"path\":";
 }
 

@@ -98,11 +98,20 @@ Options:
                     content: PNG, JPEG, GIF, GZIP, ZIP (also DOCX, XLSX, PPTX,
                     ODT, ODS, ODP, EPUB, JAR, APK) and PDF, each followed
                     through its structure to its exact end. They come after
-                    the scan's rows, named f<N>.<extension> after the cluster
-                    N they begin in (the sector, without NTFS), with no
-                    dates and no folder; their position is their first
-                    byte's. In JSON they carry "found": "carved",
-                    "named_from": "content" and "check": "verified" (a
+                    the scan's rows; their position is their first byte's.
+                    Each is named, in this order of trust: from an old entry
+                    of its folder's index (live, in a block's slack, or in an
+                    index block left in free clusters) of its exact length
+                    and type whose record holds another file now, with that
+                    entry's folder and times; from the change journal, when
+                    one file alone of its type is named there; from its
+                    content (a photo's EXIF date taken and camera, a PDF's
+                    or an Office document's title); else f<N>.<extension>
+                    after the cluster N it begins in (the sector, without
+                    NTFS), with no dates and no folder. In JSON they carry
+                    "found": "carved", "named_from": "index", "index
+                    slack", "free index block", "journal", "content" or
+                    "cluster", and "check": "verified" (a
                     checksum covers every byte and matched: PNG chunk CRCs,
                     ZIP member CRCs, GZIP CRC and size), "complete" (the
                     structure closes but has no checksum: JPEG to its EOI,

@@ -7,6 +7,7 @@
 #include "cli/progress_line.h"
 #include "deep/deep_scan.h"
 #include "disk/open_volume.h"
+#include "naming/carved_names.h"
 #include "scan/carved_rows.h"
 #include "text/time_left.h"
 
@@ -65,16 +66,31 @@ public:
     void ClaimedClusters(StretchSet claimed) override { claimed_ = std::move(claimed); }
     // The carve pass over `volume` (but the clusters listed rows name), its
     // rows after the scan's, then every folder.
+    // Carved rows are named once the pass is over: index blocks it meets
+    // in free clusters may name files it met before them.
     void Carve(ByteSource& volume) {
         total_ = volume.Size() >> 20;
+        VolumeMemory memory(volume, outcome_.geometry ? *outcome_.geometry : PublishedGeometry{});
+        std::vector<DeletedFileRow> rows;
         CarveRowHooks carved;
-        carved.row = [this](DeletedFileRow row) { Row(std::move(row)); };
+        carved.row = [&rows](DeletedFileRow row) { rows.push_back(std::move(row)); };
         carved.progress = [this](std::int64_t done, std::int64_t total) {
             progress_.Update(done >> 20, total >> 20, "MiB carved", time_left_.Text(done >> 20, total >> 20));
         };
+        carved.unmatched = [&memory](std::int64_t, ByteSpan bytes) {
+            if (bytes[0] == 'I') memory.AddFreeIndexBlock(bytes);
+        };
         CarveRows(volume, outcome_.geometry, carved, &claimed_);
         progress_.Clear();
+        if (!rows.empty()) {
+            memory.ReadFolders();
+            NameCarvedRows(rows, memory, memory.ReadJournal(), volume);
+        }
         folders_.resize(row_calls_);
+        for (DeletedFileRow& row : rows) {
+            folders_.push_back(row.folder);
+            Row(std::move(row));
+        }
         if (hooks_.folders) hooks_.folders(std::move(folders_));
     }
     // The walk began; else the figures are told before the carved rows.

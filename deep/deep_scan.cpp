@@ -17,6 +17,7 @@
 #include "disk/open_volume.h"
 #include "disk/aligned_buffer.h"
 #include "disk/volume_label_at.h"
+#include "ntfs/attributes.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/checked_math.h"
 #include "ntfs/cluster_bitmap.h"
@@ -137,6 +138,9 @@ private:
     // a file that still exists. Asked of the present MFT itself, for the few
     // rows found outside it, rather than remembering every record in use.
     bool PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header);
+    // Keeps the clusters the listed file's $DATA names (`record`, read with
+    // `found`'s geometry): a carve pass after the scan need not search them.
+    void Claim(const FoundGeometry& found, ByteSpan record);
     // Lists the row unless a copy of the same record met before is as new.
     void Emit(DeletedFileRow row, std::size_t group, const std::optional<RecordIdentity>& identity,
               const FoundRecordHeader& header);
@@ -165,6 +169,7 @@ private:
     std::vector<Waiting> nameless_;
     std::vector<Listed> listed_;
     NewestCopies copies_;
+    StretchSet claimed_;  // device bytes of the listed rows' clusters
     // Stretches of the bytes in hand the device could not deliver.
     std::vector<UnreadRange> unread_;
     // Records and index blocks passed over because part of them could not be read.
@@ -340,6 +345,7 @@ std::size_t DeepPass::TakeRecord(std::int64_t position, ByteSpan bytes) {
     ClusterBitmap* clusters = Judge(mapped, in_use, group, found);
     auto file = ReadFoundFile(volume_, found, *header, record_, position, clusters);
     if (!file) return taken;
+    Claim(found, record_);
     if (file->named) Emit(std::move(file->row), group, identity, *header);
     else nameless_.push_back({std::move(file->row), volume, group, *header, identity});
     return taken;
@@ -352,6 +358,22 @@ std::size_t DeepPass::Examine(std::int64_t position, ByteSpan bytes) {
     const std::int64_t volume = groups_.VolumeAt(position);
     ForEachIndexBlockName(bytes, block_, units_, [&](const IndexedNameView& name) { names_.Add(volume, name); });
     return kSector;
+}
+
+void DeepPass::Claim(const FoundGeometry& found, ByteSpan record) {
+    const ByteSpan data = FindAttribute(record, layout::attr::kData, false);
+    if (!found.placed || data.empty() || !IsNonResident(data)) return;
+    const auto runs = ClusterBitmap::RunsOfPieces({data});
+    if (!runs) return;
+    const std::int64_t cluster = found.geometry.ClusterSize;
+    for (const auto& run : runs->runs) {
+        std::int64_t offset, position, length;
+        if (run.sparse || !run.valid || run.clusters > static_cast<std::uint64_t>(INT64_MAX) ||
+            MulOverflows(run.lcn, cluster, offset) || AddOverflows(found.origin, offset, position) ||
+            MulOverflows(static_cast<std::int64_t>(run.clusters), cluster, length))
+            continue;
+        claimed_.Add({position, length});
+    }
 }
 
 bool DeepPass::PresentHasNewer(const RecordIdentity& identity, const FoundRecordHeader& header) {
@@ -455,6 +477,7 @@ void DeepPass::Finish() {
     for (const Listed& listed : listed_)
         folders.push_back(groups_.Group(groups_.Representative(listed.group)).folders.PathOf(listed.parent));
     listed_.clear();
+    events_.ClaimedClusters(std::move(claimed_));
     events_.Folders(std::move(folders));
 }
 

@@ -50,7 +50,7 @@ std::optional<IndexedName> IndexNameBook::Find(std::int64_t volume, std::uint32_
     if (!kept) return std::nullopt;
     const std::u16string& block = blocks_[kept->first_unit / kBlockUnits];
     return IndexedName{kept->file_reference, kept->parent_reference,
-                       block.substr(kept->first_unit % kBlockUnits, kept->units), kept->from_slack};
+                       block.substr(kept->first_unit % kBlockUnits, kept->units), kept->from_slack, {}};
 }
 
 }  // namespace verandol

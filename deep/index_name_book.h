@@ -28,7 +28,7 @@ public:
     // the first of either kind over those met later.
     void Add(std::int64_t volume, const IndexedNameView& name);
     void Add(std::int64_t volume, const IndexedName& name) {
-        Add(volume, IndexedNameView{name.file_reference, name.parent_reference, name.name, name.from_slack});
+        Add(volume, IndexedNameView{name.file_reference, name.parent_reference, name.name, name.from_slack, name.figures});
     }
 
     // The name of the record `number` of `volume` whose header carries

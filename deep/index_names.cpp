@@ -48,6 +48,13 @@ std::optional<Entry> ReadEntry(ByteSpan block, std::size_t at, std::size_t end, 
     }
     name.file_reference = *read_le64(block, at + ie::kFileReference);
     name.parent_reference = *read_le64(block, key + ie::kKeyParentReference);
+    // Sizes read as signed: a negative one is damage, and says nothing.
+    const auto data_size = static_cast<std::int64_t>(*read_le64(block, key + ie::kKeyDataSize));
+    const auto allocated_size = static_cast<std::int64_t>(*read_le64(block, key + ie::kKeyAllocatedSize));
+    name.figures.data_size = std::max<std::int64_t>(data_size, 0);
+    name.figures.allocated_size = std::max<std::int64_t>(allocated_size, 0);
+    name.figures.created_time = *read_le64(block, key + ie::kKeyCreationTime);
+    name.figures.modified_time = *read_le64(block, key + ie::kKeyModificationTime);
     name.name = units;
     const auto record = static_cast<std::int64_t>(name.file_reference & layout::kReferenceRecordMask);
     entry.named = name_space != layout::file_name::kNamespaceDos && record >= layout::record::kFirstUserRecord;
@@ -72,7 +79,8 @@ std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes) {
     std::u16string units;
     std::vector<IndexedName> names;
     ForEachIndexBlockName(bytes, scratch, units, [&](const IndexedNameView& name) {
-        names.push_back({name.file_reference, name.parent_reference, std::u16string(name.name), name.from_slack});
+        names.push_back({name.file_reference, name.parent_reference, std::u16string(name.name), name.from_slack,
+                         name.figures});
     });
     return names;
 }

@@ -18,11 +18,22 @@
 
 namespace verandol {
 
+// What an entry's copy of $FILE_NAME said of the file when the entry was
+// last written: a folder's index is not told of every later change, so the
+// figures may lag behind the file's own record.
+struct IndexedFigures {
+    std::int64_t data_size = 0;
+    std::int64_t allocated_size = 0;
+    std::uint64_t created_time = 0;
+    std::uint64_t modified_time = 0;
+};
+
 struct IndexedName {
     std::uint64_t file_reference = 0;    // the named file's record (48 bits) and sequence (16)
     std::uint64_t parent_reference = 0;  // its folder, as in $FILE_NAME
     std::u16string name;
     bool from_slack = false;
+    IndexedFigures figures;
 };
 
 // How many bytes an index block beginning at the start of `bytes` claims (one
@@ -44,6 +55,7 @@ struct IndexedNameView {
     std::uint64_t parent_reference = 0;
     std::u16string_view name;
     bool from_slack = false;
+    IndexedFigures figures;
 };
 
 // The same names, in the same order, handed to `take` one by one; `scratch`

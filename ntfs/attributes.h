@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/byte_reader.h"
@@ -30,6 +31,8 @@ std::vector<ByteSpan> NamedAttributes(ByteSpan record, std::uint32_t type);
 // An attribute's name as UTF-16 code units: empty for the unnamed one;
 // nullopt when the name runs past the copy.
 std::optional<std::u16string> ReadAttributeName(ByteSpan attribute);
+// The attribute of `type` named `name` ("$J" of a stream, "$I30" of an index).
+ByteSpan FindNamedAttribute(ByteSpan record, std::uint32_t type, std::u16string_view name);
 
 // $STANDARD_INFORMATION: creation and last-modification NTFS times; nullopt
 // when the copy is too short to hold them.

@@ -187,6 +187,10 @@ inline constexpr std::uint16_t kFlagLast = 0x0002;
 // In the key, a $FILE_NAME value: its fields lie 24 bytes (the resident
 // header) before the attribute offsets of file_name::.
 inline constexpr std::size_t kKeyParentReference = 0;  // u64
+inline constexpr std::size_t kKeyCreationTime = 8;      // NTFS time, as the entry was last written
+inline constexpr std::size_t kKeyModificationTime = 16; // NTFS time
+inline constexpr std::size_t kKeyAllocatedSize = 40;    // s64: bytes of clusters the data held
+inline constexpr std::size_t kKeyDataSize = 48;         // s64: the data's length
 inline constexpr std::size_t kKeyNameLength = 64;      // u8
 inline constexpr std::size_t kKeyNamespace = 65;       // u8
 inline constexpr std::size_t kKeyName = 66;            // UTF-16LE

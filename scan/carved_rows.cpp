@@ -12,6 +12,9 @@ class RowEvents final : public CarveEvents {
 public:
     explicit RowEvents(const CarveRowHooks& hooks) : hooks_(hooks) {}
     void Found(CarvedFile file) override { hooks_.row(CarvedRow(file)); }
+    void Unmatched(std::int64_t position, ByteSpan bytes) override {
+        if (hooks_.unmatched) hooks_.unmatched(position, bytes);
+    }
     bool StopRequested() override { return hooks_.stop && hooks_.stop(); }
     void Progress(std::int64_t done, std::int64_t total) override {
         if (hooks_.progress) hooks_.progress(done, total);
@@ -33,6 +36,7 @@ DeletedFileRow CarvedRow(const CarvedFile& file) {
     row.size_text = std::to_string(file.extent.length);
     row.carved = true;
     row.carved_extent = file.extent;
+    row.named_from = "cluster";
     return row;
 }
 

@@ -22,6 +22,8 @@ struct CarveRowHooks {
     std::function<void(DeletedFileRow row)> row;
     std::function<bool()> stop;                                            // optional
     std::function<void(std::int64_t done, std::int64_t total)> progress;  // optional
+    // A free unit no format starts at, with the bytes read from it on (optional).
+    std::function<void(std::int64_t position, ByteSpan bytes)> unmatched;
 };
 
 // Carves `volume` as the scan published it: the clusters its bitmap marks

@@ -51,6 +51,10 @@ struct DeletedFileRow {
     // name is made from where it lies, and its content says how whole it is.
     bool carved = false;
     CarvedExtent carved_extent;
+    // Where a carved file's name came from: "index", "index slack", "free
+    // index block", "journal", "content", or "cluster" for the name made
+    // from where it lies. Empty for a row that is not carved.
+    std::string named_from;
 };
 
 }  // namespace verandol

@@ -17,6 +17,7 @@
 #include "fuzz/index_entries_entry.h"
 #include "fuzz/record_groups_entry.h"
 #include "fuzz/mount_info_entry.h"
+#include "fuzz/naming_entry.h"
 #include "fuzz/record_entry.h"
 #include "fuzz/rescue_map_entry.h"
 #include "fuzz/run_list_entry.h"
@@ -62,6 +63,11 @@ const std::map<std::string, Entry>& Entries() {
         {"index_entries", fuzz::FuzzIndexEntries},
         {"record_groups", fuzz::FuzzRecordGroups},
         {"mount_info", fuzz::FuzzMountInfo},
+        {"naming_usn_records", fuzz::FuzzUsnRecords},
+        {"naming_exif_name", fuzz::FuzzExifName},
+        {"naming_pdf_title", fuzz::FuzzPdfTitle},
+        {"naming_office_title", fuzz::FuzzOfficeTitle},
+        {"naming_volume", fuzz::FuzzNamingVolume},
         {"record", fuzz::FuzzRecord},
         {"rescue_map", fuzz::FuzzRescueMap},
         {"run_list", fuzz::FuzzRunList},

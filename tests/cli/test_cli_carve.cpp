@@ -63,7 +63,6 @@ TEST_F(CliCarve, FindsByContentWhatTheWalkCannotListWithAnHonestCheck) {
     std::map<std::string, nlohmann::json> rows;  // by position
     for (const nlohmann::json& row : ParseJsonLines(run.out).FileRows()) {
         EXPECT_EQ(row.at("found"), "carved");
-        EXPECT_EQ(row.at("named_from"), "content");
         rows[row.at("position")] = row;
     }
     for (const CarveTruth& file : truth_) {
@@ -76,11 +75,19 @@ TEST_F(CliCarve, FindsByContentWhatTheWalkCannotListWithAnHonestCheck) {
             // Found, since its start is whole, but never called whole itself.
             ASSERT_NE(row, rows.end()) << file.name;
             EXPECT_EQ(row->second.at("check"), "incomplete") << file.name;
+            // The folder's index still remembers the torn photo, by its exact length.
+            if (row->second.at("named_from") != "cluster") {
+                EXPECT_EQ(row->second.at("named_from"), "index slack") << file.name;
+                EXPECT_EQ(row->second.at("name"), file.name);
+                EXPECT_EQ(row->second.at("path"), "/media");
+            }
             continue;
         }
         ASSERT_NE(row, rows.end()) << file.name;
         EXPECT_EQ(row->second.at("check"), file.check) << file.name;
         EXPECT_EQ(row->second.at("size"), file.size) << file.name;
+        // Nothing on this volume remembers these names, and their content holds none.
+        EXPECT_EQ(row->second.at("named_from"), "cluster") << file.name;
         EXPECT_EQ(row->second.at("name"), "f" + std::to_string(file.first_cluster) + "." + Extension(file.name));
     }
     EXPECT_EQ(ParseJsonLines(run.out).Object("totals").at("Carved Files"), rows.size()) << run.out;
@@ -164,6 +171,16 @@ TEST(CliCarveClaims, ClustersAListedRowNamesAreNotCarvedAgain) {
         EXPECT_NE(carved.out.find("\"check\":\"complete\"", at), std::string::npos) << file.name;
     }
     EXPECT_EQ(photos, 4);
+}
+
+// The deep scan lists the same photos from their records: its rows claim
+// their clusters as the walk's do, so carving adds nothing there either.
+TEST(CliCarveClaims, ClustersADeepScanRowNamesAreNotCarvedAgain) {
+    const Fixture fixture = LoadFixture("faults");
+    const CliRun deep = RunCli({"scan", "--deep", "--carve", "--json", fixture.image_path});
+    ASSERT_EQ(deep.status, 0) << deep.err;
+    EXPECT_EQ(deep.out.find("\"found\":\"carved\""), std::string::npos);
+    EXPECT_NE(deep.out.find("# Carved Files: 0"), std::string::npos) << deep.out.substr(deep.out.size() - 200);
 }
 
 }  // namespace
