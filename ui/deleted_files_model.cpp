@@ -4,6 +4,7 @@
 
 #include <QColor>
 
+#include "ntfs/checked_math.h"
 #include "text/type_groups.h"
 
 namespace verandol {
@@ -111,7 +112,9 @@ void DeletedFilesModel::AppendRows(std::vector<DeletedFileRow> rows) {
                          row.found_deep,
                          row.found,
                          row.carved,
-                         row.carved_extent});
+                         row.carved_extent,
+                         row.created_time,
+                         row.modified_time});
         places_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
         if (filtered_ && shown) shown_.push_back(static_cast<std::uint32_t>(rows_.size() - 1));
     }
@@ -169,8 +172,44 @@ void DeletedFilesModel::Clear() {
 
 void DeletedFilesModel::SetAllTicked(bool ticked) {
     if (Count() == 0) return;
-    for (int i = 0; i < Count(); ++i) rows_[Map(i)].ticked = ticked;
+    for (int i = 0; i < Count(); ++i) {
+        ListRow& row = rows_[Map(i)];
+        row.ticked = ticked && !row.InUse();
+    }
     emit dataChanged(index(0, 0), index(Count() - 1, 0), {Qt::CheckStateRole});
+}
+
+bool DeletedFilesModel::AllShownTicked() const {
+    bool any = false;
+    for (int i = 0; i < Count(); ++i) {
+        const ListRow& row = Row(i);
+        if (row.InUse()) continue;
+        if (!row.ticked) return false;
+        any = true;
+    }
+    return any;
+}
+
+TickedTotals DeletedFilesModel::Ticked() const {
+    TickedTotals totals;
+    for (const ListRow& row : rows_) {
+        if (!row.ticked) continue;
+        ++totals.files;
+        totals.bytes = SaturatingAdd(totals.bytes, std::max<std::int64_t>(row.size, 0));
+    }
+    int shown = 0;
+    for (int i = 0; i < Count(); ++i) shown += Row(i).ticked;
+    totals.hidden = totals.files - shown;
+    return totals;
+}
+
+std::vector<std::uint32_t> DeletedFilesModel::Ordinals(bool hidden_too) const {
+    std::vector<std::uint32_t> ordinals;
+    const std::size_t count = hidden_too ? rows_.size() : static_cast<std::size_t>(Count());
+    ordinals.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        ordinals.push_back(hidden_too ? rows_[i].ordinal : Row(static_cast<int>(i)).ordinal);
+    return ordinals;
 }
 
 bool DeletedFilesModel::Accepts(const ListRow& row) const {
@@ -202,12 +241,8 @@ void DeletedFilesModel::SetFilter(RowFilter filter) {
     endResetModel();
 }
 
-void DeletedFilesModel::SortByRecoverable() {
-    std::vector<std::uint32_t> order(rows_.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return rows_[a].recoverable < rows_[b].recoverable; });
-    Reorder(order);
+void DeletedFilesModel::SortByRecoverable(bool descending) {
+    SortRows([](const ListRow& a, const ListRow& b) { return a.recoverable < b.recoverable; }, descending);
 }
 
 void DeletedFilesModel::Reorder(const std::vector<std::uint32_t>& order) {

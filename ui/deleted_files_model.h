@@ -44,6 +44,19 @@ struct ListRow {
     // Found by the carve pass: its bytes and its content's verdict.
     bool carved = false;
     CarvedExtent carved_extent{};
+    // The NTFS times behind the two date cells, which sort by them.
+    std::uint64_t created_time = 0;
+    std::uint64_t modified_time = 0;
+
+    bool InUse() const { return cells[static_cast<std::size_t>(ListColumn::Deleted)] == "no"; }
+};
+
+// The ticked rows of a whole scan: how many, their data's bytes, and how
+// many of them the filter hides.
+struct TickedTotals {
+    int files = 0;
+    std::int64_t bytes = 0;
+    int hidden = 0;
 };
 
 class DeletedFilesModel : public QAbstractTableModel {
@@ -66,8 +79,14 @@ public:
     // same record replaced them); the other rows keep their ordinals.
     void WithdrawRows(const std::vector<std::uint32_t>& ordinals);
     void Clear();
-    // Ticks or unticks the rows shown.
+    // Ticks the rows shown of deleted files, or unticks every row shown:
+    // a file still in use is ticked only by hand.
     void SetAllTicked(bool ticked);
+    // Whether the rows shown hold a deleted file and all those are ticked.
+    bool AllShownTicked() const;
+    TickedTotals Ticked() const;
+    // The ordinals of the rows shown, or of every row, in their order.
+    std::vector<std::uint32_t> Ordinals(bool hidden_too) const;
     // Shows only the rows the filter accepts (an empty filter shows all);
     // Row() and Count() then speak of the rows shown.
     void SetFilter(RowFilter filter);
@@ -79,12 +98,15 @@ public:
     int UnknownShareCount() const { return unknown_count_; }
     // The rows of deleted files, as opposed to files still in use.
     int DeletedCount() const { return deleted_count_; }
-    // Ascending by the recoverable share, unknown first.
-    void SortByRecoverable();
-    // Ascending and stable by the texts of one column; `compare` answers
-    // negative when the first text goes first.
+    // Ascending by the recoverable share, unknown first (or the reverse).
+    void SortByRecoverable(bool descending = false);
+    // Stable by the texts of one column, ascending unless `descending`;
+    // `compare` answers negative when the first text goes first.
     template <class Compare>
-    void SortByColumn(int column, Compare compare);
+    void SortByColumn(int column, Compare compare, bool descending = false);
+    // Stable by a value of the rows: `less` orders two rows ascending.
+    template <class Less>
+    void SortRows(Less less, bool descending);
 
     const ListRow& Row(int index) const { return rows_[Map(index)]; }
     int Count() const { return filtered_ ? static_cast<int>(shown_.size()) : TotalCount(); }
@@ -116,8 +138,19 @@ private:
     int unknown_count_ = 0;
 };
 
+template <class Less>
+void DeletedFilesModel::SortRows(Less less, bool descending) {
+    std::vector<std::uint32_t> order(rows_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    // Equal rows keep their order either way.
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return descending ? less(rows_[b], rows_[a]) : less(rows_[a], rows_[b]);
+    });
+    Reorder(order);
+}
+
 template <class Compare>
-void DeletedFilesModel::SortByColumn(int column, Compare compare) {
+void DeletedFilesModel::SortByColumn(int column, Compare compare, bool descending) {
     // The column's texts are copied into one buffer and sorted there as
     // views beside their row numbers: comparing in place would reach into a
     // scattered row for every comparison, and moving whole rows costs six
@@ -136,8 +169,9 @@ void DeletedFilesModel::SortByColumn(int column, Compare compare) {
         keys.emplace_back(std::string_view(texts).substr(offset, length), static_cast<std::uint32_t>(i));
         offset += length;
     }
-    std::stable_sort(keys.begin(), keys.end(),
-                     [&](const auto& a, const auto& b) { return compare(a.first, b.first) < 0; });
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        return descending ? compare(b.first, a.first) < 0 : compare(a.first, b.first) < 0;
+    });
     std::vector<std::uint32_t> order;
     order.reserve(keys.size());
     for (const auto& key : keys) order.push_back(key.second);

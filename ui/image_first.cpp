@@ -18,6 +18,7 @@
 #include "ui/directory_list_box.h"
 #include "ui/drive_entries.h"
 #include "ui/message_box.h"
+#include "ui/progress_bar_text.h"
 #include "ui/uMain.h"
 
 void TMainForm::OfferImage() {
@@ -45,6 +46,7 @@ void TMainForm::StartImage(const QString& source, const QString& image) {
         RecoveryNote->hide();
         PB->setRange(0, progress_max);
         PB->setValue(0);
+        PBText->Start(progress_max, QStringLiteral("MiB"));
         btnScan->setText(QStringLiteral("Stop Imaging"));
         btnRecover->setEnabled(false);
     });
@@ -60,6 +62,7 @@ void TMainForm::StartImage(const QString& source, const QString& image) {
 
 void TMainForm::ImageEnded(bool stopped, const QString& failure, qint64 unread_bytes, int unread_areas,
                            const QString& image, const QString& map) {
+    PBText->Finish();
     btnScan->setText(QStringLiteral("Scan Now"));
     btnRecover->setEnabled(true);
     RecoveryNote->hide();

@@ -37,6 +37,7 @@
 #include "ui/directory_list_box.h"
 #include "ui/drive_combo_box.h"
 #include "ui/drive_entries.h"
+#include "ui/end_messages.h"
 #include "ui/filter_bar.h"
 #include "ui/fixed_height_delegate.h"
 #include "ui/fonts.h"
@@ -44,6 +45,8 @@
 #include "ui/help_page.h"
 #include "ui/list_text_compare.h"
 #include "ui/message_box.h"
+#include "ui/progress_bar_text.h"
+#include "ui/question_box.h"
 #include "ui/scan_offer.h"
 
 using verandol::TahomaFont;
@@ -183,7 +186,6 @@ void TMainForm::BuildPanel() {
     PB->setGeometry(1, 206, 878, 16);
     PB->setRange(0, 100);
     PB->setValue(0);
-    PB->setTextVisible(false);
     Panel1->installEventFilter(this);
 
     DLB = new verandol::TDirectoryListBox(Panel1);
@@ -235,12 +237,19 @@ void TMainForm::BuildAdditions() {
 
     FilterBar1 = new verandol::FilterBar(this);
     FilterBar1->hide();
-    connect(FilterBar1, &verandol::FilterBar::FilterChanged, this,
-            [this](const verandol::RowFilter& filter) { Model->SetFilter(filter); });
+    connect(FilterBar1, &verandol::FilterBar::FilterChanged, this, &TMainForm::ApplyFilter);
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &TMainForm::ShowFilterBar);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    // Escape closes the bar only from inside it: elsewhere it is the focused
+    // control's own key (a drop-down list closes, an edit is undone).
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), FilterBar1);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &TMainForm::HideFilterBar);
+
+    PBText = new verandol::ProgressBarText(PB);
+    connect(Model, &QAbstractItemModel::dataChanged, this, &TMainForm::ShowTickedStatus);
+    connect(Model, &QAbstractItemModel::modelReset, this, &TMainForm::ShowTickedStatus);
+    ShowTickedStatus();
 
     // The count of whole files sits under "Deleted Files: ", inside the
     // information box, which has just the room for one more line.
@@ -306,8 +315,21 @@ void TMainForm::HideFilterBar() {
     if (!FilterBar1->isVisible()) return;
     FilterBar1->hide();
     FilterBar1->Reset();
-    Model->SetFilter({});
+    ApplyFilter({});
     ListView1->setFocus();
+}
+
+void TMainForm::ApplyFilter(const verandol::RowFilter& filter) {
+    Model->SetFilter(filter);
+    CheckBox1->setChecked(Model->AllShownTicked());
+}
+
+void TMainForm::ShowTickedStatus() {
+    const verandol::TickedTotals ticked = Model->Ticked();
+    QString text = QStringLiteral("Ticked Files: %1").arg(ticked.files);
+    if (ticked.files > 0) text += QStringLiteral(", %1").arg(QString::fromStdString(verandol::SizeText(ticked.bytes)));
+    if (ticked.hidden > 0) text += QStringLiteral(" (%1 hidden by the filter)").arg(ticked.hidden);
+    PBText->SetStatus(text);
 }
 
 void TMainForm::ShowRecoverableCount() {
@@ -458,6 +480,10 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     // of one scan from the volume of another.
     Model->Clear();
     ScanGeometry = {};
+    // The new rows arrive unticked and in the scan's order.
+    CheckBox1->setChecked(false);
+    SortOrder.Reset();
+    ListView1->header()->setSortIndicatorShown(false);
     ShowText(DeleteFileCount, QStringLiteral("Deleted Files: 0"));
     ShowRecoverableCount();
     const verandol::ScanOptions options{cbFilesInUse->isChecked()};
@@ -532,12 +558,14 @@ void TMainForm::SearchStarting(int progress_max) {
     RecoveryNote->hide();
     PB->setRange(0, progress_max);
     PB->setValue(0);
+    PBText->Start(progress_max, QStringLiteral("MiB"));
     btnScan->setText(QStringLiteral("Stop Searching"));
     btnRecover->setEnabled(false);
 }
 
 void TMainForm::SearchEnded(const std::vector<verandol::FoundVolume>& found, bool stopped, const QString& failure,
                             const QString& path) {
+    PBText->Finish();
     btnScan->setText(QStringLiteral("Scan Now"));
     btnRecover->setEnabled(true);
     QListWidgetItem* searched = verandol::FindDriveEntry(DriveList, path);
@@ -599,12 +627,14 @@ void TMainForm::WalkStarting(int progress_max) {
     RecoveryNote->hide();
     PB->setRange(0, progress_max);
     PB->setValue(0);
+    PBText->Start(progress_max, QStringLiteral("records"));
     btnScan->setText(QStringLiteral("Stop Scanning"));
     btnRecover->setEnabled(false);
     if (!ScanNotes.isEmpty()) ShowListNote(ScanNotes);
 }
 
 void TMainForm::ScanEnded(bool restore_buttons, const QString& failure, const QString& path, bool deep) {
+    PBText->Finish();
     if (restore_buttons) {
         btnScan->setText(QStringLiteral("Scan Now"));
         btnRecover->setEnabled(true);
@@ -635,6 +665,8 @@ void TMainForm::ScanEnded(bool restore_buttons, const QString& failure, const QS
         verandol::ShowMessage(QStringLiteral("Some of the device could not be read. ") + LossSentence(ScanLosses),
                               QMessageBox::Warning);
     }
+    const QString end = verandol::ScanEndMessage(StopScan(), Model->TotalCount(), Model->DeletedCount(), deep);
+    if (!end.isEmpty()) verandol::ShowMessage(end);
 }
 
 QString TMainForm::LossSentence(const QString& note) {
@@ -665,15 +697,13 @@ void TMainForm::btnRecoverClick() {
     }
     if (Scanning()) return;  // the walk disables btnRecover; never both kinds at once
     // The rows as shown now, by identity: the worker follows this order even
-    // if the list is sorted or filtered while it runs.
+    // if the list is sorted or filtered while it runs. Ticked rows the
+    // filter hides are recovered only when the person says so.
+    bool hidden_too = false;
+    if (!AskAboutHiddenTicks(&hidden_too)) return;
     int ticked = 0;
-    std::vector<verandol::RowId> order;
-    order.reserve(static_cast<std::size_t>(Model->Count()));
-    for (int index = 0; index < Model->Count(); ++index) {
-        const verandol::ListRow& row = Model->Row(index);
-        if (row.ticked) ++ticked;
-        order.push_back(row.ordinal);
-    }
+    std::vector<verandol::RowId> order = Model->Ordinals(hidden_too);
+    for (const verandol::RowId id : order) ticked += Model->RowByOrdinal(id)->ticked;
     if (ticked == 0) {
         verandol::ShowMessage(QStringLiteral("Please select a file to recover!"));
         return;
@@ -686,6 +716,20 @@ void TMainForm::btnRecoverClick() {
         return;
     }
     StartRecovery(ticked, std::move(order));
+}
+
+bool TMainForm::AskAboutHiddenTicks(bool* hidden_too) {
+    const verandol::TickedTotals ticked = Model->Ticked();
+    *hidden_too = false;
+    if (ticked.hidden == 0) return true;
+    const int shown = ticked.files - ticked.hidden;
+    switch (verandol::AskQuestion(this, {verandol::HiddenTickedQuestion(ticked.files, ticked.hidden),
+                                         {QStringLiteral("Recover All %1").arg(ticked.files),
+                                          QStringLiteral("Only the %1 Shown").arg(shown), QStringLiteral("Cancel")}})) {
+        case 0: *hidden_too = true; return true;
+        case 1: return true;
+        default: return false;
+    }
 }
 
 void TMainForm::StartRecovery(int ticked, std::vector<verandol::RowId> order) {
@@ -705,12 +749,18 @@ void TMainForm::StartRecovery(int ticked, std::vector<verandol::RowId> order) {
 void TMainForm::RecoveryStarting(int ticked) {
     PB->setRange(0, ticked);
     PB->setValue(0);
+    PBText->Start(ticked, QStringLiteral("files"));
+    RecoveryTicked = ticked;
+    RecoveredFiles = 0;
+    RecoveredFolder.clear();
     btnRecover->setText(QStringLiteral("停止恢复"));
     btnScan->setEnabled(false);
 }
 
 void TMainForm::RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
                                 int unread_files, qint64 unread_bytes) {
+    RecoveredFiles = written;
+    RecoveredFolder = folder;
     QString note = QStringLiteral("Recovery: %1 written, %2 incomplete").arg(written).arg(incomplete);
     if (unread_files > 0)
         note += QStringLiteral(" (%1 with %2 bytes the device could not read, zeros in the files)")
@@ -724,7 +774,9 @@ void TMainForm::RecoverySummary(int written, int incomplete, int unchecked, int 
 void TMainForm::RecoveryEnded(const QString& report) {
     btnRecover->setText(QStringLiteral("Recover Now"));
     btnScan->setEnabled(true);
-    if (!report.isEmpty()) verandol::ShowMessage(report);
+    PBText->Finish();
+    verandol::ShowMessage(
+        verandol::RecoveryEndMessage(StopRecover(), RecoveryTicked, RecoveredFiles, RecoveredFolder, report));
 }
 
 verandol::RecoveryRowView TMainForm::ReadRecoveryRow(verandol::RowId id) const {
@@ -759,9 +811,11 @@ int TMainForm::ListView1Compare(std::string_view item1, std::string_view item2) 
 
 void TMainForm::ListView1ColumnClick(int column) {
     SortColumn = column;
-    // The share sorts as a number: "100%" after "9%".
-    if (column == static_cast<int>(verandol::ListColumn::Recoverable)) return Model->SortByRecoverable();
-    Model->SortByColumn(SortColumn, [this](std::string_view a, std::string_view b) { return ListView1Compare(a, b); });
+    const bool descending = SortOrder.DescendingFor(column);
+    verandol::SortListColumn(*Model, SortColumn, descending,
+                             [this](std::string_view a, std::string_view b) { return ListView1Compare(a, b); });
+    ListView1->header()->setSortIndicatorShown(true);
+    ListView1->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TMainForm::Button1Click() {

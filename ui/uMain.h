@@ -16,6 +16,7 @@
 #include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
+#include "ui/list_sort.h"
 
 class QAction;
 class QCheckBox;
@@ -39,12 +40,14 @@ namespace verandol {
 class CarveControls;
 class DeletedFilesModel;
 class FilterBar;
+class ProgressBarText;
 class JobControl;
 class TDirectoryListBox;
 class TDriveComboBox;
 class WindowLink;
 struct ListRow;
 struct FoundVolume;
+struct RowFilter;
 }  // namespace verandol
 
 // The workers reach the list only through the two interfaces it implements,
@@ -199,6 +202,13 @@ private:
     void ShowListNote(const QString& text);
     // A note from the engine as a sentence: capital first, full stop last.
     static QString LossSentence(const QString& note);
+    // Narrows the list; Check All then shows whether every row shown is ticked.
+    void ApplyFilter(const verandol::RowFilter& filter);
+    // The progress bar's line between jobs: the ticked rows and their size.
+    void ShowTickedStatus();
+    // Asks whether the ticked rows the filter hides are recovered too; false
+    // when the recovery is cancelled.
+    bool AskAboutHiddenTicks(bool* hidden_too);
 
     verandol::DeletedFilesModel* Model;
     verandol::PublishedGeometry ScanGeometry;
@@ -215,4 +225,11 @@ private:
     QPointer<TSearchThread> SearchWorker;  // a search runs as the scan job, so never beside a scan
     QPointer<TRecoverThread> RecoverWorker;
     QPointer<TImageThread> ImageWorker;  // a copy runs as the scan job too
+    verandol::SortDirection SortOrder;
+    verandol::ProgressBarText* PBText = nullptr;
+    // The running or last recovery: rows ticked at its start, and from its
+    // summary those recovered in full and the folder they went to.
+    int RecoveryTicked = 0;
+    int RecoveredFiles = 0;
+    QString RecoveredFolder;
 };

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "ui/question_box.h"
 #include "ui/scan_offer.h"
 #include "ui/uMain.h"
 
@@ -42,6 +43,11 @@ void FailOnUnexpectedMessages() {
         const QByteArray text = "unexpected offer: " + offer.entry.toUtf8() + " " + offer.why.toUtf8();
         QTest::qFail(text.constData(), __FILE__, __LINE__);
         return OfferChoice::Cancel;
+    });
+    SetQuestionInterceptor([](const AskedQuestion& question) {
+        const QByteArray text = "unexpected question: " + question.text.toUtf8();
+        QTest::qFail(text.constData(), __FILE__, __LINE__);
+        return static_cast<int>(question.answers.size()) - 1;
     });
 }
 

@@ -39,7 +39,7 @@ private:
 };
 
 // Any box no MessageCapture expects, and any offer of a search or deep scan
-// no test answers, fails the running test at once, instead of waiting on a
+// or question no test answers, fails the running test at once, instead of waiting on a
 // modal box nobody will close.
 void FailOnUnexpectedMessages();
 

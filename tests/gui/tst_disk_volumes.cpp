@@ -62,7 +62,10 @@ void DiskVolumesTest::eachPartitionIsListedAndTheSecondRecoversItsOwnFiles() {
     form.CheckBox1->click();
     form.btnRecover->click();
     QVERIFY(WaitForRecovery(form));
-    QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text, QStringLiteral("All %1 ticked files were recovered into %2.")
+                                         .arg(second.Deleted().size())
+                                         .arg(out.path()));
     for (const ManifestFile& file : second.Deleted())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(file.name))), QString::fromStdString(file.sha256));
 }

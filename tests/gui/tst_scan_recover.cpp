@@ -157,6 +157,7 @@ void ScanRecoverTest::scanShowsFiguresAndListsEveryDeletedFile() {
 }
 
 void ScanRecoverTest::stopDuringScanKeepsRowsFoundSoFar() {
+    MessageCapture messages;
     TMainForm form;
     QVERIFY(ScanFixture(form));
     const int all = form.Rows()->Count();
@@ -171,6 +172,9 @@ void ScanRecoverTest::stopDuringScanKeepsRowsFoundSoFar() {
     QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
     QVERIFY(form.btnRecover->isEnabled());
     QVERIFY(form.PB->value() < form.PB->maximum());
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("The scan was stopped")),
+             qPrintable(messages.shown[0].text));
 }
 
 // Adds a DriveList entry for `path` and scans it.
@@ -332,7 +336,9 @@ void ScanRecoverTest::recoveryUnderOwnNamesMatchesTheManifest() {
     QVERIFY(form.btnScan->isEnabled());
     QCOMPARE(form.PB->maximum(), form.Rows()->Count());
     QCOMPARE(form.PB->value(), form.Rows()->Count());
-    QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text,
+             QStringLiteral("All %1 ticked files were recovered into %2.").arg(form.Rows()->Count()).arg(out.path()));
 
     for (const auto& [name, file] : ListedByName())
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(name))), QString::fromStdString(file.sha256));
@@ -386,12 +392,15 @@ void ScanRecoverTest::filesInUseAreListedMarkedAndCopiedOut() {
     form.DLB->SetDirectory(out.path());
     form.btnRecover->click();
     QVERIFY(WaitForRecovery(form));
-    QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text,
+             QStringLiteral("All %1 ticked files were recovered into %2.").arg(in_use.size()).arg(out.path()));
     for (const ManifestFile& file : in_use)
         QCOMPARE(Sha256OfFile(out.filePath(QString::fromStdString(file.name))), QString::fromStdString(file.sha256));
 }
 
 void ScanRecoverTest::recoveryAsFileNumberUsesRowIndices() {
+    MessageCapture messages;
     QTemporaryDir out;
     TMainForm form;
     QVERIFY(ScanFixture(form));
@@ -429,7 +438,9 @@ void ScanRecoverTest::stopDuringRecoveryEndsCleanly() {
     QCOMPARE(form.btnRecover->text(), QStringLiteral("Recover Now"));
     QVERIFY(form.btnScan->isEnabled());
     QVERIFY(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    QVERIFY(messages.shown.empty());
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text, QStringLiteral("The recovery was stopped. 0 of %1 ticked files were recovered.")
+                                         .arg(form.Rows()->Count()));
 }
 
 void ScanRecoverTest::failedRowsAreReportedAtTheEnd() {

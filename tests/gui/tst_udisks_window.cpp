@@ -53,7 +53,9 @@ void UdisksWindowTest::theMarkedDeviceIsReadWhenScannedOrRefusedClearly() {
     form.CheckBox1->click();
     form.btnRecover->click();
     QVERIFY(WaitForRecovery(form, 60000));
-    QVERIFY2(messages.shown.empty(), messages.shown.empty() ? "" : qPrintable(messages.shown[0].text));
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].text,
+             QStringLiteral("All %1 ticked files were recovered into %2.").arg(manifest.Deleted().size()).arg(out));
     for (const verandol::testing::ManifestFile& file : manifest.Deleted())
         QCOMPARE(Sha256OfFile(out + "/" + QString::fromStdString(file.name)), QString::fromStdString(file.sha256));
 }
