@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ntfs/byte_reader.h"
+#include "recover/data_sink.h"
 
 namespace verandol {
 
@@ -12,10 +13,10 @@ namespace verandol {
 // stopped recovery never leaves a partial file that looks recovered and never
 // touches an existing file of the final name. Destroying it without Commit
 // removes it.
-class TemporaryOutput {
+class TemporaryOutput : public DataSink {
 public:
     explicit TemporaryOutput(const std::string& final_path);
-    ~TemporaryOutput();
+    ~TemporaryOutput() override;
     TemporaryOutput(const TemporaryOutput&) = delete;
     TemporaryOutput& operator=(const TemporaryOutput&) = delete;
 
@@ -24,7 +25,7 @@ public:
     const std::string& Error() const { return error_; }
 
     // Writes all of `bytes` at `offset`.
-    bool WriteAt(std::int64_t offset, ByteSpan bytes);
+    bool WriteAt(std::int64_t offset, ByteSpan bytes) override;
     // Sets the file's length; bytes never written read as zeros.
     bool Resize(std::int64_t length);
     // Flushes the file to its device, closes it, renames it over the final
