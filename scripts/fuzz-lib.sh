@@ -4,7 +4,7 @@
 
 FUZZ_TARGETS=(boot_sector boot_candidate folders record run_list volume mount_info lznt1 attribute_list disk
               record_groups index_entries rescue_map carve_png carve_jpeg carve_gzip carve_zip carve_pdf carve_gif
-              carve_pass)
+              carve_pass content_text)
 FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 
 # fuzz_build TARGET...: configures the clang build in $FUZZ_BUILD and builds

@@ -11,6 +11,7 @@
 #include "fuzz/boot_sector_entry.h"
 #include "fuzz/boot_candidate_entry.h"
 #include "fuzz/carve_entry.h"
+#include "fuzz/content_text_entry.h"
 #include "fuzz/lznt1_entry.h"
 #include "fuzz/disk_entry.h"
 #include "fuzz/folders_entry.h"
@@ -42,6 +43,7 @@ const std::map<std::string, Entry>& Entries() {
         {"carve_pdf", fuzz::FuzzCarvePdf},
         {"carve_gif", fuzz::FuzzCarveGif},
         {"carve_pass", fuzz::FuzzCarvePass},
+        {"content_text", fuzz::FuzzContentText},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
         {"index_entries", fuzz::FuzzIndexEntries},
