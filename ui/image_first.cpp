@@ -85,14 +85,8 @@ void TMainForm::ImageEnded(bool stopped, const QString& failure, qint64 unread_b
     // The copy is read with its map, so what the drive could not give is
     // unreadable in the copy too.
     verandol::ReadImageWithMap(image.toStdString(), map.toStdString());
-    const verandol::DiscoveryResult found = verandol::DiscoverVolumesIn({image.toStdString()});
-    QListWidgetItem* first = nullptr;
-    for (const verandol::DiscoveredDrive& drive : found.drives) {
-        QListWidgetItem* added = verandol::AddDriveEntry(DriveList, drive, false);
-        if (!first) first = added;
-    }
-    for (const verandol::DiscoveredDrive& drive : found.others) verandol::AddDriveEntry(DriveList, drive, true);
-    if (!first) {
+    QListWidgetItem* first = verandol::AddImageEntries(DriveList, image.toStdString());
+    if (!first || first->data(verandol::kOtherRole).toBool()) {
         verandol::ShowMessage(QStringLiteral("The copy holds no NTFS volume that a table names; it is listed for a "
                                              "search or a deep scan."));
         return;

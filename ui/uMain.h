@@ -1,6 +1,7 @@
 // The one window: the deleted-files list above, the fixed panel below.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
+#include "ui/message_box.h"
 
 class QAction;
 class QCheckBox;
@@ -28,6 +30,9 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QListWidgetItem;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
 class QTreeView;
 
 class TScanThread;
@@ -39,6 +44,12 @@ namespace verandol {
 class DeletedFilesModel;
 class FilterBar;
 class JobControl;
+class PreviewPane;
+class PreviewReader;
+class ThumbnailModel;
+class ThumbnailView;
+struct PreviewRequest;
+struct PreviewResult;
 class TDirectoryListBox;
 class TDriveComboBox;
 class WindowLink;
@@ -121,6 +132,36 @@ public:
     std::function<bool(const QString& said)> ConfirmScanOfImage;
     QAction* actImage = nullptr;
     QPushButton* btnImage = nullptr;
+
+    // Above the list: the choice of what to read and how, and of the list's
+    // view. Open Image... lists an image file and scans it; the searches
+    // act on the selected entry.
+    QToolBar* ToolBar1 = nullptr;
+    QAction* actOpenImage = nullptr;
+    QAction* actSearch = nullptr;
+    QAction* actDeepScan = nullptr;
+    QAction* actListView = nullptr;
+    QAction* actThumbnails = nullptr;
+    QAction* actPreview = nullptr;
+    // Beside edPath: a folder dialog, with New Folder, for the output.
+    QPushButton* btnOutputFolder = nullptr;
+    // Stand-ins for the file and folder dialogs, for tests: the image
+    // chosen and the output folder chosen (empty: cancelled).
+    std::function<QString()> AskSourceImage;
+    std::function<QString(const QString& start)> AskOutputFolder;
+    void OpenImage();
+    void ChooseOutputFolder();
+    void SearchSelected();
+    void DeepScanSelected();
+
+    // Beside the list: the current row's preview, and the thumbnails of the
+    // picture rows in place of the list when asked for.
+    QSplitter* ListSplitter = nullptr;
+    QStackedWidget* ListPages = nullptr;
+    verandol::ThumbnailView* ThumbView = nullptr;
+    verandol::ThumbnailModel* Thumbs = nullptr;
+    verandol::PreviewPane* Preview = nullptr;
+    void ShowThumbnails(bool shown);
     void HideFilterBar();
     verandol::RecoveryRowView ReadRecoveryRow(verandol::RowId row) const override;
 
@@ -171,7 +212,14 @@ private:
     void ImageEnded(bool stopped, const QString& failure, qint64 unread_bytes, int unread_areas, const QString& image,
                     const QString& map);
     void StopWorkers();
-    template <class Handler> void Guarded(Handler handler);
+    // Qt must not see an exception; the window stays open with its state.
+    template <class Handler> void Guarded(Handler handler) {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            verandol::ShowMessage(QString::fromUtf8(error.what()), QMessageBox::Critical);
+        }
+    }
 
     // Slots for the workers' queued signals.
     void ShowDiskLabels(const QString& name, const QString& serial);
@@ -182,6 +230,13 @@ private:
     void RecoverySummary(int written, int incomplete, int unchecked, int not_written, const QString& folder,
                          int unread_files, qint64 unread_bytes);
     void BuildAdditions();
+    void BuildSourceBar();
+    void BuildPreview();
+    // The row at `row` of the model as shown, previewed in the pane.
+    void PreviewRow(int row);
+    // The request that reads the row at `row` of the model as shown.
+    verandol::PreviewRequest PreviewRequestFor(int row) const;
+    void StartOtherScan(QListWidgetItem* item, bool search, bool whole_disk);
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.
     void ShowListNote(const QString& text);
@@ -203,4 +258,5 @@ private:
     QPointer<TSearchThread> SearchWorker;  // a search runs as the scan job, so never beside a scan
     QPointer<TRecoverThread> RecoverWorker;
     QPointer<TImageThread> ImageWorker;  // a copy runs as the scan job too
+    verandol::PreviewReader* PreviewWorker = nullptr;
 };

@@ -1,0 +1,149 @@
+// The bar above the list: Open Image..., the search for lost volumes and the
+// deep scan of the selected entry, and the list's views; and the output
+// folder's dialog beside edPath.
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QToolBar>
+
+#include "disk/volume_address.h"
+#include "ui/directory_list_box.h"
+#include "ui/drive_combo_box.h"
+#include "ui/drive_entries.h"
+#include "ui/message_box.h"
+#include "ui/uMain.h"
+
+namespace {
+
+const char* const kImageFilters =
+    "Raw disk images (*.img *.dd *.raw *.bin);;EnCase images (*.E01 *.e01);;"
+    "Virtual PC disks (*.vhd *.vhdx);;VMware disks (*.vmdk);;All files (*)";
+
+// Each action's tooltip and status tip: what it does and when it helps.
+QAction* MakeAction(QToolBar* bar, const QString& text, const QString& tip) {
+    QAction* action = bar->addAction(text);
+    action->setToolTip(tip);
+    action->setStatusTip(tip);
+    return action;
+}
+
+}  // namespace
+
+void TMainForm::BuildSourceBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    actOpenImage = MakeAction(ToolBar1, QStringLiteral("Open Image..."),
+                              QStringLiteral("Lists a disk or volume image file (raw, E01, VHD, VHDX or VMDK) and "
+                                             "scans it, when the drive was copied to a file first."));
+    actOpenImage->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    ToolBar1->addSeparator();
+    actSearch = MakeAction(ToolBar1, QStringLiteral("Search for Lost Volumes..."),
+                           QStringLiteral("Reads a whole disk for NTFS volumes no partition table names: helps "
+                                          "when a partition was deleted or the table was wiped."));
+    actDeepScan = MakeAction(ToolBar1, QStringLiteral("Deep Scan..."),
+                             QStringLiteral("Reads every sector for file records: helps when the volume was "
+                                            "formatted or its MFT is damaged, so the scan finds too little."));
+    // The carve pass's action goes after these.
+    ToolBar1->addSeparator();
+    auto* views = new QActionGroup(ToolBar1);
+    actListView = MakeAction(ToolBar1, QStringLiteral("List"), QStringLiteral("Shows the found files as a list."));
+    actThumbnails = MakeAction(ToolBar1, QStringLiteral("Thumbnails"),
+                               QStringLiteral("Shows the found pictures as thumbnails read from the volume."));
+    for (QAction* view : {actListView, actThumbnails}) {
+        view->setCheckable(true);
+        views->addAction(view);
+    }
+    actListView->setChecked(true);
+    actPreview = MakeAction(ToolBar1, QStringLiteral("Preview"),
+                            QStringLiteral("Shows the selected file's picture, text or first bytes, read from the "
+                                           "volume, before it is recovered."));
+    actPreview->setCheckable(true);
+    actPreview->setChecked(true);
+
+    connect(actOpenImage, &QAction::triggered, this, [this] { Guarded([this] { OpenImage(); }); });
+    connect(actSearch, &QAction::triggered, this, [this] { Guarded([this] { SearchSelected(); }); });
+    connect(actDeepScan, &QAction::triggered, this, [this] { Guarded([this] { DeepScanSelected(); }); });
+    connect(actThumbnails, &QAction::toggled, this, [this](bool on) { ShowThumbnails(on); });
+
+    // The folder dialog sits at the end of edPath, the panel's free corner.
+    btnOutputFolder = new QPushButton(QStringLiteral("..."), Panel1);
+    btnOutputFolder->setGeometry(852, 5, 24, 21);
+    btnOutputFolder->setToolTip(QStringLiteral("Choose the folder to save files to, or make a new one"));
+    connect(btnOutputFolder, &QPushButton::clicked, this, [this] { Guarded([this] { ChooseOutputFolder(); }); });
+
+    // Long entries (a partition with its label and size) are shown whole:
+    // scrolled sideways rather than cut.
+    DriveList->setTextElideMode(Qt::ElideNone);
+    DriveList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The output drive's list opens as wide as its longest root.
+    DCB->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    int widest = 0;
+    for (int i = 0; i < DCB->count(); ++i)
+        widest = std::max(widest, DCB->fontMetrics().horizontalAdvance(DCB->itemText(i)));
+    DCB->view()->setMinimumWidth(widest + 32);
+}
+
+void TMainForm::OpenImage() {
+    if (Scanning() || Recovering()) return;
+    const QString path =
+        AskSourceImage ? AskSourceImage()
+                       : QFileDialog::getOpenFileName(this, QStringLiteral("Open Image"), DLB->Directory(),
+                                                      QString::fromUtf8(kImageFilters));
+    if (path.isEmpty()) return;
+    QListWidgetItem* first = verandol::AddImageEntries(DriveList, QFileInfo(path).absoluteFilePath().toStdString());
+    if (!first) {
+        verandol::ShowMessage(QStringLiteral("%1 could not be opened as a disk or volume image.").arg(path));
+        return;
+    }
+    DriveList->setCurrentItem(first);
+    DriveList->scrollToItem(first);
+    // A volume is scanned at once; what holds none gets the offer instead.
+    btnScanClick();
+}
+
+void TMainForm::ChooseOutputFolder() {
+    // Qt's own dialog shows its "Create New Folder" button unless told not to.
+    const QString folder = AskOutputFolder ? AskOutputFolder(DLB->Directory())
+                                           : QFileDialog::getExistingDirectory(
+                                                 this, QStringLiteral("Save Files to"), DLB->Directory(),
+                                                 QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) return;
+    // DCB follows to the folder's drive without moving DLB to its root.
+    {
+        const QSignalBlocker quiet(DCB);
+        const int root = DCB->findText(QStorageInfo(folder).rootPath());
+        if (root >= 0) DCB->setCurrentIndex(root);
+    }
+    DLB->SetDirectory(folder);
+}
+
+void TMainForm::SearchSelected() {
+    QListWidgetItem* item = SelectedForNewJob();
+    if (!item) return;
+    const verandol::VolumeAddress address =
+        verandol::ParseVolumeAddress(item->data(verandol::kPathRole).toString().toStdString());
+    if (address.partition != 0 || address.offset >= 0) {
+        verandol::ShowMessage(
+            QStringLiteral("Only a whole disk or disk image can be searched; choose it in the list."));
+        return;
+    }
+    StartOtherScan(item, true, false);
+}
+
+void TMainForm::DeepScanSelected() {
+    QListWidgetItem* item = SelectedForNewJob();
+    if (!item) return;
+    const verandol::VolumeAddress address =
+        verandol::ParseVolumeAddress(item->data(verandol::kPathRole).toString().toStdString());
+    // A disk that holds no NTFS volume itself is read from its first byte to its last.
+    StartOtherScan(item, false,
+                   item->data(verandol::kOtherRole).toBool() && address.partition == 0 && address.offset < 0);
+}
