@@ -2,7 +2,6 @@
 // deep scan of the selected entry, and the list's views; and the output
 // folder's dialog beside edPath.
 #include <QAction>
-#include <QActionGroup>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -37,34 +36,37 @@ QAction* MakeAction(QToolBar* bar, const QString& text, const QString& tip) {
 }  // namespace
 
 void TMainForm::BuildSourceBar() {
-    ToolBar1 = new QToolBar(this);
+    // A column of small buttons in the panel's free right edge, below the
+    // folder dialog's, so the designed list and panel keep their places.
+    ToolBar1 = new QToolBar(Panel1);
+    ToolBar1->setOrientation(Qt::Vertical);
     ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setGeometry(852, 30, 26, 172);
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; spacing: 2px; padding: 0px; }"));
     actOpenImage = MakeAction(ToolBar1, QStringLiteral("Open Image..."),
-                              QStringLiteral("Lists a disk or volume image file (raw, E01, VHD, VHDX or VMDK) and "
-                                             "scans it, when the drive was copied to a file first."));
+                              QStringLiteral("Open Image: lists a disk or volume image file (raw, E01, VHD, VHDX or "
+                                             "VMDK) and scans it, when the drive was copied to a file first."));
     actOpenImage->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    ToolBar1->addSeparator();
     actSearch = MakeAction(ToolBar1, QStringLiteral("Search for Lost Volumes..."),
-                           QStringLiteral("Reads a whole disk for NTFS volumes no partition table names: helps "
-                                          "when a partition was deleted or the table was wiped."));
+                           QStringLiteral("Search for lost volumes: reads a whole disk for NTFS volumes no partition "
+                                          "table names, when a partition was deleted or the table wiped."));
+    actSearch->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     actDeepScan = MakeAction(ToolBar1, QStringLiteral("Deep Scan..."),
-                             QStringLiteral("Reads every sector for file records: helps when the volume was "
-                                            "formatted or its MFT is damaged, so the scan finds too little."));
-    // The carve pass's action goes after these.
-    ToolBar1->addSeparator();
-    auto* views = new QActionGroup(ToolBar1);
-    actListView = MakeAction(ToolBar1, QStringLiteral("List"), QStringLiteral("Shows the found files as a list."));
+                             QStringLiteral("Deep scan: reads every sector for file records, when the volume was "
+                                            "formatted or its MFT is damaged and the scan finds too little."));
+    actDeepScan->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    // The carve pass's button goes here, after the searches.
     actThumbnails = MakeAction(ToolBar1, QStringLiteral("Thumbnails"),
-                               QStringLiteral("Shows the found pictures as thumbnails read from the volume."));
-    for (QAction* view : {actListView, actThumbnails}) {
-        view->setCheckable(true);
-        views->addAction(view);
-    }
-    actListView->setChecked(true);
+                               QStringLiteral("Thumbnails: shows the found pictures as small pictures read from the "
+                                              "volume; press again for the list."));
+    actThumbnails->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    actThumbnails->setCheckable(true);
+    actListView = new QAction(QStringLiteral("List"), this);
     actPreview = MakeAction(ToolBar1, QStringLiteral("Preview"),
-                            QStringLiteral("Shows the selected file's picture, text or first bytes, read from the "
-                                           "volume, before it is recovered."));
+                            QStringLiteral("Preview: shows the selected file's picture, text or first bytes beside "
+                                           "the list, read from the volume before it is recovered."));
+    actPreview->setIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView));
     actPreview->setCheckable(true);
     actPreview->setChecked(true);
 
@@ -72,6 +74,7 @@ void TMainForm::BuildSourceBar() {
     connect(actSearch, &QAction::triggered, this, [this] { Guarded([this] { SearchSelected(); }); });
     connect(actDeepScan, &QAction::triggered, this, [this] { Guarded([this] { DeepScanSelected(); }); });
     connect(actThumbnails, &QAction::toggled, this, [this](bool on) { ShowThumbnails(on); });
+    connect(actListView, &QAction::triggered, this, [this] { actThumbnails->setChecked(false); });
 
     // The folder dialog sits at the end of edPath, the panel's free corner.
     btnOutputFolder = new QPushButton(QStringLiteral("..."), Panel1);

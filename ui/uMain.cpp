@@ -111,7 +111,6 @@ TMainForm::TMainForm(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(ToolBar1);
     layout->addWidget(FilterBar1);
     layout->addWidget(ListSplitter, 1);
     layout->addWidget(Panel1);

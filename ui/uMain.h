@@ -133,9 +133,9 @@ public:
     QAction* actImage = nullptr;
     QPushButton* btnImage = nullptr;
 
-    // Above the list: the choice of what to read and how, and of the list's
-    // view. Open Image... lists an image file and scans it; the searches
-    // act on the selected entry.
+    // At the panel's right edge: the choice of what to read and how, and of
+    // the list's view. Open Image... lists an image file and scans it; the
+    // searches act on the selected entry.
     QToolBar* ToolBar1 = nullptr;
     QAction* actOpenImage = nullptr;
     QAction* actSearch = nullptr;
@@ -154,8 +154,8 @@ public:
     void SearchSelected();
     void DeepScanSelected();
 
-    // Beside the list: the current row's preview, and the thumbnails of the
-    // picture rows in place of the list when asked for.
+    // Beside the list once a row is chosen: the current row's preview; and
+    // the thumbnails of the picture rows in place of the list when asked for.
     QSplitter* ListSplitter = nullptr;
     QStackedWidget* ListPages = nullptr;
     verandol::ThumbnailView* ThumbView = nullptr;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +23,8 @@
 #include "ui/drive_combo_box.h"
 #include "ui/help_page.h"
 #include "ui/filter_bar.h"
+#include "ui/preview/preview_pane.h"
+#include "ui/preview/thumbnail_view.h"
 #include "ui/uMain.h"
 
 class MainWindowTest : public QObject {
@@ -108,7 +111,9 @@ void MainWindowTest::startStateFollowsTheDesign() {
                                        form.rb2,         form.rbKeepFolders, form.btnRecover, form.edPath,
                                        form.CheckBox1,   form.Button1, form.cbFilesInUse, form.ListView1,
                                        form.FilterBar1->Text,
-                                       form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly};
+                                       form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly,
+                                       // The output's folder dialog, the thumbnails and the preview's text.
+                                       form.btnOutputFolder, form.ThumbView, form.Preview->TextPage};
     QCOMPARE(tabbed, design);
 }
 

@@ -45,6 +45,8 @@ void TMainForm::BuildPreview() {
     ListSplitter->setStretchFactor(1, 0);
     ListSplitter->setChildrenCollapsible(true);
     ListSplitter->setSizes({width() - kPaneWidth, kPaneWidth});
+    // The list keeps the whole width until a row is chosen.
+    Preview->hide();
 
     connect(PreviewWorker, &verandol::PreviewReader::previewReady, Preview, &verandol::PreviewPane::Show);
     connect(PreviewWorker, &verandol::PreviewReader::thumbnailReady, Thumbs, &verandol::ThumbnailModel::Deliver);
@@ -60,7 +62,7 @@ void TMainForm::BuildPreview() {
     });
     connect(actPreview, &QAction::toggled, this, [this](bool shown) {
         Preview->setVisible(shown);
-        if (shown) PreviewRow(ListView1->currentIndex().isValid() ? ListView1->currentIndex().row() : -1);
+        if (shown && ListView1->currentIndex().isValid()) PreviewRow(ListView1->currentIndex().row());
     });
 }
 
@@ -76,7 +78,11 @@ verandol::PreviewRequest TMainForm::PreviewRequestFor(int row) const {
 
 void TMainForm::PreviewRow(int row) {
     if (row < 0 || row >= Model->Count()) return Preview->Clear();
-    if (!Preview->isVisibleTo(this)) return;
+    if (!actPreview->isChecked()) return;
+    if (Preview->isHidden()) {
+        Preview->show();
+        ListSplitter->setSizes({ListSplitter->width() - kPaneWidth, kPaneWidth});
+    }
     const verandol::ListRow& listed = Model->Row(row);
     Preview->ShowReading(
         QString::fromStdString(listed.cells[static_cast<std::size_t>(verandol::ListColumn::FileName)]));
