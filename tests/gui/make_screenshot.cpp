@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
             if (listed.cells[static_cast<std::size_t>(verandol::ListColumn::FileType)] != ".txt" || listed.size == 0)
                 continue;
             form.ListView1->setCurrentIndex(form.Rows()->index(row, 0));
-            QTest::qWaitFor([&] { return form.Preview->Note() != QStringLiteral("Reading..."); }, 5000);
+            if (!QTest::qWaitFor([&] { return form.Preview->Note() != QStringLiteral("Reading..."); }, 5000)) return 1;
             break;
         }
         QTest::qWait(200);
