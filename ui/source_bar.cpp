@@ -2,6 +2,8 @@
 // deep scan of the selected entry, and the list's views; and the output
 // folder's dialog beside edPath.
 #include <QAction>
+#include <memory>
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -17,6 +19,7 @@
 #include "ui/drive_combo_box.h"
 #include "ui/drive_entries.h"
 #include "ui/message_box.h"
+#include "ui/output_folder_dialog.h"
 #include "ui/uMain.h"
 
 namespace {
@@ -113,11 +116,13 @@ void TMainForm::OpenImage() {
 }
 
 void TMainForm::ChooseOutputFolder() {
-    // Qt's own dialog shows its "Create New Folder" button unless told not to.
-    const QString folder = AskOutputFolder ? AskOutputFolder(DLB->Directory())
-                                           : QFileDialog::getExistingDirectory(
-                                                 this, QStringLiteral("Save Files to"), DLB->Directory(),
-                                                 QFileDialog::ShowDirsOnly);
+    QString folder;
+    if (AskOutputFolder) {
+        folder = AskOutputFolder(DLB->Directory());
+    } else {
+        const std::unique_ptr<QFileDialog> dialog(verandol::MakeOutputFolderDialog(this, DLB->Directory()));
+        if (dialog->exec() == QDialog::Accepted) folder = dialog->selectedFiles().value(0);
+    }
     if (folder.isEmpty()) return;
     // DCB follows to the folder's drive without moving DLB to its root.
     {

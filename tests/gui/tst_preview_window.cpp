@@ -5,11 +5,13 @@
 // folder's dialog act as the panel's controls do.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include <QAction>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QPixmap>
 #include <QLabel>
@@ -18,12 +20,14 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "gui_test_support.h"
 #include "ui/deleted_files_model.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_entries.h"
+#include "ui/output_folder_dialog.h"
 #include "ui/preview/preview_pane.h"
 #include "ui/preview/thumbnail_view.h"
 #include "ui/uMain.h"
@@ -210,6 +214,16 @@ void PreviewWindowTest::theFolderDialogFillsTheOutput() {
     form.AskOutputFolder = [](const QString&) { return QString(); };
     form.btnOutputFolder->click();
     QCOMPARE(form.edPath->text(), QDir::cleanPath(folder.path()));
+
+    // The dialog itself makes a new folder where it stands.
+    const std::unique_ptr<QFileDialog> dialog(verandol::MakeOutputFolderDialog(&form, folder.path()));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->show();
+    auto* create = dialog->findChild<QToolButton*>(QStringLiteral("newFolderButton"));
+    QVERIFY(create && create->isVisible() && create->isEnabled());
+    create->click();
+    QVERIFY(QTest::qWaitFor([&] { return !QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty(); }, 5000));
+    dialog->reject();
 }
 
 VERANDOL_GUI_TEST_MAIN(PreviewWindowTest)
