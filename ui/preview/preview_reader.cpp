@@ -105,6 +105,11 @@ void PreviewReader::Preview(PreviewRequest request) {
     Post(std::move(request), false, ticket);
 }
 
+void PreviewReader::CancelPreview() {
+    ++latest_preview_;
+    preview_superseded_ = true;
+}
+
 void PreviewReader::Thumbnail(PreviewRequest request) { Post(std::move(request), true, 0); }
 
 void PreviewReader::Post(PreviewRequest request, bool thumbnail, std::uint64_t ticket) {

@@ -67,6 +67,8 @@ public:
 
     // The pane's request: ends any preview still being read.
     void Preview(PreviewRequest request);
+    // Ends the preview being read and drops its result: its rows are gone.
+    void CancelPreview();
     // A thumbnail's: read after the ones asked for before it.
     void Thumbnail(PreviewRequest request);
 

@@ -58,7 +58,9 @@ void TMainForm::BuildPreview() {
             });
     // A new scan's rows replace the ones shown.
     connect(Model, &QAbstractItemModel::modelReset, this, [this] {
-        if (Model->TotalCount() == 0) Preview->Clear();
+        if (Model->TotalCount() != 0) return;
+        PreviewWorker->CancelPreview();
+        Preview->Clear();
     });
     connect(actPreview, &QAction::toggled, this, [this](bool shown) {
         Preview->setVisible(shown);
