@@ -1,12 +1,15 @@
 #include "fuzz/volume_entry.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "recover/output_name.h"
 #include "recover/recover_file.h"
+#include "recover/row_start.h"
 #include "scan/scan_collector.h"
 
 namespace verandol::fuzz {
@@ -51,6 +54,22 @@ void FuzzVolume(ByteSpan input, const std::string& output_folder) {
         const RecoverResult result =
             RecoverFile(volume, row.position_text, scan.published->geometry, scan.published->mft_runs, path);
         VERANDOL_FUZZ_CHECK(!HoldsTemporaryFile(output_folder));
+        // The first bytes a preview reads are the recovered file's own.
+        RecoveryRequest request;
+        request.position_text = row.position_text;
+        constexpr std::size_t kStart = 4096;
+        const RowStart start = ReadRowStart(volume, *scan.published, request, kStart);
+        if (start.refusal.empty())
+            VERANDOL_FUZZ_CHECK(start.bytes.size() ==
+                                static_cast<std::size_t>(std::clamp<std::int64_t>(start.size, 0, kStart)));
+        if (result.status != RecoverStatus::NotWritten) {
+            VERANDOL_FUZZ_CHECK(start.refusal.empty());
+            std::ifstream written(path, std::ios::binary);
+            std::vector<char> head(start.bytes.size());
+            written.read(head.data(), static_cast<std::streamsize>(head.size()));
+            VERANDOL_FUZZ_CHECK(written && std::equal(head.begin(), head.end(), start.bytes.begin(),
+                                                      [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+        }
         if (result.status == RecoverStatus::Written) {
             VERANDOL_FUZZ_CHECK(fs::is_regular_file(path));
             produced.insert(path);

@@ -6,13 +6,14 @@ namespace verandol {
 
 bool DataWriter::StopRequested() {
     if (stop_ && stop_->load()) stopped_ = true;
-    return stopped_;
+    return stopped_ || Enough();
 }
 
 bool DataWriter::CopyFromVolume(std::int64_t position, std::int64_t length) {
     while (length > 0) {
         if (StopRequested()) return false;
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(length, kPieceBytes));
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::int64_t>({length, static_cast<std::int64_t>(kPieceBytes), end_after_ - offset_}));
         // Sized to the largest piece asked for and left uninitialised:
         // clearing 4 MiB for each of many small files would cost more than
         // copying them.

@@ -1,5 +1,5 @@
-// Streams a file's bytes into its temporary output in pieces of bounded
-// size, remembering the first stretch that could not be had.
+// Streams a file's bytes into its temporary output (or memory) in pieces of
+// bounded size, remembering the first stretch that could not be had.
 #pragma once
 
 #include <atomic>
@@ -10,7 +10,7 @@
 
 #include "ntfs/byte_reader.h"
 #include "ntfs/byte_source.h"
-#include "recover/temporary_output.h"
+#include "recover/data_sink.h"
 
 namespace verandol {
 
@@ -19,10 +19,14 @@ inline constexpr std::size_t kPieceBytes = 4 << 20;
 
 class DataWriter {
 public:
-    DataWriter(ByteSource& volume, TemporaryOutput& out, const std::atomic<bool>* stop)
+    DataWriter(ByteSource& volume, DataSink& out, const std::atomic<bool>* stop)
         : volume_(volume), out_(out), stop_(stop) {}
 
     std::int64_t Written() const { return offset_; }
+    // Ends the streaming once the file's first `bytes` are had: nothing past
+    // them is read, and the walk ends as at a stop, though Stopped() stays false.
+    void EndAfter(std::int64_t bytes) { end_after_ = bytes; }
+    bool Enough() const { return offset_ >= end_after_; }
     // Why the file is not whole: the first gap its own structures left, and
     // the bytes the device could not deliver; empty when it is whole.
     std::string Missing() const;
@@ -46,7 +50,7 @@ public:
     // written (compressed units); returns how many were delivered.
     std::size_t ReadFromVolume(std::int64_t position, MutableByteSpan out) { return volume_.ReadAt(position, out); }
 
-    // Polled between pieces; true once a stop was asked for.
+    // Polled between pieces; true once a stop was asked for or enough is had.
     bool StopRequested();
 
     void NoteMissing(std::string why) {
@@ -55,11 +59,12 @@ public:
 
 private:
     ByteSource& volume_;
-    TemporaryOutput& out_;
+    DataSink& out_;
     const std::atomic<bool>* stop_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t buffer_size_ = 0;
     std::int64_t offset_ = 0;
+    std::int64_t end_after_ = INT64_MAX;
     std::string missing_;
     std::vector<UnreadRange> unread_;
     bool stopped_ = false;

@@ -6,6 +6,7 @@
 
 #include "ntfs/byte_reader.h"
 #include "recover/file_times.h"
+#include "recover/data_sink.h"
 
 namespace verandol {
 
@@ -13,10 +14,10 @@ namespace verandol {
 // stopped recovery never leaves a partial file that looks recovered and never
 // touches an existing file of the final name. Destroying it without Commit
 // removes it.
-class TemporaryOutput {
+class TemporaryOutput : public DataSink {
 public:
     explicit TemporaryOutput(const std::string& final_path);
-    ~TemporaryOutput();
+    ~TemporaryOutput() override;
     TemporaryOutput(const TemporaryOutput&) = delete;
     TemporaryOutput& operator=(const TemporaryOutput&) = delete;
 
@@ -25,7 +26,7 @@ public:
     const std::string& Error() const { return error_; }
 
     // Writes all of `bytes` at `offset`.
-    bool WriteAt(std::int64_t offset, ByteSpan bytes);
+    bool WriteAt(std::int64_t offset, ByteSpan bytes) override;
     // Sets the file's length; bytes never written read as zeros.
     bool Resize(std::int64_t length);
     // Gives the file these access and modification times (UTIME_OMIT

@@ -11,6 +11,7 @@
 #include "fuzz/boot_sector_entry.h"
 #include "fuzz/boot_candidate_entry.h"
 #include "fuzz/carve_entry.h"
+#include "fuzz/content_text_entry.h"
 #include "fuzz/lznt1_entry.h"
 #include "fuzz/disk_entry.h"
 #include "fuzz/folders_entry.h"
@@ -58,6 +59,7 @@ const std::map<std::string, Entry>& Entries() {
         {"carve_sqlite", fuzz::FuzzCarveSqlite},
         {"carve_ole2", fuzz::FuzzCarveOle2},
         {"carve_gap", fuzz::FuzzCarveGap},
+        {"content_text", fuzz::FuzzContentText},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},
         {"index_entries", fuzz::FuzzIndexEntries},

@@ -1,6 +1,7 @@
 // The drive list's entries and what each carries besides its text.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <QListWidget>
@@ -22,6 +23,12 @@ enum DriveEntryRole {
 // A new entry at `row` (-1: at the end). `other` marks a disk or image that
 // holds no NTFS volume itself.
 QListWidgetItem* AddDriveEntry(QListWidget* list, const DiscoveredDrive& drive, bool other, int row = -1);
+
+// Lists the volumes of the image file at `path` (its NTFS volumes, else the
+// image itself for a search or a deep scan), after the present entries;
+// those already listed are left as they are. The first of its entries, an
+// NTFS one when it holds any; null when it could not be opened.
+QListWidgetItem* AddImageEntries(QListWidget* list, const std::string& path);
 
 // The entry whose address is `path`, or null.
 QListWidgetItem* FindDriveEntry(const QListWidget* list, const QString& path);

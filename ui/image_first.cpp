@@ -14,7 +14,6 @@
 #include "imaging/uImageThread.h"
 #include "jobs/job_control.h"
 #include "reading/image_maps.h"
-#include "rescue/backup_boot_volumes.h"
 #include "ui/directory_list_box.h"
 #include "ui/drive_entries.h"
 #include "ui/message_box.h"
@@ -89,15 +88,8 @@ void TMainForm::ImageEnded(bool stopped, const QString& failure, qint64 unread_b
     // The copy is read with its map, so what the drive could not give is
     // unreadable in the copy too.
     verandol::ReadImageWithMap(image.toStdString(), map.toStdString());
-    const verandol::DiscoveryResult found =
-        verandol::WithBackupBootVolumes(verandol::DiscoverVolumesIn({image.toStdString()}));
-    QListWidgetItem* first = nullptr;
-    for (const verandol::DiscoveredDrive& drive : found.drives) {
-        QListWidgetItem* added = verandol::AddDriveEntry(DriveList, drive, false);
-        if (!first) first = added;
-    }
-    for (const verandol::DiscoveredDrive& drive : found.others) verandol::AddDriveEntry(DriveList, drive, true);
-    if (!first) {
+    QListWidgetItem* first = verandol::AddImageEntries(DriveList, image.toStdString());
+    if (!first || first->data(verandol::kOtherRole).toBool()) {
         verandol::ShowMessage(QStringLiteral("The copy holds no NTFS volume that a table names; it is listed for a "
                                              "search or a deep scan."));
         return;

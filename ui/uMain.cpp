@@ -15,8 +15,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -108,12 +110,14 @@ TMainForm::TMainForm(QWidget* parent)
     BuildList();
     BuildPanel();
     BuildAdditions();
+    BuildSourceBar();
+    BuildPreview();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(FilterBar1);
-    layout->addWidget(ListView1, 1);
+    layout->addWidget(ListSplitter, 1);
     layout->addWidget(Panel1);
 
     SetTabOrder();
@@ -348,16 +352,6 @@ void TMainForm::SetTabOrder() {
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
 
-template <class Handler>
-void TMainForm::Guarded(Handler handler) {
-    // Qt must not see an exception; the window stays open with its state.
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        verandol::ShowMessage(QString::fromUtf8(error.what()), QMessageBox::Critical);
-    }
-}
-
 void TMainForm::BindEvents() {
     connect(btnScan, &QPushButton::clicked, this, [this] { Guarded([this] { btnScanClick(); }); });
     connect(btnRecover, &QPushButton::clicked, this, [this] { Guarded([this] { btnRecoverClick(); }); });
@@ -453,18 +447,20 @@ void TMainForm::Offer(QListWidgetItem* item, const QString& why) {
         verandol::MakeScanOffer(item->text(), why, path, item->data(verandol::kSizeRole).toLongLong(),
                                 !item->data(kUnreadRole).toBool());
     switch (verandol::AskScanOffer(this, offer)) {
-        case verandol::OfferChoice::Search: return StartSearch(item);
-        case verandol::OfferChoice::DeepScan: {
-            // A whole disk is read from its first byte to its last, whatever
-            // its partitions: the volume at its byte 0 reaches that far.
-            const bool whole_disk = item->data(verandol::kOtherRole).toBool() && offer.search_possible;
-            return StartScan(item->text(),
-                             whole_disk ? QString::fromStdString(verandol::FormatOffsetAddress(path.toStdString(), 0))
-                                        : path,
-                             true);
-        }
+        case verandol::OfferChoice::Search: return StartOtherScan(item, true, false);
+        case verandol::OfferChoice::DeepScan:
+            return StartOtherScan(item, false, item->data(verandol::kOtherRole).toBool() && offer.search_possible);
         case verandol::OfferChoice::Cancel: return;
     }
+}
+
+void TMainForm::StartOtherScan(QListWidgetItem* item, bool search, bool whole_disk) {
+    if (search) return StartSearch(item);
+    // A whole disk is read from its first byte to its last, whatever its
+    // partitions: the volume at its byte 0 reaches that far.
+    const QString path = item->data(kPathRole).toString();
+    StartScan(item->text(),
+              whole_disk ? QString::fromStdString(verandol::FormatOffsetAddress(path.toStdString(), 0)) : path, true);
 }
 
 void TMainForm::StartScan(const QString& drive_name, const QString& path, bool deep, bool carve) {

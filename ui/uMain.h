@@ -1,6 +1,7 @@
 // The one window: the deleted-files list above, the fixed panel below.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
 #include "ui/list_sort.h"
+#include "ui/message_box.h"
 
 class QAction;
 class QCheckBox;
@@ -29,6 +31,9 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QListWidgetItem;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
 class QTreeView;
 
 class TScanThread;
@@ -42,6 +47,12 @@ class DeletedFilesModel;
 class FilterBar;
 class ProgressBarText;
 class JobControl;
+class PreviewPane;
+class PreviewReader;
+class ThumbnailModel;
+class ThumbnailView;
+struct PreviewRequest;
+struct PreviewResult;
 class TDirectoryListBox;
 class TDriveComboBox;
 class WindowLink;
@@ -134,6 +145,36 @@ public:
     // that listed few deleted files.
     verandol::CarveControls* Carving = nullptr;
     void btnCarveClick();
+
+    // At the panel's right edge: the choice of what to read and how, and of
+    // the list's view. Open Image... lists an image file and scans it; the
+    // searches act on the selected entry.
+    QToolBar* ToolBar1 = nullptr;
+    QAction* actOpenImage = nullptr;
+    QAction* actSearch = nullptr;
+    QAction* actDeepScan = nullptr;
+    QAction* actListView = nullptr;
+    QAction* actThumbnails = nullptr;
+    QAction* actPreview = nullptr;
+    // Beside edPath: a folder dialog, with New Folder, for the output.
+    QPushButton* btnOutputFolder = nullptr;
+    // Stand-ins for the file and folder dialogs, for tests: the image
+    // chosen and the output folder chosen (empty: cancelled).
+    std::function<QString()> AskSourceImage;
+    std::function<QString(const QString& start)> AskOutputFolder;
+    void OpenImage();
+    void ChooseOutputFolder();
+    void SearchSelected();
+    void DeepScanSelected();
+
+    // Beside the list once a row is chosen: the current row's preview; and
+    // the thumbnails of the picture rows in place of the list when asked for.
+    QSplitter* ListSplitter = nullptr;
+    QStackedWidget* ListPages = nullptr;
+    verandol::ThumbnailView* ThumbView = nullptr;
+    verandol::ThumbnailModel* Thumbs = nullptr;
+    verandol::PreviewPane* Preview = nullptr;
+    void ShowThumbnails(bool shown);
     void HideFilterBar();
     verandol::RecoveryRowView ReadRecoveryRow(verandol::RowId row) const override;
 
@@ -185,7 +226,14 @@ private:
     void ImageEnded(bool stopped, const QString& failure, qint64 unread_bytes, int unread_areas, const QString& image,
                     const QString& map);
     void StopWorkers();
-    template <class Handler> void Guarded(Handler handler);
+    // Qt must not see an exception; the window stays open with its state.
+    template <class Handler> void Guarded(Handler handler) {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            verandol::ShowMessage(QString::fromUtf8(error.what()), QMessageBox::Critical);
+        }
+    }
 
     // Slots for the workers' queued signals.
     void ShowDiskLabels(const QString& name, const QString& serial);
@@ -197,6 +245,13 @@ private:
                          int unread_files, qint64 unread_bytes);
     void BuildAdditions();
     void BuildKeepTimesOption();
+    void BuildSourceBar();
+    void BuildPreview();
+    // The row at `row` of the model as shown, previewed in the pane.
+    void PreviewRow(int row);
+    // The request that reads the row at `row` of the model as shown.
+    verandol::PreviewRequest PreviewRequestFor(int row) const;
+    void StartOtherScan(QListWidgetItem* item, bool search, bool whole_disk);
     void ShowRecoverableCount();
     // A note on how the volume was read, shown over the foot of the list.
     void ShowListNote(const QString& text);
@@ -232,4 +287,5 @@ private:
     int RecoveryTicked = 0;
     int RecoveredFiles = 0;
     QString RecoveredFolder;
+    verandol::PreviewReader* PreviewWorker = nullptr;
 };

@@ -1,5 +1,5 @@
 // Renders the window into a PNG:
-//   verandol_screenshot <output.png>          after a scan of the first entry
+//   verandol_screenshot <output.png>          after a scan of the first entry, a text file previewed
 //   verandol_screenshot <output.png> offer    the offer for the first entry, over the window
 //   verandol_screenshot <output.png> deep     after a deep scan of the first entry
 //   verandol_screenshot <output.png> search   after a search of the first entry for lost volumes
@@ -10,9 +10,12 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTest>
 
 #include "gui_test_support.h"
+#include "ui/deleted_files_model.h"
+#include "ui/preview/preview_pane.h"
 #include "ui/scan_offer.h"
 #include "ui/carve_controls.h"
 #include "ui/uMain.h"
@@ -59,6 +62,15 @@ int main(int argc, char* argv[]) {
         else if (mode == QStringLiteral("carve")) form.Carving->Button->click();
         else form.btnScan->click();
         if (!verandol::test::WaitForScan(form, 120000)) return 1;
+        // The first text file found is shown in the preview pane.
+        for (int row = 0; row < form.Rows()->Count(); ++row) {
+            const verandol::ListRow& listed = form.Rows()->Row(row);
+            if (listed.cells[static_cast<std::size_t>(verandol::ListColumn::FileType)] != ".txt" || listed.size == 0)
+                continue;
+            form.ListView1->setCurrentIndex(form.Rows()->index(row, 0));
+            if (!QTest::qWaitFor([&] { return form.Preview->Note() != QStringLiteral("Reading..."); }, 5000)) return 1;
+            break;
+        }
         QTest::qWait(200);
         shot = form.grab();
     }

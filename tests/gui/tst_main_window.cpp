@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +26,8 @@
 #include "ui/help_page.h"
 #include "ui/filter_bar.h"
 #include "ui/carve_controls.h"
+#include "ui/preview/preview_pane.h"
+#include "ui/preview/thumbnail_view.h"
 #include "ui/uMain.h"
 
 class MainWindowTest : public QObject {
@@ -114,7 +117,9 @@ void MainWindowTest::startStateFollowsTheDesign() {
                                        form.CheckBox1,   form.Button1, form.cbFilesInUse, form.Carving->Button,
                                        form.cbKeepTimes, form.ListView1,   form.FilterBar1->Text,
                                        form.FilterBar1->MinimumSize, form.FilterBar1->RecoverableOnly,
-                                       form.FilterBar1->Kind, form.Carving->OfferButton, form.Carving->OfferClose};
+                                       form.FilterBar1->Kind, form.Carving->OfferButton, form.Carving->OfferClose,
+                                       // The output's folder dialog, the thumbnails and the preview's text.
+                                       form.btnOutputFolder, form.ThumbView, form.Preview->TextPage};
     QCOMPARE(tabbed, design);
 }
 

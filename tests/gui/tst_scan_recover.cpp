@@ -107,8 +107,10 @@ void ScanRecoverTest::discoveryListsTheImageAndItsLabels() {
     TMainForm form;
     const auto listed = form.DriveList->findItems(QString::fromLatin1(kFixtureName), Qt::MatchExactly);
     QCOMPARE(listed.size(), 1);
-    // The list is narrow: the whole name shows on hovering.
-    QCOMPARE(listed[0]->toolTip(), listed[0]->text());
+    // The list is narrow: the whole name shows on hovering, with the size and label.
+    const QString tip = listed[0]->toolTip();
+    QVERIFY2(tip.startsWith(listed[0]->text() + QStringLiteral("\nSize: ")), qPrintable(tip));
+    QVERIFY2(tip.endsWith(QStringLiteral("\nLabel: ") + QString::fromStdString(manifest.label)), qPrintable(tip));
     QVERIFY(form.DriveList->selectedItems().isEmpty());
     // The image is the last candidate opened, so its labels stay.
     QCOMPARE(form.DriveName->text(), "Drive Name: " + QString::fromStdString(manifest.label));
