@@ -67,21 +67,11 @@ void CarveControls::Starting(int progress_max) {
     HideOffer();
     bar_->setRange(0, progress_max);
     bar_->setValue(0);
-    bar_->setFormat(QStringLiteral("Carving free space: %v of %m MiB"));
-    bar_->setTextVisible(true);
 }
 
-void CarveControls::Moved(int position, const QString& time_left) {
-    bar_->setValue(position);
-    QString format = QStringLiteral("Carving free space: %v of %m MiB");
-    if (!time_left.isEmpty()) format += QStringLiteral(", ") + time_left;
-    bar_->setFormat(format);
-}
-
-void CarveControls::Ended() {
-    bar_->setTextVisible(false);
-    bar_->resetFormat();
-}
+// The bar's words (how far, how fast, time left) are the window's progress
+// text's, which follows the bar's position.
+void CarveControls::Moved(int position) { bar_->setValue(position); }
 
 void CarveControls::OfferAfterScan(int rows) {
     if (rows >= kFewRows) return;

@@ -35,12 +35,9 @@ public:
     // A scan listing fewer deleted files than this is offered a carve.
     static constexpr int kFewRows = 10;
 
-    // The carve pass began, to go `progress_max` MiB; then its position,
-    // with "about 4 min left" once that can be told.
+    // The carve pass began, to go `progress_max` MiB; then its position.
     void Starting(int progress_max);
-    void Moved(int position, const QString& time_left);
-    // The scan job ended, carving or not: the bar is plain again.
-    void Ended();
+    void Moved(int position);
     // After a completed scan that did not carve, and listed `rows` deleted files.
     void OfferAfterScan(int rows);
     void HideOffer();

@@ -17,10 +17,10 @@ QString ScanEndMessage(bool stopped, int listed, int deleted, bool deep) {
                                  .arg(Files(listed), listed == 1 ? QStringLiteral("is") : QStringLiteral("are"));
     if (deleted > 0) return {};
     if (deep)
-        return QStringLiteral("The deep scan found no deleted files. Carving the free space for files by their "
-                              "content (verandol-cli scan --carve) may still find some.");
-    return QStringLiteral("The scan found no deleted files. A deep scan or a search for lost volumes (right-click "
-                          "the drive), or carving the free space for files by their content, may still find some.");
+        return QStringLiteral("The deep scan found no deleted files. Carve Free Space, which finds files by their "
+                              "content, may still find some.");
+    return QStringLiteral("The scan found no deleted files. A deep scan, a search for lost volumes, or Carve Free "
+                          "Space, which finds files by their content, may still find some.");
 }
 
 QString RecoveryEndMessage(bool stopped, int ticked, int recovered, const QString& folder, const QString& report) {

@@ -18,8 +18,9 @@ ProgressBarText::ProgressBarText(QProgressBar* bar) : QObject(bar), bar_(bar), t
     SetStatus(QString());
 }
 
-void ProgressBarText::Start(int maximum, const QString& unit) {
+void ProgressBarText::Start(int maximum, const QString& unit, const QString& label) {
     running_ = true;
+    label_ = label;
     pace_.Start(maximum, unit.toStdString(), ProgressPace::Clock::now());
     ticker_->start();
     Refresh();
@@ -39,7 +40,7 @@ void ProgressBarText::SetStatus(const QString& status) {
 
 void ProgressBarText::Refresh() {
     pace_.Update(bar_->value() - bar_->minimum(), ProgressPace::Clock::now());
-    bar_->setFormat(QString::fromStdString(pace_.Text()));
+    bar_->setFormat(label_ + QString::fromStdString(pace_.Text()));
 }
 
 }  // namespace verandol

@@ -18,8 +18,8 @@ public:
     explicit ProgressBarText(QProgressBar* bar);
 
     // A job of `maximum` steps named `unit` starts: the bar's position is
-    // followed until Finish.
-    void Start(int maximum, const QString& unit);
+    // followed until Finish, its text led by `label` ("Carving free space: ").
+    void Start(int maximum, const QString& unit, const QString& label = QString());
     void Finish();
     bool Running() const { return running_; }
     // The line shown between jobs; kept while a job runs.
@@ -33,6 +33,7 @@ private:
     ProgressPace pace_;
     bool running_ = false;
     QString status_;
+    QString label_;
 };
 
 }  // namespace verandol

@@ -519,11 +519,13 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
     });
     connect(worker, &TScanThread::walkStarting, this, &TMainForm::WalkStarting);
     connect(worker, &TScanThread::progress, PB, &QProgressBar::setValue);
-    connect(worker, &TScanThread::carveStarting, Carving, &verandol::CarveControls::Starting);
-    connect(worker, &TScanThread::carveProgress, Carving, &verandol::CarveControls::Moved);
+    connect(worker, &TScanThread::carveStarting, this, [this](int progress_max) {
+        Carving->Starting(progress_max);
+        PBText->Start(progress_max, QStringLiteral("MiB"), QStringLiteral("Carving free space: "));
+    });
+    connect(worker, &TScanThread::carveProgress, Carving, [this](int position) { Carving->Moved(position); });
     connect(worker, &TScanThread::ended, this,
             [this, path, deep, carve](bool restore_buttons, const QString& failure) {
-                Carving->Ended();
                 ScanEnded(restore_buttons, failure, path, deep);
                 if (restore_buttons && failure.isEmpty() && !deep && !carve && !StopScan())
                     Carving->OfferAfterScan(Model->DeletedCount());

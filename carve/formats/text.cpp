@@ -146,7 +146,12 @@ WalkResult WalkText(CarveReader& in) {
         const bool nul = window[run.end] == 0 && (encoding == Encoding::Utf8 || window[run.end + 1] == 0);
         if (!nul || !ZerosToSectorEnd(in, at) || at < kMinText || wordy * 100 < counted * kWordyPercent)
             return refused(at);
-        return WalkedFile{at, CarveCheck::Complete, {}};
+        // Nothing tells a text's first byte from one in its middle: a text
+        // whose first clusters were written over reads as a whole one. So a
+        // text is kept but never vouched for, and its later cluster starts,
+        // which the pass still visits, are not taken again.
+        unended = {volume, volume->Size(), in.Start(), in.Start() + at};
+        return WalkedFile{at, CarveCheck::Incomplete, {}};
     }
 }
 

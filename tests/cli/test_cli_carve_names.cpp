@@ -71,11 +71,7 @@ TEST_F(CliCarveNames, CarvedFilesTakeTheNamesFoldersAndTimesTheVolumeRemembers) 
     const CliRun run = RunCli({"scan", "--carve", "--json", image_});
     ASSERT_EQ(run.status, 0) << run.err;
     std::map<std::string, nlohmann::json> rows;
-    for (const std::string& line : SplitLines(run.out))
-        if (!line.empty() && line[0] == '{') {
-            const nlohmann::json row = nlohmann::json::parse(line);
-            rows[row.at("position")] = row;
-        }
+    for (const nlohmann::json& row : ParseJsonLines(run.out).FileRows()) rows[row.at("position")] = row;
     for (const NamedTruth& file : truth_) {
         const auto found = rows.find(PositionOf(file));
         ASSERT_NE(found, rows.end()) << file.name;

@@ -88,8 +88,10 @@ bool SelectImage(TMainForm& form) {
 // Scans the image without carving, then takes the offer to carve it.
 bool ScanThenCarve(TMainForm& form) {
     if (!SelectImage(form)) return false;
+    // The walk finds no deleted file, and says so in a box.
+    MessageCapture nothing_found;
     form.btnScan->click();
-    if (!WaitForScan(form) || form.Carving->Offer->isHidden()) return false;
+    if (!WaitForScan(form) || nothing_found.shown.size() != 1 || form.Carving->Offer->isHidden()) return false;
     form.Carving->OfferButton->click();
     return WaitForScan(form);
 }
@@ -120,8 +122,12 @@ void CarveWindowTest::carvingListsTheFilesTheWalkCannotWithTheirChecks() {
     TMainForm form;
     QVERIFY(!form.Carving->Button->toolTip().isEmpty());
     QVERIFY(SelectImage(form));
-    form.btnScan->click();
-    QVERIFY(WaitForScan(form));
+    {
+        MessageCapture nothing_found;
+        form.btnScan->click();
+        QVERIFY(WaitForScan(form));
+        QCOMPARE(nothing_found.shown.size(), std::size_t{1});
+    }
     // The walk alone lists none of them, and so offers the carve.
     for (const CarveTruth& file : truth_) QVERIFY2(!RowNamed(form, file.name), file.name.c_str());
     QVERIFY(!form.Carving->Offer->isHidden());
@@ -136,7 +142,7 @@ void CarveWindowTest::carvingListsTheFilesTheWalkCannotWithTheirChecks() {
     QCOMPARE(form.btnScan->text(), QStringLiteral("Scan Now"));
     QVERIFY(form.btnRecover->isEnabled());
     // The bar no longer speaks of carving once the pass is over.
-    QVERIFY(!form.PB->isTextVisible());
+    QVERIFY(!form.PB->format().startsWith(QStringLiteral("Carving free space")));
 
     int expected = 0;
     for (const CarveTruth& file : truth_) {
@@ -251,10 +257,14 @@ void CarveWindowTest::stopMidCarveKeepsTheRowsFoundSoFar() {
         bar_spoke_of_carving = form.PB->isTextVisible() && form.PB->format().startsWith("Carving free space");
         form.btnScan->click();
     });
+    MessageCapture stopped;
     form.Carving->Button->click();
     QVERIFY(form.Scanning());
     QVERIFY(WaitForScan(form));
     QVERIFY(form.StopScan());
+    QCOMPARE(stopped.shown.size(), std::size_t{1});
+    QVERIFY2(stopped.shown[0].text.startsWith(QStringLiteral("The scan was stopped.")),
+             qPrintable(stopped.shown[0].text));
     QVERIFY(bar_spoke_of_carving);
     const int carved = CarvedRows(form);
     int carvable = 0;
@@ -307,8 +317,10 @@ void CarveWindowTest::aVolumeThatIsNoLongerNtfsIsCarvedWhole() {
     QTemporaryDir out;
     QVERIFY(out.isValid());
     form.DLB->SetDirectory(out.path());
+    MessageCapture recovered;
     form.btnRecover->click();
     QVERIFY(WaitForRecovery(form));
+    QCOMPARE(recovered.shown.size(), std::size_t{1});
     for (const CarveTruth& file : truth_) {
         if (file.check != "verified" && file.check != "complete") continue;
         CarveTruth by_sector = file;

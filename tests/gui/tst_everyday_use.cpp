@@ -269,8 +269,8 @@ void EverydayUseTest::everyEndOfAScanOrRecoverySaysHowItWent() {
     QCOMPARE(form.Rows()->Count(), 0);
     QCOMPARE(messages.shown.size(), std::size_t{1});
     QCOMPARE(messages.shown[0].text,
-             QStringLiteral("The scan found no deleted files. A deep scan or a search for lost volumes (right-click "
-                            "the drive), or carving the free space for files by their content, may still find some."));
+             QStringLiteral("The scan found no deleted files. A deep scan, a search for lost volumes, or Carve Free "
+                            "Space, which finds files by their content, may still find some."));
 
     // Stopped: the worker cannot pass its first row without this thread.
     form.DriveList->clearSelection();
