@@ -7,7 +7,7 @@
 #include "cli/progress_line.h"
 #include "deep/deep_scan.h"
 #include "disk/open_volume.h"
-#include "naming/carved_names.h"
+#include "naming/carved_row_namer.h"
 #include "scan/carved_rows.h"
 #include "text/time_left.h"
 
@@ -70,22 +70,17 @@ public:
     // in free clusters may name files it met before them.
     void Carve(ByteSource& volume) {
         total_ = volume.Size() >> 20;
-        VolumeMemory memory(volume, outcome_.geometry ? *outcome_.geometry : PublishedGeometry{});
+        const std::unique_ptr<CarvedRowNamer> namer = MakeCarvedRowNamer(volume, outcome_.geometry);
         std::vector<DeletedFileRow> rows;
         CarveRowHooks carved;
         carved.row = [&rows](DeletedFileRow row) { rows.push_back(std::move(row)); };
         carved.progress = [this](std::int64_t done, std::int64_t total) {
             progress_.Update(done >> 20, total >> 20, "MiB carved", time_left_.Text(done >> 20, total >> 20));
         };
-        carved.unmatched = [&memory](std::int64_t, ByteSpan bytes) {
-            if (bytes[0] == 'I') memory.AddFreeIndexBlock(bytes);
-        };
+        carved.unmatched = [&namer](std::int64_t, ByteSpan bytes) { namer->Unmatched(bytes); };
         CarveRows(volume, outcome_.geometry, carved, &claimed_);
         progress_.Clear();
-        if (!rows.empty()) {
-            memory.ReadFolders();
-            NameCarvedRows(rows, memory, memory.ReadJournal(), volume);
-        }
+        namer->Name(rows);
         folders_.resize(row_calls_);
         for (DeletedFileRow& row : rows) {
             folders_.push_back(row.folder);

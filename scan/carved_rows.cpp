@@ -30,8 +30,10 @@ DeletedFileRow CarvedRow(const CarvedFile& file) {
     DeletedFileRow row;
     row.position = file.extent.position;
     row.position_text = PositionCaption(file.extent.position);
-    row.name = "f" + std::to_string(file.first_unit) + "." + file.extension;
-    row.type = "." + file.extension;
+    // Appended, not prefixed: g++ 12 at -O3 takes `"literal" + string` for an
+    // overlapping copy and warns.
+    row.name = std::string("f").append(std::to_string(file.first_unit)).append(".").append(file.extension);
+    row.type = std::string(".").append(file.extension);
     row.size = file.extent.length;
     row.size_text = std::to_string(file.extent.length);
     row.carved = true;

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "carve/carve_pass.h"
 #include "disk/published_geometry.h"
@@ -17,6 +19,21 @@ namespace verandol {
 // "f<unit>.<extension>" after the cluster (the sector, without a geometry)
 // it begins in, with no dates, folder or recoverable share.
 DeletedFileRow CarvedRow(const CarvedFile& file);
+
+// Names carved rows once the pass is over, from what the volume still
+// remembers: the naming engine, which the scan's workers know only through
+// this. It is shown the units no format's start claimed (an index block among
+// them may name files met before it), then renames the rows.
+class CarvedRowNamer {
+public:
+    virtual ~CarvedRowNamer() = default;
+    virtual void Unmatched(ByteSpan bytes) = 0;
+    // Renames the carved rows among `rows` and says where each name came from.
+    virtual void Name(std::vector<DeletedFileRow>& rows) = 0;
+};
+// Makes the namer for one carve of `volume` as the scan published it.
+using CarvedRowNamers = std::function<std::unique_ptr<CarvedRowNamer>(
+    ByteSource& volume, const std::optional<PublishedGeometry>& published)>;
 
 struct CarveRowHooks {
     std::function<void(DeletedFileRow row)> row;

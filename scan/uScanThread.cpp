@@ -81,6 +81,8 @@ void TScanThread::MftFigures(const std::string& size_text, const std::string& co
 
 void TScanThread::WalkStarting(int progress_max) {
     walk_started_ = true;
+    // The window clears its list: ordinals count afresh.
+    rows_told_ = 0;
     position_ = 0;
     shown_position_ = 0;
     // The first row is shown at once; later ones gather into batches.
@@ -94,6 +96,7 @@ void TScanThread::Progress(int position) {
 }
 
 void TScanThread::Row(verandol::DeletedFileRow row) {
+    ++rows_told_;
     pending_.push_back(std::move(row));
     if (pending_.size() >= kMaxBatch || PublishDue()) Publish();
 }
@@ -162,8 +165,20 @@ void TScanThread::CarveFreeSpace() {
     const verandol::TimeLeft time_left;
     int shown = -1;
     std::string shown_left;
+    const std::unique_ptr<verandol::CarvedRowNamer> namer =
+        MakeNamer ? MakeNamer(*opened->source, published_) : nullptr;
+    // Each carved row as shown, and its ordinal, for naming once the pass is over.
+    std::vector<verandol::DeletedFileRow> carved;
+    std::vector<std::uint32_t> carved_ordinals;
     verandol::CarveRowHooks hooks;
-    hooks.row = [this](verandol::DeletedFileRow row) { Row(std::move(row)); };
+    hooks.row = [&](verandol::DeletedFileRow row) {
+        if (namer) {
+            carved_ordinals.push_back(rows_told_);
+            carved.push_back(row);
+        }
+        Row(std::move(row));
+    };
+    if (namer) hooks.unmatched = [&namer](std::int64_t, verandol::ByteSpan bytes) { namer->Unmatched(bytes); };
     hooks.stop = [this] { return StopRequested(); };
     hooks.progress = [&](std::int64_t done, std::int64_t of) {
         // The pass counts what it searches; the bar, the whole volume.
@@ -178,6 +193,24 @@ void TScanThread::CarveFreeSpace() {
     };
     verandol::CarveRows(*opened->source, published_, hooks, &claimed_);
     Publish();
+    if (namer && !carved.empty() && !StopRequested()) NameCarvedRows(*namer, std::move(carved), carved_ordinals);
+}
+
+void TScanThread::NameCarvedRows(verandol::CarvedRowNamer& namer, std::vector<verandol::DeletedFileRow> carved,
+                                 const std::vector<std::uint32_t>& ordinals) {
+    // The rows stream as the pass finds them, under the names made from
+    // where they lie; those the volume or their content can name come back
+    // renamed, in place of the first ones.
+    namer.Name(carved);
+    std::vector<std::uint32_t> renamed;
+    for (std::size_t i = 0; i < carved.size() && i < ordinals.size(); ++i) {
+        if (carved[i].named_from == "cluster") continue;
+        renamed.push_back(ordinals[i]);
+        Row(std::move(carved[i]));
+    }
+    Publish();
+    if (renamed.empty() || window_gone_) return;
+    window_gone_ = !verandol::CallOnWindowThread(link_, [this, &renamed] { list_->WithdrawRows(std::move(renamed)); });
 }
 
 void TScanThread::Publish() {

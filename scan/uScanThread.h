@@ -12,6 +12,7 @@
 #include <QString>
 #include <QThread>
 
+#include "scan/carved_rows.h"
 #include "scan/deleted_file_list.h"
 #include "scan/deleted_file_row.h"
 #include "scan/scan_volume.h"
@@ -40,6 +41,10 @@ public:
                 std::shared_ptr<verandol::JobControl> job);
 
     void Execute();
+
+    // Names the carved rows once the carve pass is over; without it they
+    // keep the names made from where they lie. Set before the thread starts.
+    verandol::CarvedRowNamers MakeNamer;
 
 signals:
     void diskLabels(const QString& name, const QString& serial);
@@ -86,6 +91,10 @@ private:
     // Searches the scanned volume's free clusters for files by their
     // content once the walk has completed; rows stream as they are found.
     void CarveFreeSpace();
+    // Names the carved rows told at `ordinals` and puts the renamed ones in
+    // place of the first.
+    void NameCarvedRows(verandol::CarvedRowNamer& namer, std::vector<verandol::DeletedFileRow> carved,
+                        const std::vector<std::uint32_t>& ordinals);
     // Appends the rows found so far and shows the latest progress.
     void Publish();
     bool PublishDue() const;
@@ -107,6 +116,8 @@ private:
     std::optional<std::string> scan_failure_;
 
     std::vector<verandol::DeletedFileRow> pending_;
+    // Rows handed to the list since the walk began: the next row's ordinal.
+    std::uint32_t rows_told_ = 0;
     // Rows to take out of the list once their folders are in.
     std::vector<std::uint32_t> withdrawn_;
     int position_ = 0;

@@ -28,6 +28,7 @@
 #include "jobs/window_link.h"
 #include "disk/volume_address.h"
 #include "disk/volume_discovery.h"
+#include "naming/carved_row_namer.h"
 #include "recover/output_device_check.h"
 #include "recover/uRecoverThread.h"
 #include "rescue/backup_boot_volumes.h"
@@ -500,6 +501,8 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
                    },
                    this, Link, ScanControl)
              : new TScanThread(drive_name.toStdString(), path.toStdString(), this, Link, ScanControl, options, carve);
+    // Carved rows take the names the volume still remembers, as on the command line.
+    worker->MakeNamer = verandol::MakeCarvedRowNamer;
     connect(worker, &TScanThread::note, this, [this](const QString& text) {
         QString sentence = text;
         sentence[0] = sentence[0].toUpper();

@@ -75,6 +75,7 @@ verandol::PreviewRequest TMainForm::PreviewRequestFor(int row) const {
     request.source = ScanGeometry;
     request.position_text = listed.cells[static_cast<std::size_t>(verandol::ListColumn::RecordPosition)];
     if (listed.found_deep) request.found = listed.found;
+    if (listed.carved) request.carved = listed.carved_extent;
     return request;
 }
 
