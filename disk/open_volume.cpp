@@ -49,7 +49,7 @@ Outcome<OpenedVolume> OpenPartition(const OpenedDisk& disk, int number, const st
                               [&](const PartitionEntry& p) { return p.number == number; });
     if (found == table->partitions.end()) {
         std::vector<std::string> numbers;
-        for (const PartitionEntry& p : table->partitions) numbers.push_back("#" + std::to_string(p.number));
+        for (const PartitionEntry& p : table->partitions) numbers.push_back(std::string("#").append(std::to_string(p.number)));
         return Refusal(disk.path + " has no partition #" + std::to_string(number) +
                        (numbers.empty() ? std::string() : " (it has " + NumbersText(numbers) + ")"));
     }

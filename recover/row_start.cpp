@@ -75,12 +75,17 @@ RowStart ReadRowStart(ByteSource& volume, const PublishedGeometry& source, const
                       std::size_t limit, const std::atomic<bool>* stop) {
     if (row.carved) {
         const CarvedExtent& extent = *row.carved;
-        if (extent.position < 0 || extent.length < 0 || extent.position > volume.Size() ||
-            extent.length > volume.Size() - extent.position)
-            return Refused("the carved bytes lie outside the volume");
+        // A file found in two pieces is read piece after piece, as recovered.
+        const CarvedPieces pieces = PiecesOf(extent);
+        for (const CarvedPiece& piece : {pieces.first, pieces.second})
+            if (piece.position < 0 || piece.length < 0 || piece.position > volume.Size() ||
+                piece.length > volume.Size() - piece.position)
+                return Refused("the carved bytes lie outside the volume");
         MemorySink sink(limit);
         DataWriter writer(volume, sink, stop);
-        writer.CopyFromVolume(extent.position, std::min(extent.length, AsLength(limit)));
+        const std::int64_t first = std::min(pieces.first.length, AsLength(limit));
+        if (writer.CopyFromVolume(pieces.first.position, first) && first < AsLength(limit))
+            writer.CopyFromVolume(pieces.second.position, std::min(pieces.second.length, AsLength(limit) - first));
         return Finish(writer, sink, extent.length, limit);
     }
     // "0x4C00:ADS" names the stream ADS of the file at 0x4C00.
