@@ -16,7 +16,7 @@ QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs" \
 scripts/check-skips.py build/test-results.xml tests/expected-skips.txt
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
-# a short run of every fuzz target (FUZZ_SECONDS each, 45 by default).
+# a short run of every fuzz target (FUZZ_SECONDS each, 30 by default).
 scripts/sanitizer-tests.sh
 scripts/fuzz-smoke.sh
 

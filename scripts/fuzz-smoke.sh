@@ -3,14 +3,14 @@
 # from its seed corpus and the inputs that once crashed it. Fails when any
 # target finds a crash, a leak, a broken promise or an input slower than
 # FUZZ_TIMEOUT seconds; the input is left in the artifact folder it prints.
-#   FUZZ_SECONDS  time per target (default 45)
+#   FUZZ_SECONDS  time per target (default 30)
 #   FUZZ_TIMEOUT  seconds one input may take (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/fuzz-lib.sh
 
-seconds=${FUZZ_SECONDS:-45}
+seconds=${FUZZ_SECONDS:-30}
 timeout=${FUZZ_TIMEOUT:-20}
 build=$FUZZ_BUILD
 targets=("${FUZZ_TARGETS[@]}")
