@@ -94,18 +94,9 @@ ByteSpan FindAttributeWithId(ByteSpan record, std::uint32_t type, std::uint16_t 
 }
 
 ByteSpan FindNamedAttribute(ByteSpan record, std::uint32_t type, std::u16string_view name) {
-    return WalkAttributes(record, type, [&](std::size_t position) -> std::optional<bool> {
-        const auto length = read_le8(record, position + at::kNameLength);
-        const auto offset = read_le16(record, position + at::kNameOffset);
-        if (!length || !offset) return std::nullopt;
-        if (*length != name.size()) return false;
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            const auto unit = read_le16(record, position + *offset + 2 * i);
-            if (!unit) return std::nullopt;
-            if (*unit != name[i]) return false;
-        }
-        return true;
-    });
+    for (const ByteSpan attribute : NamedAttributes(record, type))
+        if (ReadAttributeName(attribute) == name) return attribute;
+    return {};
 }
 
 std::optional<StandardTimes> ReadStandardTimes(ByteSpan standard_information) {
