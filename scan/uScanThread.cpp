@@ -6,7 +6,6 @@
 #include "jobs/job_control.h"
 #include "jobs/window_link.h"
 #include "scan/carved_rows.h"
-#include "text/time_left.h"
 
 namespace {
 
@@ -162,9 +161,7 @@ void TScanThread::CarveFreeSpace() {
     emit carveStarting(total_mib);
     // The carved rows follow the walk's; the first is shown at once.
     last_publish_ = {};
-    const verandol::TimeLeft time_left;
     int shown = -1;
-    std::string shown_left;
     const std::unique_ptr<verandol::CarvedRowNamer> namer =
         MakeNamer ? MakeNamer(*opened->source, published_) : nullptr;
     // Each carved row as shown, and its ordinal, for naming once the pass is over.
@@ -185,11 +182,10 @@ void TScanThread::CarveFreeSpace() {
         const int position = of > 0 ? static_cast<int>(static_cast<double>(done) / static_cast<double>(of) *
                                                        total_mib)
                                     : 0;
-        std::string left = time_left.Text(done >> 20, of >> 20);
-        if (position == shown && left == shown_left) return;
+        // The window's progress text tells the pace and the time left.
+        if (position == shown) return;
         shown = position;
-        shown_left = left;
-        emit carveProgress(position, Text(left));
+        emit carveProgress(position);
     };
     verandol::CarveRows(*opened->source, published_, hooks, &claimed_);
     Publish();

@@ -64,9 +64,9 @@ signals:
     void ended(bool restore_buttons, const QString& failure);
     // After the walk, when asked: the carve pass over the free clusters
     // begins, its progress counted in MiB up to `progress_max`; then its
-    // position with "about 4 min left" (empty until it can be told).
+    // position, whose pace the window tells.
     void carveStarting(int progress_max);
-    void carveProgress(int position, const QString& time_left);
+    void carveProgress(int position);
 
 protected:
     void run() override { Execute(); }

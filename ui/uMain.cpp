@@ -526,7 +526,7 @@ void TMainForm::StartScan(const QString& drive_name, const QString& path, bool d
         Carving->Starting(progress_max);
         PBText->Start(progress_max, QStringLiteral("MiB"), QStringLiteral("Carving free space: "));
     });
-    connect(worker, &TScanThread::carveProgress, Carving, [this](int position) { Carving->Moved(position); });
+    connect(worker, &TScanThread::carveProgress, Carving, &verandol::CarveControls::Moved);
     connect(worker, &TScanThread::ended, this,
             [this, path, deep, carve](bool restore_buttons, const QString& failure) {
                 ScanEnded(restore_buttons, failure, path, deep);
