@@ -86,7 +86,7 @@ std::vector<IndexedName> ReadIndexBlockNames(ByteSpan bytes) {
 }
 
 void ForEachIndexBlockName(ByteSpan bytes, std::vector<std::uint8_t>& block, std::u16string& units,
-                           const std::function<void(const IndexedNameView&)>& take) {
+                           const std::function<void(const IndexedNameView&)>& take, const IndexSlackReader& slack) {
     const auto size = IndexBlockSize(bytes);
     if (!size || bytes.size() < *size) return;
     block.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(*size));
@@ -103,10 +103,15 @@ void ForEachIndexBlockName(ByteSpan bytes, std::vector<std::uint8_t>& block, std
         if (entry->last) break;
         at += entry->length;
     }
+    const std::size_t slack_start = (in_use_end + 7) / 8 * 8;
+    if (slack) {
+        if (slack_start < slack_end) slack(block, slack_start, slack_end);
+        return;
+    }
     // The slack: entries lie on 8-byte boundaries, and one that does not hold
     // together may be the tail of an entry written over.
     name.from_slack = true;
-    for (at = (in_use_end + 7) / 8 * 8; at < slack_end;) {
+    for (at = slack_start; at < slack_end;) {
         auto entry = ReadEntry(block, at, slack_end, name, units);
         if (!entry || entry->last) {
             at += 8;

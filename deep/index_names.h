@@ -58,10 +58,16 @@ struct IndexedNameView {
     IndexedFigures figures;
 };
 
+// The block's slack: the block after its fixups, and where the slack
+// begins (the end of the live entries, rounded up to 8) and ends.
+using IndexSlackReader = std::function<void(ByteSpan block, std::size_t from, std::size_t to)>;
+
 // The same names, in the same order, handed to `take` one by one; `scratch`
 // holds the block's copy and `units` the name being read. A pass meeting
 // thousands of blocks reuses both rather than allocating for every name.
+// With `slack`, the slack is handed to it rather than walked entry by entry.
 void ForEachIndexBlockName(ByteSpan bytes, std::vector<std::uint8_t>& scratch, std::u16string& units,
-                           const std::function<void(const IndexedNameView&)>& take);
+                           const std::function<void(const IndexedNameView&)>& take,
+                           const IndexSlackReader& slack = {});
 
 }  // namespace verandol

@@ -9,6 +9,7 @@
 #include "naming/exif_name.h"
 #include "naming/office_title.h"
 #include "naming/pdf_title.h"
+#include "naming/stale_file_names.h"
 #include "naming/usn_records.h"
 #include "naming/volume_memory.h"
 #include "scan/scan_collector.h"
@@ -55,6 +56,22 @@ void FuzzPdfTitle(ByteSpan input) {
     CheckFileName(ContentNameOf(input, "pdf"), "pdf");
 }
 
+void FuzzStaleFileNames(ByteSpan input) {
+    if (input.empty()) return;
+    const std::size_t from = std::size_t{input[0]} * 8;
+    std::u16string units;
+    std::size_t count = 0;
+    ForEachStaleFileName(input, from, input.size(), units, [&](const IndexedNameView& name) {
+        VERANDOL_FUZZ_CHECK(!name.name.empty() && 2 * name.name.size() < input.size());
+        VERANDOL_FUZZ_CHECK(name.name.find(u'/') == std::u16string_view::npos &&
+                            name.name.find(u'\0') == std::u16string_view::npos);
+        VERANDOL_FUZZ_CHECK(name.figures.data_size > 0 && name.from_slack);
+        VERANDOL_FUZZ_CHECK(name.figures.allocated_size == 0 || name.figures.allocated_size >= name.figures.data_size);
+        ++count;
+    });
+    VERANDOL_FUZZ_CHECK(count <= input.size() / 8 + 1);
+}
+
 void FuzzNamingVolume(ByteSpan input) {
     BorrowedVolume volume(input);
     ScanCollector scan;
@@ -81,7 +98,8 @@ void FuzzNamingVolume(ByteSpan input) {
     for (const DeletedFileRow& row : rows) {
         VERANDOL_FUZZ_CHECK(!row.name.empty() && row.name.find('/') == std::string::npos);
         VERANDOL_FUZZ_CHECK(row.named_from == "index" || row.named_from == "index slack" ||
-                            row.named_from == "free index block" || row.named_from == "journal" ||
+                            row.named_from == "free index block" || row.named_from == "record slack" ||
+                            row.named_from == "journal" ||
                             row.named_from == "content" || row.named_from == "cluster");
     }
 }

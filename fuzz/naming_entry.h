@@ -20,6 +20,11 @@ void FuzzPdfTitle(ByteSpan input);
 // longer than the properties it is read from.
 void FuzzOfficeTitle(ByteSpan input);
 
+// Any bytes as slack (the first byte says where the live bytes end, in
+// 8-byte steps): every $FILE_NAME copy found holds a name that is never a
+// path and lies inside the input, and a data size.
+void FuzzStaleFileNames(ByteSpan input);
+
 // Any bytes as a volume whose carved files are named: its folders' index
 // blocks and change journal are read wherever its records point, and a
 // name given is one of a file, with where it came from.

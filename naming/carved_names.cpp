@@ -40,23 +40,44 @@ void SetTimes(DeletedFileRow& row, std::uint64_t created, std::uint64_t modified
     row.modified_text = modified ? NtfsTimeText(modified) : std::string();
 }
 
+// Of two copies of one name, the one that says more: a copy that knows its
+// folder, then the place that says most (a live entry before slack).
+bool SaysMore(const RememberedFile& file, const RememberedFile& than) {
+    if ((file.parent_reference != 0) != (than.parent_reference != 0)) return file.parent_reference != 0;
+    return file.from < than.from;
+}
+
 // The one remembered file `row` can be, or null: of its length and type,
-// its record given to another; the same file met in several places counts
-// once, by the place that says most (a live entry before slack).
-const RememberedFile* IndexMatch(const DeletedFileRow& row, const std::string& extension, VolumeMemory& memory) {
+// its record given to another. Copies of one name and length are taken for
+// one file, met in several places (a folder's index, its slack, a record's
+// slack): the copy that says most gives the folder and times. A name a file
+// still on the volume holds with that length is not given: the carved bytes
+// may be an older copy of that file, or another file altogether.
+// `by_size`: the remembered files ordered by data size, in the order met
+// among those of one size.
+const RememberedFile* IndexMatch(const DeletedFileRow& row, const std::string& extension, VolumeMemory& memory,
+                                 const std::vector<const RememberedFile*>& by_size) {
     const RememberedFile* best = nullptr;
-    for (const RememberedFile& file : memory.Remembered().All()) {
-        if (file.figures.data_size != row.size) continue;
+    std::vector<const RememberedFile*> held;
+    const auto smaller = [](const RememberedFile* file, std::int64_t size) { return file->figures.data_size < size; };
+    for (auto it = std::lower_bound(by_size.begin(), by_size.end(), row.size, smaller);
+         it != by_size.end() && (*it)->figures.data_size == row.size; ++it) {
+        const RememberedFile& file = **it;
         if (file.figures.allocated_size > 0 && file.figures.allocated_size < row.size) continue;
         if (!ExtensionFits(Utf16ToUtf8(file.name), extension)) continue;
-        if (best && best->name == file.name && best->parent_reference == file.parent_reference) {
-            if (file.from < best->from) best = &file;
+        if (memory.StillHeld(file.file_reference)) {
+            held.push_back(&file);
             continue;
         }
-        if (memory.StillHeld(file.file_reference)) continue;
+        if (best && best->name == file.name) {
+            if (SaysMore(file, *best)) best = &file;
+            continue;
+        }
         if (best) return nullptr;  // two files it could be: neither name is given
         best = &file;
     }
+    for (const RememberedFile* file : held)
+        if (best && file->name == best->name) return nullptr;
     return best;
 }
 
@@ -71,14 +92,20 @@ bool ExtensionFits(std::string_view remembered_name, std::string_view extension)
 void NameCarvedRows(std::vector<DeletedFileRow>& rows, VolumeMemory& memory, const std::vector<JournalName>& journal,
                     ByteSource& volume) {
     std::vector<bool> journal_used(journal.size(), false);
+    std::vector<const RememberedFile*> by_size;
+    for (const RememberedFile& file : memory.Remembered().All()) by_size.push_back(&file);
+    std::stable_sort(by_size.begin(), by_size.end(), [](const RememberedFile* a, const RememberedFile* b) {
+        return a->figures.data_size < b->figures.data_size;
+    });
     for (DeletedFileRow& row : rows) {
         if (!row.carved) continue;
         const std::string extension = row.type.size() > 1 ? row.type.substr(1) : std::string();
-        if (const RememberedFile* file = IndexMatch(row, extension, memory)) {
+        if (const RememberedFile* file = IndexMatch(row, extension, memory, by_size)) {
             Rename(row, Utf16ToUtf8(file->name), file->from);
             row.type = FileExtension(row.name);
             row.parent_reference = file->parent_reference;
-            row.folder = memory.PathOf(file->parent_reference);
+            // A copy found in no folder, its parent reference lost, says no folder.
+            row.folder = file->parent_reference ? memory.PathOf(file->parent_reference) : std::string();
             SetTimes(row, file->figures.created_time, file->figures.modified_time);
             continue;
         }

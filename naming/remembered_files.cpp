@@ -1,5 +1,7 @@
 #include "naming/remembered_files.h"
 
+#include "naming/stale_file_names.h"
+
 namespace verandol {
 
 const char* NamedFromText(NamedFrom from) {
@@ -7,6 +9,7 @@ const char* NamedFromText(NamedFrom from) {
         case NamedFrom::Index: return "index";
         case NamedFrom::IndexSlack: return "index slack";
         case NamedFrom::FreeIndexBlock: return "free index block";
+        case NamedFrom::RecordSlack: return "record slack";
         case NamedFrom::Journal: return "journal";
         case NamedFrom::Content: return "content";
         case NamedFrom::Cluster: break;
@@ -16,12 +19,22 @@ const char* NamedFromText(NamedFrom from) {
 
 std::size_t RememberedFiles::AddIndexBlock(ByteSpan bytes, NamedFrom live) {
     const std::size_t before = files_.size();
-    ForEachIndexBlockName(bytes, scratch_, units_, [&](const IndexedNameView& name) {
-        if (name.figures.data_size <= 0) return;
-        const NamedFrom from = name.from_slack && live == NamedFrom::Index ? NamedFrom::IndexSlack : live;
-        Add({name.file_reference, name.parent_reference, std::u16string(name.name), name.figures, from});
-    });
+    const NamedFrom stale = live == NamedFrom::Index ? NamedFrom::IndexSlack : live;
+    ForEachIndexBlockName(
+        bytes, scratch_, units_, [&](const IndexedNameView& name) { Keep(name, live); },
+        [&](ByteSpan block, std::size_t from, std::size_t to) { AddSlack(block, from, to, stale); });
     return files_.size() - before;
+}
+
+std::size_t RememberedFiles::AddSlack(ByteSpan bytes, std::size_t from, std::size_t to, NamedFrom from_place) {
+    const std::size_t before = files_.size();
+    ForEachStaleFileName(bytes, from, to, units_, [&](const IndexedNameView& name) { Keep(name, from_place); });
+    return files_.size() - before;
+}
+
+void RememberedFiles::Keep(const IndexedNameView& name, NamedFrom from) {
+    if (name.figures.data_size <= 0) return;
+    Add({name.file_reference, name.parent_reference, std::u16string(name.name), name.figures, from});
 }
 
 void RememberedFiles::Add(RememberedFile file) {

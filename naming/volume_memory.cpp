@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/folder_paths.h"
+
 #include "deep/index_names.h"
 #include "ntfs/attributes.h"
 #include "ntfs/checked_math.h"
@@ -31,23 +33,59 @@ void VolumeMemory::ReadFolders(const std::function<bool()>& stop) {
     if (!reader_) return;
     std::vector<std::uint8_t> record(geometry_.RecordSize);
     const std::int64_t end = reader_->ReadableLimit();
-    for (std::int64_t i = 0; i < end; ++i) {
-        if (stop && stop()) return;
+    for (std::int64_t i = 0; i < end && !(stop && stop()); ++i) {
         if (!reader_->Read(i, record)) continue;
-        if (!FolderPaths::IsFolderRecord(record)) {
-            // The journal's record: in use, a file, among the first records after the system's own.
-            if (!journal_record_ && i >= layout::record::kFirstUserRecord && IsFileInUseRecord(record) &&
-                ApplyFixups(record) && IsJournalRecord(record))
-                journal_record_ = i;
+        const bool folder = FolderPaths::IsFolderRecord(record);
+        // The journal's record: in use, a file, among the first records after the system's own.
+        const bool journal_candidate = !folder && !journal_record_ && i >= layout::record::kFirstUserRecord &&
+                                       IsFileInUseRecord(record);
+        if (!ApplyFixups(record)) continue;
+        ReadRecordSlack(i, record);
+        if (!folder) {
+            if (journal_candidate && IsJournalRecord(record)) journal_record_ = i;
             continue;
         }
-        if (!ApplyFixups(record)) continue;
         folders_.NoteFolder(i, record);
-        ReadIndexAllocation(record);
+        ReadIndexAllocation(record, ReferenceOf(i, record));
     }
+    MendStaleParents();
 }
 
-void VolumeMemory::ReadIndexAllocation(ByteSpan record) {
+std::uint64_t VolumeMemory::ReferenceOf(std::int64_t number, ByteSpan record) {
+    const auto sequence = read_le16(record, layout::record::kSequenceNumber);
+    return (static_cast<std::uint64_t>(number) & layout::kReferenceRecordMask) |
+           (std::uint64_t{sequence.value_or(0)} << 48);
+}
+
+void VolumeMemory::ReadRecordSlack(std::int64_t number, ByteSpan record) {
+    const auto in_use = read_le32(record, layout::record::kBytesInUse);
+    const auto allocated = read_le32(record, layout::record::kBytesAllocated);
+    if (!in_use || !allocated || *in_use < layout::record::kHeaderSize) return;
+    const std::size_t from = (std::size_t{*in_use} + 7) / 8 * 8;
+    const std::size_t to = std::min<std::size_t>(*allocated, record.size());
+    if (from >= to) return;
+    const std::size_t first = remembered_.All().size();
+    remembered_.AddSlack(record, from, to, NamedFrom::RecordSlack);
+    // A folder's record holds in its slack the entries of its index from
+    // before the index grew out of the record: names in that folder.
+    const std::uint64_t folder = FolderPaths::IsFolderRecord(record) ? ReferenceOf(number, record) : 0;
+    if (remembered_.All().size() > first) found_in_.push_back({first, remembered_.All().size(), folder});
+}
+
+void VolumeMemory::MendStaleParents() {
+    const auto records = static_cast<std::uint64_t>(reader_->ReadableLimit());
+    for (const FoundIn& found : found_in_)
+        for (std::size_t i = found.first; i < found.end; ++i) {
+            const std::uint64_t parent = remembered_.All()[i].parent_reference;
+            if (folders_.Holds(parent)) continue;
+            // A parent past the MFT's end is damage; one within it may be a folder since removed.
+            const bool damaged = parent == 0 || (parent & layout::kReferenceRecordMask) >= records;
+            if (found.folder != 0 || damaged) remembered_.SetParent(i, found.folder);
+        }
+    found_in_.clear();
+}
+
+void VolumeMemory::ReadIndexAllocation(ByteSpan record, std::uint64_t folder) {
     const ByteSpan allocation = FindAttribute(record, layout::attr::kIndexAllocation, false);
     if (allocation.empty() || !IsNonResident(allocation)) return;
     const auto extent = ReadNonResidentExtent(allocation);
@@ -57,7 +95,7 @@ void VolumeMemory::ReadIndexAllocation(ByteSpan record) {
     // The blocks lie one after another along the allocation, a block
     // possibly split between two runs: the runs' bytes are walked as one
     // stream, whole blocks taken from its front.
-    const auto walk = [this] {
+    const auto walk = [this, folder] {
         std::size_t at = 0;
         while (fits(pending_.size(), at, kSector)) {
             const ByteSpan rest(pending_.data() + at, pending_.size() - at);
@@ -67,7 +105,9 @@ void VolumeMemory::ReadIndexAllocation(ByteSpan record) {
                 continue;
             }
             if (*size > rest.size()) break;
-            remembered_.AddIndexBlock(rest.first(*size), NamedFrom::Index);
+            const std::size_t first = remembered_.All().size();
+            if (remembered_.AddIndexBlock(rest.first(*size), NamedFrom::Index) > 0)
+                found_in_.push_back({first, remembered_.All().size(), folder});
             at += *size;
         }
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(at));

@@ -189,11 +189,18 @@ inline constexpr std::uint16_t kFlagLast = 0x0002;
 inline constexpr std::size_t kKeyParentReference = 0;  // u64
 inline constexpr std::size_t kKeyCreationTime = 8;      // NTFS time, as the entry was last written
 inline constexpr std::size_t kKeyModificationTime = 16; // NTFS time
+inline constexpr std::size_t kKeyChangeTime = 24;       // NTFS time: the record last changed
+inline constexpr std::size_t kKeyAccessTime = 32;       // NTFS time
 inline constexpr std::size_t kKeyAllocatedSize = 40;    // s64: bytes of clusters the data held
 inline constexpr std::size_t kKeyDataSize = 48;         // s64: the data's length
+inline constexpr std::size_t kKeyFileAttributes = 56;   // u32: 0x10000000 for a folder
+inline constexpr std::uint32_t kKeyAttributeFolder = 0x10000000;
 inline constexpr std::size_t kKeyNameLength = 64;      // u8
 inline constexpr std::size_t kKeyNamespace = 65;       // u8
 inline constexpr std::size_t kKeyName = 66;            // UTF-16LE
+static_assert(kKeyFileAttributes + attr::kResidentHeaderSize == file_name::kFileAttributes);
+static_assert(kKeyAccessTime + attr::kResidentHeaderSize == file_name::kAccessTime);
+static_assert(kKeyName + attr::kResidentHeaderSize == file_name::kName);
 }  // namespace index_entry
 
 // A file reference: the record number in the low 48 bits, the record's

@@ -61,6 +61,9 @@ public:
 
     std::size_t FolderCount() const { return folders_.size(); }
 
+    // True when a folder noted here is the one `reference` names.
+    bool Holds(std::uint64_t reference) { return Find(SplitFileReference(reference)) != nullptr; }
+
 private:
     struct Folder {
         std::int64_t record = 0;

@@ -15,6 +15,7 @@
 #include "naming/office_title.h"
 #include "naming/pdf_title.h"
 #include "naming/remembered_files.h"
+#include "naming/stale_file_names.h"
 #include "naming/usn_records.h"
 #include "tests/record_builder.h"
 
@@ -279,6 +280,58 @@ TEST(RememberedFiles, KeepEachEntrysFiguresAndSayWhetherItWasLiveOrSlack) {
     EXPECT_TRUE(ExtensionFits("budget.xlsx", "zip"));
     EXPECT_FALSE(ExtensionFits("notes.txt", "gz"));
     EXPECT_FALSE(ExtensionFits("noextension", "jpg"));
+}
+
+// Slack as later writes leave it: copies of $FILE_NAME whose entry headers
+// were zeroed, one whose head the live bytes took, and copies no volume
+// writes, each on an 8-byte boundary.
+TEST(StaleFileNames, FindCopiesByTheirOwnFieldsAndBelieveOnlyWhatLiesInTheSlack) {
+    Bytes slack(1024);
+    const auto put = [&](std::size_t at, const Bytes& entry) {
+        std::memcpy(&slack[at], entry.data(), std::min(entry.size(), slack.size() - at));
+    };
+    // The live bytes end at 64: a copy beginning at 48 lost its parent and creation time to them.
+    put(32, FiguredEntry(0, 0x3300490024ull, u"IMG_1046.jpg", 2609293));
+    Bytes headless = FiguredEntry(77 | (1ull << 48), 76 | (1ull << 48), u"DSC 20.jpg", 90968);
+    std::fill(headless.begin(), headless.begin() + 16, std::uint8_t{0});  // its entry header zeroed
+    put(160, headless);
+    put(264, FiguredEntry(88 | (3ull << 48), 76 | (1ull << 48), u"whole.png", 4100));  // header intact
+    put(368, FiguredEntry(9 | (9ull << 48), 5, u"$Secure.txt", 100));                   // the system's own
+    Bytes nul = FiguredEntry(0, 76, u"a?b.jpg", 10);
+    PutLe(nul, 16 + 66 + 2, 0, 2);
+    put(464, nul);
+    Bytes lone = FiguredEntry(0, 76, u"c?d.jpg", 10);
+    PutLe(lone, 16 + 66 + 2, 0xDC00, 2);
+    put(560, lone);
+    Bytes folder = FiguredEntry(0, 76, u"album.jpg", 10);
+    PutLe(folder, 16 + 56, 0x10000000, 4);
+    put(656, folder);
+    Bytes undated = FiguredEntry(0, 76, u"undated.jpg", 10);
+    for (std::size_t t = 8; t < 40; t += 8) PutLe(undated, 16 + t, 0, 8);
+    put(752, undated);
+    Bytes dos = FiguredEntry(0, 76, u"DOS~1.JPG", 10);
+    dos[16 + 65] = 2;
+    put(856, dos);
+    put(1024 - 96, FiguredEntry(0, 76, u"cut-off-name.jpg", 10));  // its name runs past the slack's end
+
+    std::u16string units;
+    std::vector<IndexedName> found;
+    ForEachStaleFileName(slack, 64, slack.size(), units, [&](const IndexedNameView& n) {
+        found.push_back({n.file_reference, n.parent_reference, std::u16string(n.name), n.from_slack, n.figures});
+    });
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].name, u"IMG_1046.jpg");
+    EXPECT_EQ(found[0].parent_reference, 0u) << "its parent lay in the live bytes";
+    EXPECT_EQ(found[0].figures.created_time, 0u);
+    EXPECT_EQ(found[0].figures.modified_time, 0x01DA9B5A22222222ull);
+    EXPECT_EQ(found[0].figures.data_size, 2609293);
+    EXPECT_EQ(found[1].name, u"DSC 20.jpg");
+    EXPECT_EQ(found[1].file_reference, 0u) << "no header, no reference";
+    EXPECT_EQ(found[1].parent_reference, 76 | (1ull << 48));
+    EXPECT_EQ(found[2].name, u"whole.png");
+    EXPECT_EQ(found[2].file_reference, 88 | (3ull << 48));
+    EXPECT_EQ(found[2].figures.allocated_size, 8192);
+    for (const IndexedName& n : found) EXPECT_TRUE(n.from_slack);
 }
 
 }  // namespace

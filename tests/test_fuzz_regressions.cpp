@@ -66,6 +66,7 @@ const std::map<std::string, Entry>& Entries() {
         {"record_groups", fuzz::FuzzRecordGroups},
         {"mount_info", fuzz::FuzzMountInfo},
         {"naming_usn_records", fuzz::FuzzUsnRecords},
+        {"naming_slack", fuzz::FuzzStaleFileNames},
         {"naming_exif_name", fuzz::FuzzExifName},
         {"naming_pdf_title", fuzz::FuzzPdfTitle},
         {"naming_office_title", fuzz::FuzzOfficeTitle},
