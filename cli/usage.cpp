@@ -101,18 +101,20 @@ Options:
                     the scan's rows; their position is their first byte's.
                     Each is named, in this order of trust: from an old entry
                     of its folder's index (live, in a block's slack, or in an
-                    index block left in free clusters) of its exact length
-                    and type whose record holds another file now, with that
-                    entry's folder and times; from the change journal, when
+                    index block left in free clusters) or a name left in the
+                    slack of an MFT record, of its exact length and type
+                    whose record holds another file now, with that entry's
+                    folder and times; from the change journal, when
                     one file alone of its type is named there; from its
                     content (a photo's EXIF date taken and camera, a PDF's
                     or an Office document's title); else f<N>.<extension>
                     after the cluster N it begins in (the sector, without
                     NTFS), with no dates and no folder. In JSON they carry
                     "found": "carved", "named_from": "index", "index
-                    slack", "free index block", "journal", "content" or
-                    "cluster", and "check": "verified" (a
-                    checksum covers every byte and matched: PNG chunk CRCs,
+                    slack", "free index block", "record slack",
+                    "journal", "content" or "cluster", and "check":
+                    "verified" (a checksum covers every byte and matched:
+                    PNG chunk CRCs,
                     ZIP member CRCs, GZIP CRC and size), "complete" (the
                     structure closes but has no checksum: JPEG to its EOI,
                     GIF to its trailer, PDF to the last %%EOF its startxref
