@@ -20,6 +20,10 @@ public:
     void Name(std::vector<DeletedFileRow>& rows) override {
         // The walk of the MFT is paid only when something was carved.
         if (rows.empty()) return;
+        std::vector<std::int64_t> sizes;
+        for (const DeletedFileRow& row : rows)
+            if (row.carved) sizes.push_back(row.size);
+        memory_.Remembered().KeepOnlySizes(std::move(sizes));
         memory_.ReadFolders();
         NameCarvedRows(rows, memory_, memory_.ReadJournal(), volume_);
     }

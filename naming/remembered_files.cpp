@@ -1,5 +1,7 @@
 #include "naming/remembered_files.h"
 
+#include <algorithm>
+
 #include "naming/stale_file_names.h"
 
 namespace verandol {
@@ -37,8 +39,14 @@ void RememberedFiles::Keep(const IndexedNameView& name, NamedFrom from) {
     Add({name.file_reference, name.parent_reference, std::u16string(name.name), name.figures, from});
 }
 
+void RememberedFiles::KeepOnlySizes(std::vector<std::int64_t> sizes) {
+    std::sort(sizes.begin(), sizes.end());
+    sizes_ = std::move(sizes);
+}
+
 void RememberedFiles::Add(RememberedFile file) {
     if (files_.size() >= most_ || file.name.empty()) return;
+    if (sizes_ && !std::binary_search(sizes_->begin(), sizes_->end(), file.figures.data_size)) return;
     files_.push_back(std::move(file));
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ public:
 
     void Add(RememberedFile file);
 
+    // From now on, only files of these data sizes are kept: the carved
+    // files' own, so a volume of millions of records keeps a handful.
+    void KeepOnlySizes(std::vector<std::int64_t> sizes);
+
     const std::vector<RememberedFile>& All() const { return files_; }
     // A stale copy's parent reference may be damage: the one who knows the
     // volume's folders mends it.
@@ -59,6 +64,7 @@ private:
     std::vector<std::uint8_t> scratch_;
     std::u16string units_;
     std::size_t most_;
+    std::optional<std::vector<std::int64_t>> sizes_;  // sorted
 };
 
 }  // namespace verandol
