@@ -25,7 +25,8 @@ struct HuffmanTable {
     std::array<std::uint8_t, 256> values{};
     // The codes of up to kFastBits bits, looked up by the next kFastBits
     // bits: length << 8 | value, 0 where the code is longer (or none).
-    static constexpr int kFastBits = 9;
+    // Eleven bits hold nearly every code a photo's tables use.
+    static constexpr int kFastBits = 11;
     std::array<std::uint16_t, 1 << kFastBits> fast{};
 };
 
