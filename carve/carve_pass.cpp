@@ -7,6 +7,8 @@
 #include "carve/carve_formats.h"
 #include "carve/carve_reader.h"
 #include "carve/gap_carve.h"
+#include "carve/read_ahead.h"
+#include "carve/serialized_source.h"
 #include "ntfs/checked_math.h"
 
 namespace verandol {
@@ -101,13 +103,15 @@ private:
 
 }  // namespace
 
-CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& events) {
+CarveEnd CarvePass(ByteSource& device, const CarveSetup& setup, CarveEvents& events) {
+    // The walkers read on this thread while the next stretch is read on another.
+    SerializedSource volume(device);
     const std::int64_t unit = std::max<std::int64_t>(setup.unit, 512);
     const std::int64_t total = volume.Size();
     const std::size_t read_bytes =
         static_cast<std::size_t>(std::max<std::int64_t>(static_cast<std::int64_t>(setup.read_bytes) / unit, 1) * unit);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(read_bytes, total)));
-    std::vector<UnreadRange> unread;
+    const auto stretch_bytes = static_cast<std::size_t>(std::min<std::int64_t>(read_bytes, total));
+    ReadAhead reads(volume, stretch_bytes);
     // The second pieces of files found in two: passed over when the search reaches them.
     StretchSet taken;
     const SearchedUnits searched(setup, taken, unit, total);
@@ -120,25 +124,29 @@ CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& eve
         const std::int64_t from = searched.NextFrom(next);
         if (from >= total) break;
         next = from;
-        const std::int64_t end = searched.StretchEnd(next, next + static_cast<std::int64_t>(buffer.size()));
-        const auto want = static_cast<std::size_t>(end - next);
-        unread.clear();
-        const auto got = static_cast<std::int64_t>(volume.ReadAround(next, MutableByteSpan(buffer.data(), want), unread));
+        const std::int64_t end = searched.StretchEnd(next, next + static_cast<std::int64_t>(stretch_bytes));
+        const auto got = static_cast<std::int64_t>(reads.Take(next, static_cast<std::size_t>(end - next)));
         if (got <= 0) break;
+        const std::uint8_t* const buffer = reads.Bytes().data();
+        const std::vector<UnreadRange>& unread = reads.Unread();
+        // The stretch the pass reads next unless a file found here runs past this one.
+        if (const std::int64_t ahead = searched.NextFrom(next + got); ahead < total)
+            reads.Ahead(ahead, static_cast<std::size_t>(
+                                   searched.StretchEnd(ahead, ahead + static_cast<std::int64_t>(stretch_bytes)) - ahead));
         budget.bytes += got / kGapShare;
         std::int64_t resume = next + got;
         for (std::int64_t off = 0; off < got; off += unit) {
             const std::int64_t position = next + off;
-            const ByteSpan head(buffer.data() + off,
+            const ByteSpan head(buffer + off,
                                 static_cast<std::size_t>(std::min<std::int64_t>(got - off, kCarveHeadBytes)));
             if (Overlaps(unread, position, static_cast<std::int64_t>(head.size()))) continue;
             const CarveFormat* format = FormatStartingAt(head);
             if (!format) {
-                events.Unmatched(position, ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off)));
+                events.Unmatched(position, ByteSpan(buffer + off, static_cast<std::size_t>(got - off)));
                 continue;
             }
             // What the pass read from here on, unless the device failed some of it.
-            const ByteSpan read = unread.empty() ? ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off))
+            const ByteSpan read = unread.empty() ? ByteSpan(buffer + off, static_cast<std::size_t>(got - off))
                                                  : ByteSpan();
             std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read);
             if (!file) {
