@@ -32,6 +32,27 @@ bool BuildHuffmanTable(const std::uint8_t* counts, const std::uint8_t* values, s
                 table.fast[static_cast<std::size_t>(c << spare | tail)] = entry;
         }
     }
+    for (std::uint32_t ahead = 0; ahead < table.runs.size(); ++ahead) {
+        int used = 0, passed = 0;
+        bool ends = false;
+        while (true) {
+            // Zeros shifted in past the known bits: a code within them is found whole or not at all.
+            const std::uint16_t fast = table.fast[(ahead << used) & (table.fast.size() - 1)];
+            const int length = fast >> 8, run = (fast >> 4) & 15, size = fast & 15;
+            if (fast == 0 || used + length > HuffmanTable::kFastBits) break;
+            if (size == 0) {
+                if (run != 15) {
+                    used += length;
+                    ends = true;
+                }
+                break;
+            }
+            if (size > 10 || used + length + size > HuffmanTable::kFastBits) break;
+            used += length + size;
+            passed += run + 1;
+        }
+        table.runs[ahead] = static_cast<std::uint16_t>(used | passed << 4 | (ends ? 1 << 11 : 0));
+    }
     table.present = true;
     return true;
 }
@@ -39,7 +60,9 @@ bool BuildHuffmanTable(const std::uint8_t* counts, const std::uint8_t* values, s
 namespace {
 
 // Bits of entropy-coded data, stuffed zeros removed; stops at a marker.
-// Up to eight bytes are held ahead in an accumulator, taken from the carve
+// Up to eight bytes are held ahead in an accumulator, the next bit highest
+// (below the held ones lie zeros or the bits of the bytes that come next,
+// never anything else), taken from the carve
 // reader's window: seven at once where the next eight hold no 0xFF, one by
 // one (undoing the stuffing, stopping at a marker) where they do.
 class BitReader {
@@ -56,7 +79,7 @@ public:
             for (int i = 0; i < 8; ++i) word = word << 8 | p[i];
             if (!HasFF(word)) {
                 const int bytes = (63 - count_) >> 3;  // 1 to 7
-                acc_ = acc_ << (8 * bytes) | word >> (64 - 8 * bytes);
+                acc_ |= word >> count_;
                 count_ += 8 * bytes;
                 stuffed_ <<= bytes;
                 next_ += bytes;
@@ -67,15 +90,13 @@ public:
     }
     // The next `n` (at most 16) bits without taking them, zeros past the
     // data's end; Available() says how many are real.
-    std::uint32_t Peek(int n) const {
-        const std::uint64_t bits = count_ >= n ? acc_ >> (count_ - n) : acc_ << (n - count_);
-        return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
-    }
+    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(acc_ >> (64 - n)); }
     int Available() const { return count_; }
     // Takes `n` bits: false, taking none, when fewer are held; after a
     // Refill() that is when the data ends first.
     bool Take(int n) {
         if (count_ < n) return false;
+        acc_ <<= n;
         count_ -= n;
         return true;
     }
@@ -135,7 +156,7 @@ private:
                 stuffed = true;
             }
             next_ += stuffed ? 2 : 1;
-            acc_ = acc_ << 8 | *b;
+            acc_ |= std::uint64_t{*b} << (56 - count_);
             count_ += 8;
             stuffed_ = stuffed_ << 1 | (stuffed ? 1 : 0);
         }
@@ -175,21 +196,35 @@ private:
 // A code and the magnitude bits after it need at most 16 + 15 bits.
 constexpr int kSymbolBits = 31;
 
-bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac, int max_bits) {
+[[gnu::always_inline]] inline bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac,
+                                        int max_bits) {
     if (bits.Available() < kSymbolBits) bits.Refill();
     const int size = Decode(bits, dc);
     if (size < 0 || size > max_bits + 1 || !bits.Take(size)) return false;
     for (int k = 1; k < 64;) {
         if (bits.Available() < kSymbolBits) bits.Refill();
+        // Whole coefficients at once where they lie within the bits held
+        // and stay within the block, as one by one they would.
+        const std::uint16_t run = ac.runs[bits.Peek(HuffmanTable::kFastBits)];
+        const int used = run & 15, passed = (run >> 4) & 127;
+        if (used != 0 && used <= bits.Available()) {
+            if (run >> 11) {
+                if (k + passed <= 63) return bits.Take(used);
+            } else if (k + passed <= 64) {
+                bits.Take(used);
+                k += passed;
+                continue;
+            }
+        }
         const int rs = Decode(bits, ac);
         if (rs < 0) return false;
-        const int run = rs >> 4, bits_n = rs & 15;
+        const int zeros = rs >> 4, bits_n = rs & 15;
         if (bits_n == 0) {
-            if (run != 15) return true;  // end of block
+            if (zeros != 15) return true;  // end of block
             k += 16;
             continue;
         }
-        k += run;
+        k += zeros;
         if (k > 63 || bits_n > max_bits || !bits.Take(bits_n)) return false;
         ++k;
     }

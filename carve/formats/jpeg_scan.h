@@ -28,6 +28,12 @@ struct HuffmanTable {
     // Eleven bits hold nearly every code a photo's tables use.
     static constexpr int kFastBits = 11;
     std::array<std::uint16_t, 1 << kFastBits> fast{};
+    // For AC tables: the coefficients coded wholly within the next
+    // kFastBits bits, magnitudes included, taken in one step. Bits taken
+    // (0: not even one) | coefficients passed << 4 | ends the block << 11.
+    // Stops before a run of sixteen zeros or a magnitude over 10 bits,
+    // which the checker looks at one by one.
+    std::array<std::uint16_t, 1 << kFastBits> runs{};
 };
 
 // Builds a table from a DHT's 16 counts and its values; false when the
