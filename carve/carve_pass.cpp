@@ -33,13 +33,15 @@ bool Claimed(const StretchSet* claimed, std::int64_t position) {
 }
 
 // Walks the format at `position`; the file, or nullopt when nothing there is one.
-// `read` holds the bytes from `position` on as far as the pass read them whole.
+// `read` holds the bytes from `position` on as far as the pass read them
+// whole, `read_on` those it read ahead that directly follow them.
 std::optional<CarvedFile> CarveAt(ByteSource& volume, std::int64_t position, std::int64_t unit,
-                                  const CarveFormat& format, CarveEvents& events, GapBudget& budget, ByteSpan read) {
+                                  const CarveFormat& format, CarveEvents& events, GapBudget& budget, ByteSpan read,
+                                  ByteSpan read_on) {
     const std::function<bool()> stop = [&] { return events.StopRequested(); };
     CarveReader reader(volume, position, format.max_bytes);
     reader.StopWhen(stop);
-    reader.Preloaded(read);
+    reader.Preloaded(read, read_on);
     WalkResult walked = format.walk(reader);
     // A walk the stop cut short says nothing of the file.
     if (reader.Stopped() || !walked || walked->length <= 0 || walked->length > reader.Size()) return std::nullopt;
@@ -148,7 +150,8 @@ CarveEnd CarvePass(ByteSource& device, const CarveSetup& setup, CarveEvents& eve
             // What the pass read from here on, unless the device failed some of it.
             const ByteSpan read = unread.empty() ? ByteSpan(buffer + off, static_cast<std::size_t>(got - off))
                                                  : ByteSpan();
-            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read);
+            const ByteSpan read_on = read.empty() ? ByteSpan() : reads.AheadFrom(next + got);
+            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read, read_on);
             if (!file) {
                 if (events.StopRequested()) return CarveEnd::Stopped;
                 continue;

@@ -37,6 +37,15 @@ std::size_t ReadAhead::Take(std::int64_t position, std::size_t length) {
     return got_[taken_];
 }
 
+ByteSpan ReadAhead::AheadFrom(std::int64_t position) {
+    std::unique_lock lock(mutex_);
+    if (!asked_ || ahead_at_ != position) return {};
+    changed_.wait(lock, [&] { return done_; });
+    const std::size_t spare = 1 - taken_;
+    if (!unread_[spare].empty()) return {};
+    return ByteSpan(buffers_[spare].data(), got_[spare]);
+}
+
 void ReadAhead::Ahead(std::int64_t position, std::size_t length) {
     {
         std::lock_guard lock(mutex_);

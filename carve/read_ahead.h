@@ -31,6 +31,10 @@ public:
     ByteSpan Bytes() const { return ByteSpan(buffers_[taken_].data(), got_[taken_]); }
     const std::vector<UnreadRange>& Unread() const { return unread_[taken_]; }
 
+    // The bytes read ahead when they were read from `position` on with no
+    // fault, waiting for them; else empty. They hold until the next Take().
+    ByteSpan AheadFrom(std::int64_t position);
+
     // Starts reading [position, position + length) on the thread, into the
     // buffer Take() did not hand out. A guess: Take() uses it only when
     // asked for exactly that stretch.
