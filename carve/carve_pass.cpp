@@ -131,8 +131,10 @@ CarveEnd CarvePass(ByteSource& device, const CarveSetup& setup, CarveEvents& eve
         if (got <= 0) break;
         const std::uint8_t* const buffer = reads.Bytes().data();
         const std::vector<UnreadRange>& unread = reads.Unread();
-        // The stretch the pass reads next unless a file found here runs past this one.
-        if (const std::int64_t ahead = searched.NextFrom(next + got); ahead < total)
+        // The stretch the pass reads next unless a file found here runs past
+        // this one; not where the device failed, whose careful reads are slow
+        // and would hold up a stop.
+        if (const std::int64_t ahead = searched.NextFrom(next + got); ahead < total && unread.empty())
             reads.Ahead(ahead, static_cast<std::size_t>(
                                    searched.StretchEnd(ahead, ahead + static_cast<std::int64_t>(stretch_bytes)) - ahead));
         budget.bytes += got / kGapShare;
