@@ -18,7 +18,12 @@
 #                 marks free, each free stretch in 1 MiB preads, nothing else
 #   carve-pass    verandol-bench-tool carve IMAGE: the carve pass alone over
 #                 those clusters, no scan before it and nothing written
-# (the last two also with the image's pages dropped from the cache first).
+# (the last two also with the image's pages dropped from the cache first,
+# and once more on a device read at an external disk's pace: the image
+# attached read-only as a loop device reading the file directly, throttled
+# to $BENCH_DEVICE_MBPS MB/s (default 150) with the cgroup v1 blkio
+# controller, its cache dropped before each run; skipped, and said so in
+# the report, where loop devices or the throttle are not to be had).
 # Each output file is hashed and matched against the manifest: a deleted
 # file counts as recovered when some output holds exactly its bytes; an
 # output that matches no file of the volume is junk, counted by the status
@@ -43,7 +48,28 @@ if [[ ! -f $image || ! -f $manifest ]]; then
 fi
 
 work=$(mktemp -d "$DATA/run.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+loop="" throttle=""
+cleanup() {
+    rm -rf "$work"
+    [[ -n $throttle ]] && rmdir "$throttle" 2>/dev/null
+    [[ -n $loop ]] && losetup -d "$loop"
+}
+trap cleanup EXIT
+
+# The throttled device: a loop device over the image, its reads capped in a
+# blkio cgroup the timed commands join.
+mbps=${BENCH_DEVICE_MBPS:-150}
+blkio=/sys/fs/cgroup/blkio
+if [[ -d $blkio ]] && loop=$(losetup -r -f --show --direct-io=on "$image" 2>/dev/null); then
+    throttle="$blkio/verandol-carve-bench.$$"
+    if ! { mkdir "$throttle" &&
+        echo "$(cat "/sys/block/${loop#/dev/}/dev") $((mbps * 1000000))" >"$throttle/blkio.throttle.read_bps_device"; }; then
+        rmdir "$throttle" 2>/dev/null
+        throttle=""
+    fi
+fi
+throttled() { (echo "$BASHPID" >"$throttle/cgroup.procs" && exec "$@"); }
+device_cold() { blockdev --flushbufs "$loop" && dd if="$loop" iflag=nocache count=0 status=none; }
 
 seconds() {
     local start=$EPOCHREALTIME
@@ -73,10 +99,13 @@ cold() { dd if="$image" iflag=nocache count=0 status=none; }
 
 declare -A times
 jobs=(photorec recover free-read carve-pass free-read-cold carve-pass-cold)
+[[ -n $throttle ]] && jobs+=(free-read-device carve-pass-device)
 for ((i = 0; i <= RUNS; i++)); do
     for job in "${jobs[@]}"; do
-        if [[ $job == *-cold ]]; then cold; else warm; fi
+        if [[ $job == *-cold ]]; then cold; elif [[ $job == *-device ]]; then device_cold; else warm; fi
         case $job in
+            free-read-device) t=$(seconds throttled "$TOOL" free-read "$loop") ;;
+            carve-pass-device) t=$(seconds throttled "$TOOL" carve "$loop") ;;
             photorec) t=$(seconds run_photorec) ;;
             recover) t=$(seconds run_recover) ;;
             free-read*) t=$(seconds "$TOOL" free-read "$image") ;;
@@ -94,5 +123,6 @@ $PY bench/carve_report.py "$manifest" "$work" "$RUNS" "${times[photorec]}" "${ti
     "${times[free-read]}" "${times[carve-pass]}" "${times[free-read-cold]}" "${times[carve-pass-cold]}" \
     "$rss_recover" "$rss_pass" \
     "$(git rev-parse --short HEAD)" "$(cut -d' ' -f1-3 /proc/loadavg)" "$(photorec --version 2>&1 | head -1)" \
+    "${times[free-read-device]:--}" "${times[carve-pass-device]:--}" "$mbps" \
     >docs/performance-carve.md
 cat docs/performance-carve.md

@@ -7,6 +7,8 @@
 #include "carve/carve_formats.h"
 #include "carve/carve_reader.h"
 #include "carve/gap_carve.h"
+#include "carve/read_ahead.h"
+#include "carve/serialized_source.h"
 #include "ntfs/checked_math.h"
 
 namespace verandol {
@@ -31,13 +33,15 @@ bool Claimed(const StretchSet* claimed, std::int64_t position) {
 }
 
 // Walks the format at `position`; the file, or nullopt when nothing there is one.
-// `read` holds the bytes from `position` on as far as the pass read them whole.
+// `read` holds the bytes from `position` on as far as the pass read them
+// whole, `read_on` those it read ahead that directly follow them.
 std::optional<CarvedFile> CarveAt(ByteSource& volume, std::int64_t position, std::int64_t unit,
-                                  const CarveFormat& format, CarveEvents& events, GapBudget& budget, ByteSpan read) {
+                                  const CarveFormat& format, CarveEvents& events, GapBudget& budget, ByteSpan read,
+                                  ByteSpan read_on) {
     const std::function<bool()> stop = [&] { return events.StopRequested(); };
     CarveReader reader(volume, position, format.max_bytes);
     reader.StopWhen(stop);
-    reader.Preloaded(read);
+    reader.Preloaded(read, read_on);
     WalkResult walked = format.walk(reader);
     // A walk the stop cut short says nothing of the file.
     if (reader.Stopped() || !walked || walked->length <= 0 || walked->length > reader.Size()) return std::nullopt;
@@ -101,13 +105,15 @@ private:
 
 }  // namespace
 
-CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& events) {
+CarveEnd CarvePass(ByteSource& device, const CarveSetup& setup, CarveEvents& events) {
+    // The walkers read on this thread while the next stretch is read on another.
+    SerializedSource volume(device);
     const std::int64_t unit = std::max<std::int64_t>(setup.unit, 512);
     const std::int64_t total = volume.Size();
     const std::size_t read_bytes =
         static_cast<std::size_t>(std::max<std::int64_t>(static_cast<std::int64_t>(setup.read_bytes) / unit, 1) * unit);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(read_bytes, total)));
-    std::vector<UnreadRange> unread;
+    const auto stretch_bytes = static_cast<std::size_t>(std::min<std::int64_t>(read_bytes, total));
+    ReadAhead reads(volume, stretch_bytes);
     // The second pieces of files found in two: passed over when the search reaches them.
     StretchSet taken;
     const SearchedUnits searched(setup, taken, unit, total);
@@ -120,27 +126,34 @@ CarveEnd CarvePass(ByteSource& volume, const CarveSetup& setup, CarveEvents& eve
         const std::int64_t from = searched.NextFrom(next);
         if (from >= total) break;
         next = from;
-        const std::int64_t end = searched.StretchEnd(next, next + static_cast<std::int64_t>(buffer.size()));
-        const auto want = static_cast<std::size_t>(end - next);
-        unread.clear();
-        const auto got = static_cast<std::int64_t>(volume.ReadAround(next, MutableByteSpan(buffer.data(), want), unread));
+        const std::int64_t end = searched.StretchEnd(next, next + static_cast<std::int64_t>(stretch_bytes));
+        const auto got = static_cast<std::int64_t>(reads.Take(next, static_cast<std::size_t>(end - next)));
         if (got <= 0) break;
+        const std::uint8_t* const buffer = reads.Bytes().data();
+        const std::vector<UnreadRange>& unread = reads.Unread();
+        // The stretch the pass reads next unless a file found here runs past
+        // this one; not where the device failed, whose careful reads are slow
+        // and would hold up a stop.
+        if (const std::int64_t ahead = searched.NextFrom(next + got); ahead < total && unread.empty())
+            reads.Ahead(ahead, static_cast<std::size_t>(
+                                   searched.StretchEnd(ahead, ahead + static_cast<std::int64_t>(stretch_bytes)) - ahead));
         budget.bytes += got / kGapShare;
         std::int64_t resume = next + got;
         for (std::int64_t off = 0; off < got; off += unit) {
             const std::int64_t position = next + off;
-            const ByteSpan head(buffer.data() + off,
+            const ByteSpan head(buffer + off,
                                 static_cast<std::size_t>(std::min<std::int64_t>(got - off, kCarveHeadBytes)));
             if (Overlaps(unread, position, static_cast<std::int64_t>(head.size()))) continue;
             const CarveFormat* format = FormatStartingAt(head);
             if (!format) {
-                events.Unmatched(position, ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off)));
+                events.Unmatched(position, ByteSpan(buffer + off, static_cast<std::size_t>(got - off)));
                 continue;
             }
             // What the pass read from here on, unless the device failed some of it.
-            const ByteSpan read = unread.empty() ? ByteSpan(buffer.data() + off, static_cast<std::size_t>(got - off))
+            const ByteSpan read = unread.empty() ? ByteSpan(buffer + off, static_cast<std::size_t>(got - off))
                                                  : ByteSpan();
-            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read);
+            const ByteSpan read_on = read.empty() ? ByteSpan() : reads.AheadFrom(next + got);
+            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read, read_on);
             if (!file) {
                 if (events.StopRequested()) return CarveEnd::Stopped;
                 continue;

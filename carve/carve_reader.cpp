@@ -72,8 +72,22 @@ ByteSpan CarveReader::Window(std::int64_t offset, std::size_t want) {
     if (offset < 0 || offset >= size_ || stopped_) return {};
     want = std::min<std::size_t>({want, kWindowBytes, static_cast<std::size_t>(size_ - offset)});
     const std::int64_t end = offset + static_cast<std::int64_t>(want);
-    if (end <= static_cast<std::int64_t>(preloaded_.size()) && (gap_bytes_ == 0 || end <= gap_at_))
-        return preloaded_.subspan(static_cast<std::size_t>(offset), want);
+    if (gap_bytes_ == 0 || end <= gap_at_) {
+        const auto first = static_cast<std::int64_t>(preloaded_.size());
+        if (end <= first) return preloaded_.subspan(static_cast<std::size_t>(offset), want);
+        if (offset >= first && end - first <= static_cast<std::int64_t>(more_.size()))
+            return more_.subspan(static_cast<std::size_t>(offset - first), want);
+        // Across the two: joined in the block, not read again.
+        if (offset < first && end - first <= static_cast<std::int64_t>(more_.size())) {
+            if (block_.size() < want) block_.resize(want);
+            const auto head = static_cast<std::size_t>(first - offset);
+            std::memcpy(block_.data(), preloaded_.data() + offset, head);
+            std::memcpy(block_.data() + head, more_.data(), want - head);
+            block_at_ = offset;
+            block_len_ = want;
+            return ByteSpan(block_.data(), want);
+        }
+    }
     if (block_at_ < 0 || offset < block_at_ ||
         offset - block_at_ + static_cast<std::int64_t>(want) > static_cast<std::int64_t>(block_len_)) {
         if (stop_ && stop_()) {

@@ -47,8 +47,13 @@ public:
 
     // Bytes the caller already read from the volume at the start on, whole
     // (no stretch of them unread): windows within them are served from them
-    // rather than read again. They must outlive the reader.
-    void Preloaded(ByteSpan bytes) { preloaded_ = bytes; }
+    // rather than read again. They must outlive the reader. `more`, bytes
+    // that follow them directly on the volume (the pass's next stretch,
+    // read ahead), serve windows within them the same way.
+    void Preloaded(ByteSpan bytes, ByteSpan more = {}) {
+        preloaded_ = bytes;
+        more_ = more;
+    }
 
     // Reads the bytes from offset `at` on `bytes` further on in the volume,
     // as if the clusters between were not there: a file in two pieces with
@@ -87,6 +92,7 @@ private:
     std::int64_t gap_bytes_ = 0;
     std::int64_t fetched_ = 0;
     ByteSpan preloaded_;
+    ByteSpan more_;
     std::vector<std::uint8_t> block_;
     std::int64_t block_at_ = -1;  // the offset block_ holds, -1 before the first read
     std::size_t block_len_ = 0;

@@ -8,6 +8,7 @@ whole scan and recovery hundreds of times a second.
 import json
 import struct
 import pathlib
+import subprocess
 import sys
 
 here = pathlib.Path(__file__).resolve().parent
@@ -193,6 +194,19 @@ for f in carve["files"]:
     start = f["first_cluster"] * carve["cluster_size"]
     cut = min(f["size"], 64 * 1024)
     write(walker_of[f["name"].rsplit(".", 1)[1]], f"carve-{f['name']}", carve_image[start:start + cut])
+# The JPEG scan check against the plain one: the same photos, and one of
+# them with restart markers (jpegtran, from libjpeg-turbo-progs) every three
+# blocks in colour and every row in grey, so the markers' byte alignment is
+# compared too.
+for f in carve["files"]:
+    if f["name"].endswith(".jpg"):
+        start = f["first_cluster"] * carve["cluster_size"]
+        write("carve_jpeg_scan", f"carve-{f['name']}", carve_image[start:start + min(f["size"], 64 * 1024)])
+kept = next(f for f in carve["files"] if f["name"] == "kept.jpg")
+kept_bytes = carve_image[kept["first_cluster"] * carve["cluster_size"]:][:kept["size"]]
+for name, args in (("restart-blocks", ["-restart", "3B"]), ("grey-restart-rows", ["-grayscale", "-restart", "1"])):
+    write("carve_jpeg_scan", f"carve-kept-{name}.jpg",
+          subprocess.run(["jpegtran", *args], input=kept_bytes, capture_output=True, check=True).stdout)
 small = [f for f in carve["files"] if f["name"] in ("notes.txt.gz", "report.docx", "bundle.zip", "paper.pdf")]
 first = min(f["first_cluster"] for f in small) * carve["cluster_size"]
 last = max((f["first_cluster"] + f["clusters"]) * carve["cluster_size"] for f in small)

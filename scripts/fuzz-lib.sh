@@ -5,7 +5,7 @@
 FUZZ_TARGETS=(boot_sector boot_candidate folders record run_list volume mount_info lznt1 attribute_list disk
               record_groups index_entries rescue_map carve_png carve_jpeg carve_gzip carve_zip carve_pdf carve_gif
               carve_pass carve_bmp carve_tiff carve_riff carve_iso_bmff carve_sqlite carve_ole2
-              carve_mp3 carve_flac carve_ogg carve_matroska carve_7z carve_rar carve_pe carve_text carve_gap
+              carve_mp3 carve_flac carve_ogg carve_matroska carve_7z carve_rar carve_pe carve_text carve_gap carve_jpeg_scan
               naming_usn_records naming_slack naming_exif_name naming_pdf_title naming_office_title naming_volume content_text)
 FUZZ_BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 

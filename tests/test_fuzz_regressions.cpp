@@ -16,6 +16,7 @@
 #include "fuzz/disk_entry.h"
 #include "fuzz/folders_entry.h"
 #include "fuzz/index_entries_entry.h"
+#include "fuzz/jpeg_scan_entry.h"
 #include "fuzz/record_groups_entry.h"
 #include "fuzz/mount_info_entry.h"
 #include "fuzz/naming_entry.h"
@@ -59,6 +60,7 @@ const std::map<std::string, Entry>& Entries() {
         {"carve_sqlite", fuzz::FuzzCarveSqlite},
         {"carve_ole2", fuzz::FuzzCarveOle2},
         {"carve_gap", fuzz::FuzzCarveGap},
+        {"carve_jpeg_scan", fuzz::FuzzJpegScan},
         {"content_text", fuzz::FuzzContentText},
         {"disk", fuzz::FuzzDisk},
         {"folders", fuzz::FuzzFolders},

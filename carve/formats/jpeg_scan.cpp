@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 namespace verandol {
 
@@ -31,6 +32,27 @@ bool BuildHuffmanTable(const std::uint8_t* counts, const std::uint8_t* values, s
                 table.fast[static_cast<std::size_t>(c << spare | tail)] = entry;
         }
     }
+    for (std::uint32_t ahead = 0; ahead < table.runs.size(); ++ahead) {
+        int used = 0, passed = 0;
+        bool ends = false;
+        while (true) {
+            // Zeros shifted in past the known bits: a code within them is found whole or not at all.
+            const std::uint16_t fast = table.fast[(ahead << used) & (table.fast.size() - 1)];
+            const int length = fast >> 8, run = (fast >> 4) & 15, size = fast & 15;
+            if (fast == 0 || used + length > HuffmanTable::kFastBits) break;
+            if (size == 0) {
+                if (run != 15) {
+                    used += length;
+                    ends = true;
+                }
+                break;
+            }
+            if (size > 10 || used + length + size > HuffmanTable::kFastBits) break;
+            used += length + size;
+            passed += run + 1;
+        }
+        table.runs[ahead] = static_cast<std::uint16_t>(used | passed << 4 | (ends ? 1 << 11 : 0));
+    }
     table.present = true;
     return true;
 }
@@ -38,42 +60,61 @@ bool BuildHuffmanTable(const std::uint8_t* counts, const std::uint8_t* values, s
 namespace {
 
 // Bits of entropy-coded data, stuffed zeros removed; stops at a marker.
-// Up to eight bytes are held ahead in an accumulator, read from the carve
-// reader a window at a time.
+// Up to eight bytes are held ahead in an accumulator, the next bit highest
+// (below the held ones lie zeros or the bits of the bytes that come next,
+// never anything else), taken from the carve
+// reader's window: seven at once where the next eight hold no 0xFF, one by
+// one (undoing the stuffing, stopping at a marker) where they do.
 class BitReader {
 public:
     BitReader(CarveReader& in, std::int64_t at) : in_(in), next_(at) {}
 
+    // Loads bytes until more than 55 bits are held, or the data has ended.
+    void Refill() {
+        if (count_ > 55 || end_) return;
+        const std::int64_t index = next_ - window_at_;
+        if (index >= 0 && static_cast<std::int64_t>(window_.size()) - index >= 8) {
+            const std::uint8_t* p = window_.data() + index;
+            std::uint64_t word = 0;
+            for (int i = 0; i < 8; ++i) word = word << 8 | p[i];
+            if (!HasFF(word)) {
+                const int bytes = (63 - count_) >> 3;  // 1 to 7
+                acc_ |= word >> count_;
+                count_ += 8 * bytes;
+                stuffed_ <<= bytes;
+                next_ += bytes;
+                return;
+            }
+        }
+        RefillByBytes();
+    }
     // The next `n` (at most 16) bits without taking them, zeros past the
     // data's end; Available() says how many are real.
-    std::uint32_t Peek(int n) {
-        if (count_ < n) Fill();
-        const std::uint64_t bits = count_ >= n ? acc_ >> (count_ - n) : acc_ << (n - count_);
-        return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << n) - 1));
-    }
+    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(acc_ >> (64 - n)); }
     int Available() const { return count_; }
-    void Skip(int n) { count_ -= n; }
-    // Takes `n` (at most 32) bits unseen: a coefficient's magnitude, which
-    // only has to be there. False when the data ends first.
-    bool Drop(int n) {
-        if (count_ < n) Fill();
+    // Takes `n` bits: false, taking none, when fewer are held; after a
+    // Refill() that is when the data ends first.
+    bool Take(int n) {
         if (count_ < n) return false;
+        acc_ <<= n;
         count_ -= n;
         return true;
     }
     // Drops the rest of the byte: padding before a marker. The whole bytes
     // held ahead are given back.
     void Align() {
-        const int whole = count_ / 8;
-        if (whole > 0) next_ = starts_[(loaded_ - static_cast<std::uint64_t>(whole)) % 8];
+        next_ = At();
         count_ = 0;
         acc_ = 0;
-        marker_ = false;
+        stuffed_ = 0;
+        end_ = false;
     }
-    // The offset of the next byte not yet taken (wholly).
+    // The offset of the next byte not yet taken (wholly): the next to load
+    // less the whole bytes held, two for each that was stuffed.
     std::int64_t At() const {
         const int whole = count_ / 8;
-        return whole > 0 ? starts_[(loaded_ - static_cast<std::uint64_t>(whole)) % 8] : next_;
+        const auto mask = (std::uint64_t{1} << whole) - 1;
+        return next_ - whole - std::popcount(stuffed_ & mask);
     }
     // Takes restart marker RSTn at the current byte; false when it is not there.
     bool Restart(int n) {
@@ -85,6 +126,11 @@ public:
     }
 
 private:
+    // True when some byte of `word` is 0xFF.
+    static bool HasFF(std::uint64_t word) {
+        const std::uint64_t x = ~word;
+        return ((x - 0x0101010101010101) & ~x & 0x8080808080808080) != 0;
+    }
     std::optional<std::uint8_t> Byte(std::int64_t offset) {
         if (offset < window_at_ || offset >= window_at_ + static_cast<std::int64_t>(window_.size())) {
             window_ = in_.Window(offset, CarveReader::kWindowBytes);
@@ -93,26 +139,26 @@ private:
         }
         return window_[static_cast<std::size_t>(offset - window_at_)];
     }
-    void Fill() {
-        while (count_ <= 56 && !marker_) {
+    void RefillByBytes() {
+        while (count_ <= 56 && !end_) {
             const auto b = Byte(next_);
             if (!b) {
-                marker_ = true;  // the end: nothing more to load
+                end_ = true;  // the end: nothing more to load
                 return;
             }
-            const std::int64_t start = next_;
+            bool stuffed = false;
             if (*b == 0xFF) {
                 const auto after = Byte(next_ + 1);
                 if (after != 0) {
-                    marker_ = true;  // a marker: the data ends here
+                    end_ = true;  // a marker: the data ends here
                     return;
                 }
-                ++next_;
+                stuffed = true;
             }
-            ++next_;
-            acc_ = acc_ << 8 | *b;
+            next_ += stuffed ? 2 : 1;
+            acc_ |= std::uint64_t{*b} << (56 - count_);
             count_ += 8;
-            starts_[loaded_++ % 8] = start;
+            stuffed_ = stuffed_ << 1 | (stuffed ? 1 : 0);
         }
     }
 
@@ -122,47 +168,64 @@ private:
     std::int64_t window_at_ = 0;
     std::uint64_t acc_ = 0;
     int count_ = 0;
-    bool marker_ = false;
-    // Where the last eight bytes loaded began, by load count modulo eight.
-    std::array<std::int64_t, 8> starts_{};
-    std::uint64_t loaded_ = 0;
+    bool end_ = false;
+    // One bit for each byte loaded, the latest lowest: set where it came stuffed (FF 00).
+    std::uint64_t stuffed_ = 0;
 };
 
-// One Huffman value; -1 when no code of the table matches. Inlined: it
-// runs once for each coefficient a scan codes.
+// One Huffman value, its code taken; -1 when no code of the table matches.
+// Inlined: it runs once for each coefficient a scan codes. The caller has
+// refilled, so every bit the data still has for a code is held.
 [[gnu::always_inline]] inline int Decode(BitReader& bits, const HuffmanTable& table) {
-    const std::uint32_t ahead = bits.Peek(16);
-    const std::uint16_t fast = table.fast[ahead >> (16 - HuffmanTable::kFastBits)];
+    const std::uint16_t fast = table.fast[bits.Peek(HuffmanTable::kFastBits)];
     if (fast != 0) {
-        const int length = fast >> 8;
-        if (length > bits.Available()) return -1;
-        bits.Skip(length);
+        if (!bits.Take(fast >> 8)) return -1;
         return fast & 0xFF;
     }
+    const std::uint32_t ahead = bits.Peek(16);
     for (int length = HuffmanTable::kFastBits + 1; length <= 16 && length <= bits.Available(); ++length) {
         const auto code = static_cast<std::int32_t>(ahead >> (16 - length));
         if (code <= table.max_code[length]) {
-            bits.Skip(length);
+            bits.Take(length);
             return table.values[static_cast<std::size_t>(table.first_value[length] + code - table.first_code[length])];
         }
     }
     return -1;
 }
 
-bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac, int max_bits) {
+// A code and the magnitude bits after it need at most 16 + 15 bits.
+constexpr int kSymbolBits = 31;
+
+[[gnu::always_inline]] inline bool Block(BitReader& bits, const HuffmanTable& dc, const HuffmanTable& ac,
+                                        int max_bits) {
+    if (bits.Available() < kSymbolBits) bits.Refill();
     const int size = Decode(bits, dc);
-    if (size < 0 || size > max_bits + 1 || !bits.Drop(size)) return false;
+    if (size < 0 || size > max_bits + 1 || !bits.Take(size)) return false;
     for (int k = 1; k < 64;) {
+        if (bits.Available() < kSymbolBits) bits.Refill();
+        // Whole coefficients at once where they lie within the bits held
+        // and stay within the block, as one by one they would.
+        const std::uint16_t run = ac.runs[bits.Peek(HuffmanTable::kFastBits)];
+        const int used = run & 15, passed = (run >> 4) & 127;
+        if (used != 0 && used <= bits.Available()) {
+            if (run >> 11) {
+                if (k + passed <= 63) return bits.Take(used);
+            } else if (k + passed <= 64) {
+                bits.Take(used);
+                k += passed;
+                continue;
+            }
+        }
         const int rs = Decode(bits, ac);
         if (rs < 0) return false;
-        const int run = rs >> 4, bits_n = rs & 15;
+        const int zeros = rs >> 4, bits_n = rs & 15;
         if (bits_n == 0) {
-            if (run != 15) return true;  // end of block
+            if (zeros != 15) return true;  // end of block
             k += 16;
             continue;
         }
-        k += run;
-        if (k > 63 || bits_n > max_bits || !bits.Drop(bits_n)) return false;
+        k += zeros;
+        if (k > 63 || bits_n > max_bits || !bits.Take(bits_n)) return false;
         ++k;
     }
     return true;

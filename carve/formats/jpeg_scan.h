@@ -25,8 +25,15 @@ struct HuffmanTable {
     std::array<std::uint8_t, 256> values{};
     // The codes of up to kFastBits bits, looked up by the next kFastBits
     // bits: length << 8 | value, 0 where the code is longer (or none).
-    static constexpr int kFastBits = 9;
+    // Eleven bits hold nearly every code a photo's tables use.
+    static constexpr int kFastBits = 11;
     std::array<std::uint16_t, 1 << kFastBits> fast{};
+    // For AC tables: the coefficients coded wholly within the next
+    // kFastBits bits, magnitudes included, taken in one step. Bits taken
+    // (0: not even one) | coefficients passed << 4 | ends the block << 11.
+    // Stops before a run of sixteen zeros or a magnitude over 10 bits,
+    // which the checker looks at one by one.
+    std::array<std::uint16_t, 1 << kFastBits> runs{};
 };
 
 // Builds a table from a DHT's 16 counts and its values; false when the

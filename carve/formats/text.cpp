@@ -120,7 +120,7 @@ WalkResult WalkText(CarveReader& in) {
         std::int64_t from = 0, to = 0;  // on the volume
     };
     thread_local Unended unended;
-    const ByteSource* volume = &in.Volume();
+    const ByteSource* volume = &in.Volume().Underlying();
     if (unended.volume == volume && unended.volume_size == volume->Size() && in.Start() > unended.from &&
         in.Start() < unended.to)
         return std::nullopt;
