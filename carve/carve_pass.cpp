@@ -1,6 +1,7 @@
 #include "carve/carve_pass.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -35,11 +36,12 @@ bool Claimed(const StretchSet* claimed, std::int64_t position) {
 // Walks the format at `position`; the file, or nullopt when nothing there is one.
 // `read` holds the bytes from `position` on as far as the pass read them
 // whole, `read_on` those it read ahead that directly follow them.
-std::optional<CarvedFile> CarveAt(ByteSource& volume, std::int64_t position, std::int64_t unit,
+std::optional<CarvedFile> CarveAt(ByteSource& volume, std::uint64_t pass, std::int64_t position, std::int64_t unit,
                                   const CarveFormat& format, CarveEvents& events, GapBudget& budget, ByteSpan read,
                                   ByteSpan read_on) {
     const std::function<bool()> stop = [&] { return events.StopRequested(); };
     CarveReader reader(volume, position, format.max_bytes);
+    reader.InPass(pass);
     reader.StopWhen(stop);
     reader.Preloaded(read, read_on);
     WalkResult walked = format.walk(reader);
@@ -108,6 +110,8 @@ private:
 CarveEnd CarvePass(ByteSource& device, const CarveSetup& setup, CarveEvents& events) {
     // The walkers read on this thread while the next stretch is read on another.
     SerializedSource volume(device);
+    static std::atomic<std::uint64_t> passes{0};
+    const std::uint64_t pass = ++passes;
     const std::int64_t unit = std::max<std::int64_t>(setup.unit, 512);
     const std::int64_t total = volume.Size();
     const std::size_t read_bytes =
@@ -153,7 +157,7 @@ CarveEnd CarvePass(ByteSource& device, const CarveSetup& setup, CarveEvents& eve
             const ByteSpan read = unread.empty() ? ByteSpan(buffer + off, static_cast<std::size_t>(got - off))
                                                  : ByteSpan();
             const ByteSpan read_on = read.empty() ? ByteSpan() : reads.AheadFrom(next + got);
-            std::optional<CarvedFile> file = CarveAt(volume, position, unit, *format, events, budget, read, read_on);
+            std::optional<CarvedFile> file = CarveAt(volume, pass, position, unit, *format, events, budget, read, read_on);
             if (!file) {
                 if (events.StopRequested()) return CarveEnd::Stopped;
                 continue;

@@ -26,6 +26,12 @@ public:
     // it learnt of the bytes past one start when it is asked at the next.
     std::int64_t Start() const { return start_; }
     const ByteSource& Volume() const { return volume_; }
+    // The pass this walk is part of: a number no other pass had, so what a
+    // walker learnt at one start is never taken for another volume's (an
+    // address or a size can be the same again). 0 for a walk outside a
+    // pass, which remembers nothing.
+    std::uint64_t Pass() const { return pass_; }
+    void InPass(std::uint64_t pass) { pass_ = pass; }
 
     // Up to `want` bytes from `offset` (at most kWindowBytes), fewer only at
     // Size(); empty when offset is outside. Valid until the next call.
@@ -91,6 +97,7 @@ private:
     std::int64_t gap_at_ = 0;
     std::int64_t gap_bytes_ = 0;
     std::int64_t fetched_ = 0;
+    std::uint64_t pass_ = 0;
     ByteSpan preloaded_;
     ByteSpan more_;
     std::vector<std::uint8_t> block_;

@@ -36,7 +36,6 @@ public:
         std::lock_guard lock(mutex_);
         volume_.DoneWith(position, length);
     }
-    const ByteSource& Underlying() const override { return volume_.Underlying(); }
 
 private:
     ByteSource& volume_;

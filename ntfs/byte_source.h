@@ -45,10 +45,6 @@ public:
     // and the bytes [position, position + length) will not be wanted again,
     // so the pass need not push everything else out of the page cache.
     // Sources without a cache of their own ignore them.
-    // The source whose bytes these are: itself, or the one a wrapper that
-    // changes nothing of them reads through. Memories of what a volume
-    // holds are keyed by it.
-    virtual const ByteSource& Underlying() const { return *this; }
     virtual void ExpectSequentialReads() {}
     virtual void DoneWith(std::int64_t position, std::int64_t length) {
         (void)position;

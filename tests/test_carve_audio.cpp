@@ -427,5 +427,37 @@ TEST(CarveTextPass, ALongTextIsTakenOnceAndOneThatRunsIntoOtherBytesNever) {
     EXPECT_STREQ(found.files[0].format, "text");
 }
 
+// Two volumes of one size, one after the other in the same place (a second
+// stick of the same make): the first's text runs on, with no end, over the
+// clusters where the second's text begins, and the second's is found all
+// the same.
+TEST(CarveTextPass, WhatOnePassLearntOfAVolumeIsNeverTakenForTheNext) {
+    constexpr std::size_t kUnit = 4096;
+    for (int round = 0; round < 2; ++round) {
+        Bytes volume(2 * kUnit, 0);
+        if (round == 0) {
+            Append(volume, Prose(40000));
+            const Bytes noise = Noise(kUnit, 11);
+            volume.insert(volume.end(), noise.begin(), noise.end());
+        } else {
+            volume.resize(4 * kUnit, 0);
+            Append(volume, Prose(9000));
+        }
+        volume.resize(16 * kUnit, 0);
+        MemoryVolume memory(volume);
+        Collected found;
+        CarveSetup setup;
+        setup.unit = kUnit;
+        CarvePass(memory, setup, found);
+        if (round == 0) {
+            EXPECT_TRUE(found.files.empty());
+            continue;
+        }
+        ASSERT_EQ(found.files.size(), 1u);
+        EXPECT_EQ(found.files[0].extent.position, static_cast<std::int64_t>(4 * kUnit));
+        EXPECT_EQ(found.files[0].extent.length, 9000);
+    }
+}
+
 }  // namespace
 }  // namespace verandol

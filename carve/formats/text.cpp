@@ -115,17 +115,17 @@ WalkResult WalkText(CarveReader& in) {
     // It is asked before anything is read: even the first read of a walk
     // fetches a large block.
     struct Unended {
-        const ByteSource* volume = nullptr;
-        std::int64_t volume_size = 0;
+        std::uint64_t pass = 0;
         std::int64_t from = 0, to = 0;  // on the volume
     };
     thread_local Unended unended;
-    const ByteSource* volume = &in.Volume().Underlying();
-    if (unended.volume == volume && unended.volume_size == volume->Size() && in.Start() > unended.from &&
-        in.Start() < unended.to)
+    if (in.Pass() != 0 && unended.pass == in.Pass() && in.Start() > unended.from && in.Start() < unended.to)
         return std::nullopt;
+    const auto remember = [&](std::int64_t at) {
+        if (in.Pass() != 0) unended = {in.Pass(), in.Start(), in.Start() + at};
+    };
     const auto refused = [&](std::int64_t at) -> WalkResult {
-        unended = {volume, volume->Size(), in.Start(), in.Start() + at};
+        remember(at);
         return std::nullopt;
     };
     const ByteSpan head = in.Window(0, 32);
@@ -150,7 +150,7 @@ WalkResult WalkText(CarveReader& in) {
         // whose first clusters were written over reads as a whole one. So a
         // text is kept but never vouched for, and its later cluster starts,
         // which the pass still visits, are not taken again.
-        unended = {volume, volume->Size(), in.Start(), in.Start() + at};
+        remember(at);
         return WalkedFile{at, CarveCheck::Incomplete, {}};
     }
 }
