@@ -10,6 +10,8 @@ namespace {
 constexpr std::int64_t kUpdateReach = 16 << 20;
 // Bytes between "startxref" and "%%EOF": white space and an offset.
 constexpr std::size_t kTailBytes = 48;
+// White space a writer may leave between an end and the update after it.
+constexpr std::size_t kUpdateGap = 512;
 
 bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == 0; }
 bool IsDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
@@ -58,6 +60,18 @@ std::optional<std::int64_t> ReachableEnd(CarveReader& in, std::int64_t at) {
     return at + 9 + static_cast<std::int64_t>(i);
 }
 
+// True when the file goes on past an end at `at`: an incremental update,
+// or the rest of a linearized file after its first page's trailer, begins
+// right after the end with an object or a cross-reference section. Any
+// other bytes there (free space, another file) end the file, and are not
+// searched for a later end.
+bool GoesOnAt(CarveReader& in, std::int64_t at) {
+    const ByteSpan b = in.Window(at, kUpdateGap);
+    std::size_t i = 0;
+    SkipSpace(b, i);
+    return i < b.size() && XrefAt(in, at + static_cast<std::int64_t>(i));
+}
+
 }  // namespace
 
 bool PdfStarts(ByteSpan head) {
@@ -74,7 +88,10 @@ WalkResult WalkPdf(CarveReader& in) {
         const std::int64_t reach = end ? *end + kUpdateReach : kUpdateReach;
         const auto next = in.Find(from, reach, "startxref");
         if (!next) break;
-        if (const auto closed = ReachableEnd(in, *next)) end = closed;
+        if (const auto closed = ReachableEnd(in, *next)) {
+            end = closed;
+            if (!GoesOnAt(in, *end)) break;
+        }
         from = *next + 9;
     }
     if (end) return WalkedFile{*end, CarveCheck::Complete, {}};
