@@ -22,6 +22,13 @@ public:
     // After the folders: the rows (by their place in the order they were
     // added) that a newer copy of the same record replaced, to be removed.
     virtual void WithdrawRows(std::vector<std::uint32_t> places) { (void)places; }
+    // After the carve pass: carved rows the volume's memory or their content
+    // named, each taking the place (in the order rows were added) of the row
+    // it sent under its cluster's name; the row keeps its place and its tick.
+    virtual void RenameRows(std::vector<std::uint32_t> places, std::vector<DeletedFileRow> rows) {
+        (void)places;
+        (void)rows;
+    }
 };
 
 }  // namespace verandol

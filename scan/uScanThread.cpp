@@ -195,18 +195,20 @@ void TScanThread::CarveFreeSpace() {
 void TScanThread::NameCarvedRows(verandol::CarvedRowNamer& namer, std::vector<verandol::DeletedFileRow> carved,
                                  const std::vector<std::uint32_t>& ordinals) {
     // The rows stream as the pass finds them, under the names made from
-    // where they lie; those the volume or their content can name come back
-    // renamed, in place of the first ones.
+    // where they lie; those the volume or their content can name are
+    // renamed where they stand, keeping their place and tick.
     namer.Name(carved);
-    std::vector<std::uint32_t> renamed;
+    std::vector<std::uint32_t> places;
+    std::vector<verandol::DeletedFileRow> renamed;
     for (std::size_t i = 0; i < carved.size() && i < ordinals.size(); ++i) {
         if (carved[i].named_from == "cluster") continue;
-        renamed.push_back(ordinals[i]);
-        Row(std::move(carved[i]));
+        places.push_back(ordinals[i]);
+        renamed.push_back(std::move(carved[i]));
     }
     Publish();
     if (renamed.empty() || window_gone_) return;
-    window_gone_ = !verandol::CallOnWindowThread(link_, [this, &renamed] { list_->WithdrawRows(std::move(renamed)); });
+    window_gone_ = !verandol::CallOnWindowThread(
+        link_, [this, &places, &renamed] { list_->RenameRows(std::move(places), std::move(renamed)); });
 }
 
 void TScanThread::Publish() {

@@ -159,6 +159,32 @@ void DeletedFilesModel::WithdrawRows(const std::vector<std::uint32_t>& ordinals)
     endResetModel();
 }
 
+void DeletedFilesModel::RenameRows(const std::vector<std::uint32_t>& ordinals, std::vector<DeletedFileRow> rows) {
+    const auto cell = [](ListRow& row, ListColumn column) -> std::string& {
+        return row.cells[static_cast<std::size_t>(column)];
+    };
+    bool renamed = false;
+    for (std::size_t i = 0; i < ordinals.size() && i < rows.size(); ++i) {
+        if (ordinals[i] >= places_.size() || places_[ordinals[i]] == kNoPlace) continue;
+        ListRow& row = rows_[places_[ordinals[i]]];
+        DeletedFileRow& named = rows[i];
+        cell(row, ListColumn::Kind) = TypeGroupName(TypeGroupOf(named.type));
+        cell(row, ListColumn::FileName) = std::move(named.name);
+        cell(row, ListColumn::FileType) = std::move(named.type);
+        cell(row, ListColumn::CreateDate) = std::move(named.created_text);
+        cell(row, ListColumn::LastModifyDate) = std::move(named.modified_text);
+        cell(row, ListColumn::Folder) = std::move(named.folder);
+        row.created_time = named.created_time;
+        row.modified_time = named.modified_time;
+        renamed = true;
+    }
+    if (!renamed) return;
+    // A name may now pass the filter, or fail it.
+    beginResetModel();
+    RebuildShown();
+    endResetModel();
+}
+
 void DeletedFilesModel::Clear() {
     beginResetModel();
     rows_.clear();

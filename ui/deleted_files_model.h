@@ -78,6 +78,10 @@ public:
     // Removes the rows that arrived at these places (a newer copy of the
     // same record replaced them); the other rows keep their ordinals.
     void WithdrawRows(const std::vector<std::uint32_t>& ordinals);
+    // Gives the rows that arrived at these places the name, type, times and
+    // folder of `rows` (the same files, named later); each keeps its place,
+    // its tick and its figures.
+    void RenameRows(const std::vector<std::uint32_t>& ordinals, std::vector<DeletedFileRow> rows);
     void Clear();
     // Ticks the rows shown of deleted files, or unticks every row shown:
     // a file still in use is ticked only by hand.

@@ -685,6 +685,10 @@ void TMainForm::AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) {
 
 void TMainForm::SetFolders(std::vector<std::string> folders) { Model->SetFolders(std::move(folders)); }
 
+void TMainForm::RenameRows(std::vector<std::uint32_t> places, std::vector<verandol::DeletedFileRow> rows) {
+    Model->RenameRows(places, std::move(rows));
+}
+
 void TMainForm::WithdrawRows(std::vector<std::uint32_t> places) {
     Model->WithdrawRows(places);
     ShowText(DeleteFileCount, QStringLiteral("Deleted Files: %1").arg(Model->DeletedCount()));

@@ -124,6 +124,7 @@ public:
     void AddDeletedFileRow(std::vector<verandol::DeletedFileRow> rows) override;
     void SetFolders(std::vector<std::string> folders) override;
     void WithdrawRows(std::vector<std::uint32_t> places) override;
+    void RenameRows(std::vector<std::uint32_t> places, std::vector<verandol::DeletedFileRow> rows) override;
     // Ctrl+F and Escape.
     void ShowFilterBar();
     // The offer of a search or deep scan for the selected entry.

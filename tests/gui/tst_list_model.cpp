@@ -47,6 +47,7 @@ class ListModelTest : public QObject {
 private slots:
     void modelKeepsItsContractThroughEveryChange();
     void aWithdrawnRowLeavesWhileTheOthersKeepTheirPlaces();
+    void aRenamedRowKeepsItsPlaceAndItsTick();
     void ticksAndEditsAreOnTheFirstColumnOnly();
     void aTickIsSetToTheStateGivenNotToggled();
     void sortOrdersTextColumnsAsText_data();
@@ -99,6 +100,31 @@ void ListModelTest::aWithdrawnRowLeavesWhileTheOthersKeepTheirPlaces() {
     QCOMPARE(model.RowByOrdinal(2)->cells[1], std::string("file2.txt"));
     model.AppendRows({MakeRow(5)});
     QCOMPARE(model.RowByOrdinal(4)->cells[1], std::string("file5.txt"));
+}
+
+// A carved row named once the volume's memory is read keeps its place in
+// the list and its tick, and the filter judges it by its new name.
+void ListModelTest::aRenamedRowKeepsItsPlaceAndItsTick() {
+    verandol::DeletedFilesModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.AppendRows({MakeRow(1), MakeRow(2), MakeRow(3)});
+    QVERIFY(model.setData(model.index(1, 0), Qt::Checked, Qt::CheckStateRole));
+    verandol::RowFilter filter;
+    filter.name_glob = "*.jpg";
+    model.SetFilter(filter);
+    QCOMPARE(model.Count(), 0);
+    DeletedFileRow named = MakeRow(2);
+    named.name = "IMG_1046.jpg";
+    named.type = ".jpg";
+    named.folder = "/Photos/2020";
+    model.RenameRows({1}, {named});
+    QCOMPARE(model.Count(), 1);
+    model.SetFilter({});
+    QCOMPARE(Column(model, 1), (std::vector<std::string>{"file1.txt", "IMG_1046.jpg", "file3.txt"}));
+    QCOMPARE(model.Row(1).cells[static_cast<std::size_t>(verandol::ListColumn::Folder)], std::string("/Photos/2020"));
+    QCOMPARE(model.Row(1).cells[static_cast<std::size_t>(verandol::ListColumn::Kind)], std::string("Photos"));
+    QVERIFY(model.Row(1).ticked);
+    QCOMPARE(model.Ticked().files, 1);
 }
 
 void ListModelTest::ticksAndEditsAreOnTheFirstColumnOnly() {
