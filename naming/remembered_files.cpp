@@ -35,7 +35,8 @@ std::size_t RememberedFiles::AddSlack(ByteSpan bytes, std::size_t from, std::siz
 }
 
 void RememberedFiles::Keep(const IndexedNameView& name, NamedFrom from) {
-    if (name.figures.data_size <= 0) return;
+    // Judged before the name is copied: a volume's slack holds many copies of other sizes.
+    if (name.figures.data_size <= 0 || !Wanted(name.figures.data_size)) return;
     Add({name.file_reference, name.parent_reference, std::u16string(name.name), name.figures, from});
 }
 
@@ -44,9 +45,12 @@ void RememberedFiles::KeepOnlySizes(std::vector<std::int64_t> sizes) {
     sizes_ = std::move(sizes);
 }
 
+bool RememberedFiles::Wanted(std::int64_t data_size) const {
+    return files_.size() < most_ && (!sizes_ || std::binary_search(sizes_->begin(), sizes_->end(), data_size));
+}
+
 void RememberedFiles::Add(RememberedFile file) {
-    if (files_.size() >= most_ || file.name.empty()) return;
-    if (sizes_ && !std::binary_search(sizes_->begin(), sizes_->end(), file.figures.data_size)) return;
+    if (file.name.empty() || !Wanted(file.figures.data_size)) return;
     files_.push_back(std::move(file));
 }
 

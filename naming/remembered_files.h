@@ -1,7 +1,8 @@
 // Files a volume still remembers by name after their records were given to
 // others: the copies of $FILE_NAME in folder index entries (live, in a
 // block's slack, in index blocks left in free clusters), those left in the
-// slack of MFT records, and the names the change journal wrote. A carved file found among them gets its name back.
+// slack of MFT records, and the names the change journal wrote. A carved
+// file found among them gets its name back.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +60,8 @@ public:
 
 private:
     void Keep(const IndexedNameView& name, NamedFrom from);
+    // True when a file of this data size may still be kept.
+    bool Wanted(std::int64_t data_size) const;
 
     std::vector<RememberedFile> files_;
     std::vector<std::uint8_t> scratch_;
